@@ -1,0 +1,69 @@
+// Thin file-system layer under the portable core. Two implementations:
+// file_win32.cpp (Win32 ANSI API, code page 932 paths) and file_posix.cpp.
+// No windows.h here: callers stay portable.
+//
+// Errors are system error codes in Windows numbering on every platform
+// (ERROR_FILE_NOT_FOUND = 2, ERROR_ACCESS_DENIED = 5, ERROR_DISK_FULL = 112,
+// ...); the POSIX implementation maps errno onto them, so the file-error
+// messages work the same everywhere. 0 means success.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vx::platform {
+
+using SysError = std::uint32_t;
+inline constexpr SysError kOk = 0;
+
+// An open file, closed by the destructor. Move-only.
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Opens an existing file for reading with no sharing: the open fails while
+  // another program holds the file, and nobody else can open it meanwhile
+  // (Windows: share mode 0; POSIX: the nearest equivalent, an exclusive
+  // non-blocking advisory lock).
+  static File OpenReadExclusive(const std::string& path, SysError* error);
+  // Creates (or truncates) a file for writing with no sharing.
+  static File CreateExclusive(const std::string& path, SysError* error);
+  // Creates a new, uniquely named temporary file in the folder of `target`
+  // (same file system, so it can take the target's name by a rename). Its
+  // name starts with the target's name and ends in kTempSuffix.
+  static File CreateTempBeside(const std::string& target, std::string* temp_path, SysError* error);
+
+  bool IsOpen() const;
+  SysError Size(std::uint64_t* size) const;
+  // Reads up to n bytes; *got is 0 at the end of the file.
+  SysError Read(void* buffer, std::size_t n, std::size_t* got);
+  // Writes all n bytes or fails (a short write counts as disk full).
+  SysError Write(const void* data, std::size_t n);
+  // Pushes buffered data to the operating system; with durable, to the disk.
+  SysError Flush(bool durable);
+  SysError Close();
+
+ private:
+  std::intptr_t handle_ = -1;
+};
+
+// Suffix of the temporary files made by File::CreateTempBeside. Folder adds
+// recognise leftovers by it.
+inline constexpr const char kTempSuffix[] = ".vxtmp";
+
+// Renames `from` to `to`, replacing `to` if it exists, atomically where the
+// platform allows (Windows: MoveFileEx with MOVEFILE_REPLACE_EXISTING).
+SysError ReplaceFile(const std::string& from, const std::string& to);
+// Renames `from` to `to`; fails if `to` exists.
+SysError MoveFile(const std::string& from, const std::string& to);
+SysError DeleteFile(const std::string& path);
+// The absolute form of a path (Windows: GetFullPathNameA).
+std::string FullPath(const std::string& path);
+
+}  // namespace vx::platform
