@@ -1,0 +1,41 @@
+// Resource ids of Vextrane. Shared by the resource script and the C++ code.
+#pragma once
+
+// Dialog templates
+#define IDD_ABOUT 100
+#define IDD_MAIN 102
+#define IDD_LIST_EDIT 129
+
+// Icons
+#define IDI_APP 128
+
+// Main window
+#define IDC_ABOUT 1002
+#define IDC_FILE_LIST 1003
+#define IDC_START 1005
+#define IDC_ADD_FILES 1006
+#define IDC_REMOVE_FILES 1007
+#define IDC_MAKE_BACKUP 1008
+#define IDC_SEARCH_COMBO 1011
+#define IDC_EDIT_LIST 1012
+#define IDC_REPLACE_COMBO 1023
+#define IDC_AUTO_ALL 1024
+
+// Replace list editor
+#define IDC_PAIR_LIST 1016
+#define IDC_PAIR_ADD 1017
+#define IDC_PAIR_SEARCH 1018
+#define IDC_PAIR_REPLACE 1019
+#define IDC_PAIR_EDIT 1020
+#define IDC_PAIR_DELETE 1021
+
+// About box
+#define IDC_LINK_MAIL 1025
+#define IDC_LINK_URL 1026
+
+// Standard Help command, routed to the platform's default help handling
+#define ID_HELP 57670
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
