@@ -12,6 +12,12 @@
 #include <cstdint>
 #include <string>
 
+// windows.h maps these names onto its A/W functions; here they are ours.
+// (A Windows source includes windows.h before this header.)
+#undef MoveFile
+#undef DeleteFile
+#undef ReplaceFile
+
 namespace vx::platform {
 
 using SysError = std::uint32_t;
@@ -35,8 +41,10 @@ class File {
   // Creates (or truncates) a file for writing with no sharing.
   static File CreateExclusive(const std::string& path, SysError* error);
   // Creates a new, uniquely named temporary file in the folder of `target`
-  // (same file system, so it can take the target's name by a rename). Its
-  // name starts with the target's name and ends in kTempSuffix.
+  // (same file system, so it can take the target's name by a rename), open
+  // for writing with no sharing. Its name starts with the target's name and
+  // ends in kTempSuffix; where that would pass the platform's path limit, it
+  // is a short name in the same folder, still ending in kTempSuffix.
   static File CreateTempBeside(const std::string& target, std::string* temp_path, SysError* error);
 
   bool IsOpen() const;
@@ -58,12 +66,39 @@ class File {
 inline constexpr const char kTempSuffix[] = ".vxtmp";
 
 // Renames `from` to `to`, replacing `to` if it exists, atomically where the
-// platform allows (Windows: MoveFileEx with MOVEFILE_REPLACE_EXISTING).
+// platform allows (Windows: MoveFileEx with MOVEFILE_REPLACE_EXISTING). A
+// read-only `to` is refused with ERROR_ACCESS_DENIED on every platform
+// (POSIX: a regular file without the owner write bit), as Windows does.
 SysError ReplaceFile(const std::string& from, const std::string& to);
 // Renames `from` to `to`; fails if `to` exists.
 SysError MoveFile(const std::string& from, const std::string& to);
 SysError DeleteFile(const std::string& path);
 // The absolute form of a path (Windows: GetFullPathNameA).
 std::string FullPath(const std::string& path);
+
+// What a path names, without opening it. A missing path is no error:
+// exists is false and the result is kOk.
+struct FileInfo {
+  bool exists = false;
+  bool directory = false;
+  bool read_only = false;  // Windows: the read-only attribute; POSIX: no owner write bit
+  std::uint64_t size = 0;
+};
+SysError QueryFileInfo(const std::string& path, FileInfo* info);
+bool FileExists(const std::string& path);
+
+// The identity of a file: two paths name the same file exactly when their
+// identities are equal (volume and file index; POSIX: device and inode).
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+SysError GetFileIdentity(const std::string& path, FileIdentity* identity);
+
+// Gives the file `to` the attributes of the file `from` that a rewritten copy
+// should keep (Windows: hidden, system, archive, not-indexed, never
+// read-only; POSIX: the permission bits and, where allowed, the owner).
+SysError CopyAttributes(const std::string& from, const std::string& to);
 
 }  // namespace vx::platform

@@ -1,0 +1,275 @@
+// POSIX implementation of the file layer. Errors are mapped onto Windows
+// system error numbers so the callers' messages are the same everywhere.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/file.h"
+#include "platform/file_fault.h"
+
+namespace vx::platform {
+namespace {
+
+SysError MapErrno(int e) {
+  switch (e) {
+    case 0: return kOk;
+    case ENOENT: return 2;                                   // ERROR_FILE_NOT_FOUND
+    case ENOTDIR: case ENAMETOOLONG: case ELOOP: return 3;   // ERROR_PATH_NOT_FOUND
+    case EMFILE: case ENFILE: return 4;                      // ERROR_TOO_MANY_OPEN_FILES
+    case EACCES: case EPERM: case EROFS: case EISDIR: return 5;  // ERROR_ACCESS_DENIED
+    case EBADF: return 6;                                    // ERROR_INVALID_HANDLE
+    case ENOMEM: return 8;                                   // ERROR_NOT_ENOUGH_MEMORY
+    case EXDEV: return 17;                                   // ERROR_NOT_SAME_DEVICE
+    case EBUSY: case EWOULDBLOCK: case ETXTBSY: return 32;   // ERROR_SHARING_VIOLATION
+    case EIO: return 1117;                                   // ERROR_IO_DEVICE
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case EFBIG: return 112;                                  // ERROR_DISK_FULL
+    case EEXIST: case ENOTEMPTY: return 80;                  // ERROR_FILE_EXISTS
+    case EINVAL: return 87;                                  // ERROR_INVALID_PARAMETER
+    default: return 31;                                      // ERROR_GEN_FAILURE
+  }
+}
+
+SysError LastError() { return MapErrno(errno); }
+
+// As LastError, but a missing folder on the way reads as a bad path (3)
+// rather than a missing file (2), as Windows tells them apart.
+SysError LastPathError(const std::string& path) {
+  const int e = errno;
+  if (e == ENOENT) {
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+      struct stat st;
+      const std::string folder = path.substr(0, slash);
+      if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 3;
+    }
+  }
+  return MapErrno(e);
+}
+
+int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
+
+// Opens and takes an exclusive, non-blocking advisory lock, the nearest
+// POSIX equivalent of share mode 0. A held lock reads as a sharing violation.
+std::intptr_t OpenLocked(const std::string& path, int flags, SysError* error) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    *error = LastPathError(path);
+    return -1;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    *error = 5;
+    return -1;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    *error = LastError();
+    ::close(fd);
+    return -1;
+  }
+  *error = kOk;
+  return fd;
+}
+
+}  // namespace
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+File File::OpenReadExclusive(const std::string& path, SysError* error) {
+  File f;
+  if ((*error = TakeFileFault(FileOp::kOpenRead)) != kOk) return f;
+  f.handle_ = OpenLocked(path, O_RDONLY, error);
+  return f;
+}
+
+File File::CreateExclusive(const std::string& path, SysError* error) {
+  File f;
+  if ((*error = TakeFileFault(FileOp::kCreate)) != kOk) return f;
+  // Truncate only once the lock is held, so a file another program holds
+  // is never cut.
+  f.handle_ = OpenLocked(path, O_WRONLY | O_CREAT, error);
+  if (f.IsOpen() && ::ftruncate(Fd(f.handle_), 0) != 0) {
+    *error = LastError();
+    f.Close();
+  }
+  return f;
+}
+
+File File::CreateTempBeside(const std::string& target, std::string* temp_path, SysError* error) {
+  File f;
+  if ((*error = TakeFileFault(FileOp::kCreateTemp)) != kOk) return f;
+  static std::mt19937_64 rng{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char tag[24];
+    std::snprintf(tag, sizeof tag, ".%08llx", static_cast<unsigned long long>(rng() & 0xffffffffULL));
+    std::string candidate = target + tag + kTempSuffix;
+    if (name.size() + std::char_traits<char>::length(tag) + sizeof kTempSuffix > NAME_MAX)
+      candidate = folder + "vx" + (tag + 1) + kTempSuffix;
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::flock(fd, LOCK_EX | LOCK_NB);
+      f.handle_ = fd;
+      *temp_path = candidate;
+      *error = kOk;
+      return f;
+    }
+    if (errno != EEXIST) {
+      *error = LastPathError(candidate);
+      return f;
+    }
+  }
+  *error = 80;
+  return f;
+}
+
+bool File::IsOpen() const { return handle_ >= 0; }
+
+SysError File::Size(std::uint64_t* size) const {
+  struct stat st;
+  if (::fstat(Fd(handle_), &st) != 0) return LastError();
+  *size = static_cast<std::uint64_t>(st.st_size);
+  return kOk;
+}
+
+SysError File::Read(void* buffer, std::size_t n, std::size_t* got) {
+  *got = 0;
+  if (SysError e = TakeFileFault(FileOp::kRead)) return e;
+  for (;;) {
+    const ssize_t r = ::read(Fd(handle_), buffer, n);
+    if (r >= 0) {
+      *got = static_cast<std::size_t>(r);
+      return kOk;
+    }
+    if (errno != EINTR) return LastError();
+  }
+}
+
+SysError File::Write(const void* data, std::size_t n) {
+  if (SysError e = TakeFileFault(FileOp::kWrite)) return e;
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const ssize_t w = ::write(Fd(handle_), p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (w == 0) return 112;
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+  return kOk;
+}
+
+SysError File::Flush(bool durable) {
+  if (SysError e = TakeFileFault(FileOp::kFlush)) return e;
+  if (durable && ::fsync(Fd(handle_)) != 0) return LastError();
+  return kOk;
+}
+
+SysError File::Close() {
+  if (handle_ < 0) return kOk;
+  const int fd = Fd(handle_);
+  handle_ = -1;
+  SysError e = TakeFileFault(FileOp::kClose);
+  if (::close(fd) != 0 && e == kOk && errno != EINTR) e = LastError();
+  return e;
+}
+
+SysError ReplaceFile(const std::string& from, const std::string& to) {
+  if (SysError e = TakeFileFault(FileOp::kReplace)) return e;
+  struct stat st;
+  if (::stat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return 5;
+  if (::rename(from.c_str(), to.c_str()) != 0) return LastPathError(from);
+  return kOk;
+}
+
+SysError MoveFile(const std::string& from, const std::string& to) {
+  if (SysError e = TakeFileFault(FileOp::kMove)) return e;
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return kOk;
+  if (errno == EEXIST) return 183;  // ERROR_ALREADY_EXISTS, as MoveFileA says
+  if (errno != EINVAL && errno != ENOSYS) return LastPathError(from);
+#endif
+  struct stat st;
+  if (::lstat(to.c_str(), &st) == 0) return 183;  // ERROR_ALREADY_EXISTS
+  if (::rename(from.c_str(), to.c_str()) != 0) return LastPathError(from);
+  return kOk;
+}
+
+SysError DeleteFile(const std::string& path) {
+  if (SysError e = TakeFileFault(FileOp::kDelete)) return e;
+  if (::unlink(path.c_str()) != 0) return LastPathError(path);
+  return kOk;
+}
+
+std::string FullPath(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  if (!::getcwd(cwd, sizeof cwd)) return path;
+  std::string full = cwd;
+  if (full.empty() || full.back() != '/') full += '/';
+  return full + path;
+}
+
+SysError QueryFileInfo(const std::string& path, FileInfo* info) {
+  *info = FileInfo{};
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? kOk : LastError();
+  }
+  info->exists = true;
+  info->directory = S_ISDIR(st.st_mode);
+  info->read_only = !(st.st_mode & S_IWUSR);
+  info->size = info->directory ? 0 : static_cast<std::uint64_t>(st.st_size);
+  return kOk;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return LastError();
+  identity->volume = static_cast<std::uint64_t>(st.st_dev);
+  identity->index = static_cast<std::uint64_t>(st.st_ino);
+  return kOk;
+}
+
+SysError CopyAttributes(const std::string& from, const std::string& to) {
+  struct stat st;
+  if (::stat(from.c_str(), &st) != 0) return LastError();
+  // The owner first: chown may clear the set-id bits that chmod then restores.
+  if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0) {
+    // Not allowed for others' files unless privileged: keep our own owner.
+  }
+  if (::chmod(to.c_str(), st.st_mode & 07777) != 0) return LastError();
+  return kOk;
+}
+
+}  // namespace vx::platform

@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include "platform/file.h"
+#include "platform/file_fault.h"
+#include "temp_dir.h"
+
+namespace vx::platform {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+class FileLayer : public ::testing::Test {
+ protected:
+  void TearDown() override { ClearFileFaults(); }
+  TempDir dir_;
+};
+
+TEST_F(FileLayer, CreateWriteReadBack) {
+  const std::string path = dir_.Path("a.txt");
+  SysError e = 1;
+  {
+    File f = File::CreateExclusive(path, &e);
+    ASSERT_EQ(e, kOk);
+    ASSERT_TRUE(f.IsOpen());
+    EXPECT_EQ(f.Write("hello\r\n", 7), kOk);
+    EXPECT_EQ(f.Flush(true), kOk);
+    EXPECT_EQ(f.Close(), kOk);
+    EXPECT_FALSE(f.IsOpen());
+  }
+  File r = File::OpenReadExclusive(path, &e);
+  ASSERT_EQ(e, kOk);
+  std::uint64_t size = 0;
+  ASSERT_EQ(r.Size(&size), kOk);
+  EXPECT_EQ(size, 7u);
+  char buf[16];
+  std::size_t got = 0;
+  ASSERT_EQ(r.Read(buf, sizeof buf, &got), kOk);
+  EXPECT_EQ(std::string(buf, got), "hello\r\n");
+  ASSERT_EQ(r.Read(buf, sizeof buf, &got), kOk);
+  EXPECT_EQ(got, 0u);
+}
+
+TEST_F(FileLayer, CreateTruncatesExistingFile) {
+  const std::string path = dir_.Path("t.txt");
+  WriteBytes(path, "old content");
+  SysError e = 1;
+  File f = File::CreateExclusive(path, &e);
+  ASSERT_EQ(e, kOk);
+  EXPECT_EQ(f.Write("new", 3), kOk);
+  f.Close();
+  EXPECT_EQ(ReadBytes(path), "new");
+}
+
+TEST_F(FileLayer, OpenFailuresCarryWindowsErrorNumbers) {
+  struct Row {
+    std::string path;
+    SysError expected;
+  } rows[] = {
+      {dir_.Path("missing.txt"), 2},
+      {dir_.Path("no-such-folder") + "/x.txt", 3},
+      {dir_.path().string(), 5},  // a folder is no file
+  };
+  for (const Row& row : rows) {
+    SysError e = kOk;
+    File f = File::OpenReadExclusive(row.path, &e);
+    EXPECT_FALSE(f.IsOpen()) << row.path;
+    EXPECT_EQ(e, row.expected) << row.path;
+  }
+}
+
+TEST_F(FileLayer, ExclusiveOpenRefusedWhileAnotherHandleHoldsTheFile) {
+  const std::string path = dir_.Path("held.txt");
+  WriteBytes(path, "x");
+  SysError e = 1;
+  File first = File::OpenReadExclusive(path, &e);
+  ASSERT_TRUE(first.IsOpen());
+  File second = File::OpenReadExclusive(path, &e);
+  EXPECT_FALSE(second.IsOpen());
+  EXPECT_EQ(e, 32u);  // sharing violation
+  File writer = File::CreateExclusive(path, &e);
+  EXPECT_FALSE(writer.IsOpen());
+  EXPECT_EQ(e, 32u);
+  first.Close();
+  EXPECT_EQ(ReadBytes(path), "x");  // the refused create did not cut it
+  File third = File::OpenReadExclusive(path, &e);
+  EXPECT_TRUE(third.IsOpen());
+  EXPECT_EQ(e, kOk);
+}
+
+TEST_F(FileLayer, MovedHandleKeepsTheFile) {
+  const std::string path = dir_.Path("m.txt");
+  WriteBytes(path, "abc");
+  SysError e = 1;
+  File a = File::OpenReadExclusive(path, &e);
+  File b(std::move(a));
+  EXPECT_FALSE(a.IsOpen());
+  ASSERT_TRUE(b.IsOpen());
+  File c;
+  c = std::move(b);
+  char buf[4];
+  std::size_t got = 0;
+  ASSERT_EQ(c.Read(buf, sizeof buf, &got), kOk);
+  EXPECT_EQ(std::string(buf, got), "abc");
+}
+
+TEST_F(FileLayer, TempFilesAreUniqueAndBesideTheTarget) {
+  const std::string target = dir_.Path("target.txt");
+  SysError e = 1;
+  std::string t1, t2;
+  File f1 = File::CreateTempBeside(target, &t1, &e);
+  ASSERT_EQ(e, kOk);
+  File f2 = File::CreateTempBeside(target, &t2, &e);
+  ASSERT_EQ(e, kOk);
+  EXPECT_NE(t1, t2);
+  for (const std::string& t : {t1, t2}) {
+    EXPECT_EQ(t.rfind(target, 0), 0u) << t;
+    EXPECT_EQ(t.substr(t.size() - std::string(kTempSuffix).size()), kTempSuffix) << t;
+    EXPECT_TRUE(FileExists(t)) << t;
+  }
+  EXPECT_EQ(f1.Write("x", 1), kOk);
+  std::string t3;
+  File f3 = File::CreateTempBeside(dir_.Path("none") + "/target.txt", &t3, &e);
+  EXPECT_FALSE(f3.IsOpen());
+  EXPECT_EQ(e, 3u);
+}
+
+TEST_F(FileLayer, ReplaceMoveAndDelete) {
+  const std::string a = dir_.Path("a"), b = dir_.Path("b"), c = dir_.Path("c");
+  WriteBytes(a, "A");
+  WriteBytes(b, "B");
+  // Replace takes the name over an existing file.
+  EXPECT_EQ(ReplaceFile(a, b), kOk);
+  EXPECT_FALSE(FileExists(a));
+  EXPECT_EQ(ReadBytes(b), "A");
+  // Move refuses an existing destination and changes nothing.
+  WriteBytes(c, "C");
+  EXPECT_NE(MoveFile(b, c), kOk);
+  EXPECT_EQ(ReadBytes(b), "A");
+  EXPECT_EQ(ReadBytes(c), "C");
+  EXPECT_EQ(MoveFile(b, a), kOk);
+  EXPECT_EQ(ReadBytes(a), "A");
+  EXPECT_FALSE(FileExists(b));
+  EXPECT_EQ(DeleteFile(a), kOk);
+  EXPECT_FALSE(FileExists(a));
+  EXPECT_EQ(DeleteFile(a), 2u);
+  EXPECT_EQ(MoveFile(a, b), 2u);
+}
+
+TEST_F(FileLayer, ReplaceRefusesReadOnlyTarget) {
+  const std::string from = dir_.Path("new"), to = dir_.Path("ro.txt");
+  WriteBytes(from, "new");
+  WriteBytes(to, "old");
+  test::SetReadOnly(to, true);
+  EXPECT_EQ(ReplaceFile(from, to), 5u);
+  EXPECT_EQ(ReadBytes(to), "old");
+  EXPECT_EQ(ReadBytes(from), "new");
+  // A read-only file can still be renamed away, as a backup is.
+  EXPECT_EQ(MoveFile(to, dir_.Path("ro.txt.bak")), kOk);
+  EXPECT_EQ(ReadBytes(dir_.Path("ro.txt.bak")), "old");
+}
+
+TEST_F(FileLayer, InfoIdentityAndAttributes) {
+  const std::string a = dir_.Path("a.txt"), b = dir_.Path("b.txt");
+  WriteBytes(a, "12345");
+  WriteBytes(b, "");
+  FileInfo info;
+  ASSERT_EQ(QueryFileInfo(a, &info), kOk);
+  EXPECT_TRUE(info.exists);
+  EXPECT_FALSE(info.directory);
+  EXPECT_FALSE(info.read_only);
+  EXPECT_EQ(info.size, 5u);
+  ASSERT_EQ(QueryFileInfo(dir_.path().string(), &info), kOk);
+  EXPECT_TRUE(info.exists && info.directory);
+  ASSERT_EQ(QueryFileInfo(dir_.Path("none"), &info), kOk);
+  EXPECT_FALSE(info.exists);
+  EXPECT_TRUE(FileExists(a));
+  EXPECT_FALSE(FileExists(dir_.Path("none")));
+
+  FileIdentity ia, ia2, ib;
+  ASSERT_EQ(GetFileIdentity(a, &ia), kOk);
+  ASSERT_EQ(GetFileIdentity(FullPath(a), &ia2), kOk);
+  ASSERT_EQ(GetFileIdentity(b, &ib), kOk);
+  EXPECT_EQ(ia, ia2);
+  EXPECT_FALSE(ia == ib);
+  EXPECT_EQ(GetFileIdentity(dir_.Path("none"), &ib), 2u);
+
+  test::SetReadOnly(a, true);
+  ASSERT_EQ(QueryFileInfo(a, &info), kOk);
+  EXPECT_TRUE(info.read_only);
+  EXPECT_EQ(CopyAttributes(a, b), kOk);
+#ifndef _WIN32
+  // POSIX keeps the permission bits; Windows never copies read-only.
+  ASSERT_EQ(QueryFileInfo(b, &info), kOk);
+  EXPECT_TRUE(info.read_only);
+#endif
+}
+
+TEST_F(FileLayer, InjectedFaultsFailTheChosenCallsOnly) {
+  const std::string path = dir_.Path("f.txt");
+  SysError e = kOk;
+  InjectFileFault(FileOp::kWrite, 112, /*skip=*/1, /*times=*/1);
+  File f = File::CreateExclusive(path, &e);
+  ASSERT_EQ(e, kOk);
+  EXPECT_EQ(f.Write("a", 1), kOk);
+  EXPECT_EQ(f.Write("b", 1), 112u);
+  EXPECT_EQ(f.Write("c", 1), kOk);
+  f.Close();
+  EXPECT_EQ(ReadBytes(path), "ac");
+
+  InjectFileFault(FileOp::kOpenRead, 32);
+  File r = File::OpenReadExclusive(path, &e);
+  EXPECT_FALSE(r.IsOpen());
+  EXPECT_EQ(e, 32u);
+  r = File::OpenReadExclusive(path, &e);
+  EXPECT_EQ(e, 32u);  // unlimited until cleared
+  ClearFileFaults();
+  r = File::OpenReadExclusive(path, &e);
+  EXPECT_TRUE(r.IsOpen());
+}
+
+}  // namespace
+}  // namespace vx::platform
