@@ -217,10 +217,10 @@ const TemplateSpec kTemplates[] = {
      {
          {IDOK, "Button", "OK", 170, 11, 28, 14, 0x50030001},
          {-1, "Static", "#128", 15, 9, 20, 20, 0x50000003},
-         {-1, "Static", "Vextrane version 1.10", 50, 10, 66, 8, 0x50020080},
-         {-1, "Static", "Copyright (C) 2026 Vextrane developers", 50, 20, 92, 8, 0x50020000},
+         {-1, "Static", "Vextrane version 1.10", 50, 10, 92, 8, 0x50020080},
+         {-1, "Static", "(C) 2026 Vextrane authors", 50, 20, 92, 8, 0x50020000},
          {IDC_LINK_URL, "Static", VX_HOME_PAGE_URL, 73, 35, 98, 8, 0x5002010C},
-         {IDC_LINK_MAIL, "Static", VX_MAIL_ADDRESS, 73, 45, 44, 8, 0x50020100},
+         {IDC_LINK_MAIL, "Static", VX_MAIL_ADDRESS, 73, 45, 98, 8, 0x50020100},
          {-1, "Static", "URL  \x81\x46", 50, 35, 22, 8, 0x50020000},
          {-1, "Static", "MAIL \x81\x46", 50, 45, 22, 8, 0x50020000},
      }},
