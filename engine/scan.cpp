@@ -1,0 +1,115 @@
+#include "engine/scan.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vx {
+
+AlternativeScanner::AlternativeScanner(std::string alternative, const LeadBytes& lead)
+    : alternative_(std::move(alternative)), lead_(&lead) {}
+
+// The first position in [from, end) where the whole alternative occurs.
+const char* AlternativeScanner::Candidate(const char* from, const char* end) const {
+  const std::size_t m = alternative_.size();
+  const char* const needle = alternative_.data();
+  if (end - from < static_cast<std::ptrdiff_t>(m)) return nullptr;
+  if (m == 1) return static_cast<const char*>(std::memchr(from, needle[0], static_cast<std::size_t>(end - from)));
+  const char* const stop = end - m + 1;  // candidates lie before this
+  const char* p = from;
+#if defined(__SSE2__)
+  // Sixteen candidates at a time: those whose first and last bytes both
+  // fit, then the bytes in between.
+  const __m128i first = _mm_set1_epi8(needle[0]);
+  const __m128i last = _mm_set1_epi8(needle[m - 1]);
+  for (; stop - p >= 16; p += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m - 1));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+    while (mask) {
+      const int bit = __builtin_ctz(mask);
+      if (m <= 2 || std::memcmp(p + bit + 1, needle + 1, m - 2) == 0) return p + bit;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  while (p < stop) {
+    p = static_cast<const char*>(std::memchr(p, needle[0], static_cast<std::size_t>(stop - p)));
+    if (!p) return nullptr;
+    if (std::memcmp(p + 1, needle + 1, m - 1) == 0) return p;
+    ++p;
+  }
+  return nullptr;
+}
+
+bool AlternativeScanner::IsBoundary(const char* text, std::size_t b, std::size_t p) const {
+  std::size_t i = p;
+  while (i > b && lead_->IsLead(static_cast<unsigned char>(text[i - 1]))) --i;
+  // Position i is a boundary: either b itself, or the byte before it is
+  // outside the set and so ends a character whichever way the walk met it.
+  // From there the lead-set bytes pair up.
+  return (p - i) % 2 == 0;
+}
+
+std::size_t AlternativeScanner::Find(const char* text, std::size_t size, std::size_t start) const {
+  const std::size_t m = alternative_.size();
+  if (m == 0) return size;
+  std::size_t b = start;  // a known boundary: the walk back never passes it
+  std::size_t from = start;
+  while (from < size && size - from >= m) {
+    const char* hit = Candidate(text + from, text + size);
+    if (!hit) break;
+    const std::size_t p = static_cast<std::size_t>(hit - text);
+    if (IsBoundary(text, b, p)) return p;
+    // p is the second byte of a character, so p + 1 is a boundary.
+    b = p + 1;
+    from = p + 1;
+  }
+  return size;
+}
+
+std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const LeadBytes& lead,
+                          std::size_t* scan_end) {
+  const AlternativeScanner scanner{std::string(alternative), lead};
+  const std::size_t n = scanner.Find(text.data(), text.size(), 0);
+  if (scan_end) *scan_end = n < text.size() ? n + alternative.size() : text.size();
+  return n;
+}
+
+std::size_t FindNextMatchReference(std::string_view text, std::string_view alternative, const LeadBytes& lead,
+                                   std::size_t* scan_end) {
+  std::size_t p = 0;
+  if (!alternative.empty()) {
+    while (p < text.size()) {
+      if (text.substr(p, alternative.size()) == alternative) {
+        if (scan_end) *scan_end = p + alternative.size();
+        return p;
+      }
+      p += lead.IsLead(static_cast<unsigned char>(text[p])) ? 2 : 1;
+    }
+  }
+  if (scan_end) *scan_end = text.size();
+  return text.size();
+}
+
+std::size_t ReplaceAllReference(std::string* text, std::string_view alternative, std::string_view replacement,
+                                const LeadBytes& lead) {
+  std::string out;
+  std::size_t count = 0;
+  std::string_view rest = *text;
+  while (!rest.empty()) {
+    std::size_t end = 0;
+    const std::size_t n = FindNextMatchReference(rest, alternative, lead, &end);
+    out.append(rest.substr(0, n));
+    if (n == rest.size()) break;
+    out.append(replacement);
+    ++count;
+    rest.remove_prefix(end);
+  }
+  *text = std::move(out);
+  return count;
+}
+
+}  // namespace vx
