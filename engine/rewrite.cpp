@@ -23,9 +23,19 @@ using platform::File;
 using platform::kOk;
 using platform::SysError;
 
-constexpr std::size_t kReadChunk = std::size_t{1} << 18;    // 256 KiB
-constexpr std::size_t kStageChunk = std::size_t{1} << 18;   // a stage works once it holds this much
-constexpr std::size_t kOutputChunk = std::size_t{1} << 20;  // 1 MiB
+// Working buffer sizes: reads, the bytes a stage gathers before it works,
+// and the output buffer.
+struct Sizes {
+  std::size_t read = std::size_t{1} << 18;     // 256 KiB
+  std::size_t stage = std::size_t{1} << 18;
+  std::size_t output = std::size_t{1} << 20;   // 1 MiB
+
+  static Sizes For(const RewriteOptions& options) {
+    Sizes sizes;
+    if (options.buffer_bytes) sizes.read = sizes.stage = sizes.output = options.buffer_bytes;
+    return sizes;
+  }
+};
 
 // A growable byte buffer that never clears what it hands out.
 class Bytes {
@@ -62,14 +72,14 @@ class Bytes {
 // first failure it swallows everything and keeps the error.
 class Output {
  public:
-  explicit Output(File* file) : file_(file) {
-    if (file_) buffer_.Reserve(kOutputChunk);
+  Output(File* file, std::size_t chunk) : file_(file), chunk_(chunk) {
+    if (file_) buffer_.Reserve(chunk_);
   }
   void Put(const char* p, std::size_t n) {
     if (!file_ || error_ != kOk || n == 0) return;
-    if (buffer_.size() + n > kOutputChunk) {
+    if (buffer_.size() + n > chunk_) {
       Drain();
-      if (n >= kOutputChunk / 2) {  // large unchanged runs go straight out
+      if (n >= chunk_ / 2) {  // large unchanged runs go straight out
         Write(p, n);
         return;
       }
@@ -92,6 +102,7 @@ class Output {
   }
 
   File* file_;
+  std::size_t chunk_;
   Bytes buffer_;
   SysError error_ = kOk;
 };
@@ -99,9 +110,9 @@ class Output {
 // One alternative with its replacement, as a streaming stage.
 class Stage {
  public:
-  Stage(std::string alternative, std::string_view replacement, const LeadBytes& lead)
-      : scanner_(std::move(alternative), lead), replacement_(replacement) {
-    input_.Reserve(kStageChunk + kReadChunk + scanner_.alternative().size());
+  Stage(std::string alternative, std::string_view replacement, const LeadBytes& lead, const Sizes& sizes)
+      : scanner_(std::move(alternative), lead), replacement_(replacement), chunk_(sizes.stage) {
+    input_.Reserve(sizes.stage + sizes.read + scanner_.alternative().size());
   }
   void Connect(Stage* next, Output* out) {
     next_ = next;
@@ -112,11 +123,11 @@ class Stage {
 
   void Append(const char* p, std::size_t n) {
     input_.Append(p, n);
-    if (input_.size() >= kStageChunk) Work(false);
+    if (input_.size() >= chunk_) Work(false);
   }
   // Called after bytes were placed into input() directly.
   void Grew() {
-    if (input_.size() >= kStageChunk) Work(false);
+    if (input_.size() >= chunk_) Work(false);
   }
   void Finish() {
     Work(true);
@@ -157,16 +168,16 @@ class Stage {
     }
     std::size_t keep = size - std::min(size - pos, m ? m - 1 : 0);
     if (keep < pos) keep = pos;
-    // The kept bytes begin on a boundary, or on the second byte of a
-    // character, in which case the next byte is one.
-    const bool on_boundary = scanner_.IsBoundary(text, pos, keep);
+    // The kept bytes (perhaps none yet) begin on a boundary, or on the
+    // second byte of a character, in which case the byte after it is one.
+    start_ = scanner_.IsBoundary(text, pos, keep) ? 0 : 1;
     Emit(text + emitted, keep - emitted);
     input_.KeepFrom(keep);
-    start_ = on_boundary || input_.size() == 0 ? 0 : 1;
   }
 
   AlternativeScanner scanner_;
   std::string_view replacement_;
+  std::size_t chunk_;
   Bytes input_;
   std::size_t start_ = 0;
   std::int64_t count_ = 0;
@@ -188,14 +199,14 @@ enum class Scan { kText, kNotText, kReadFailed };
 
 // Reads the whole file through the stages (or straight into the output when
 // there are none), checking every chunk for a zero byte before it goes on.
-Scan Pump(File& in, std::vector<std::unique_ptr<Stage>>& stages, Output& out) {
+Scan Pump(File& in, std::vector<std::unique_ptr<Stage>>& stages, Output& out, std::size_t chunk) {
   Bytes direct;
   for (;;) {
     Bytes& target = stages.empty() ? direct : stages.front()->input();
-    target.Reserve(target.size() + kReadChunk);
+    target.Reserve(target.size() + chunk);
     char* at = target.data() + target.size();
     std::size_t got = 0;
-    if (in.Read(at, kReadChunk, &got) != kOk) return Scan::kReadFailed;
+    if (in.Read(at, chunk, &got) != kOk) return Scan::kReadFailed;
     if (got == 0) break;
     if (std::memchr(at, 0, got)) return Scan::kNotText;
     if (stages.empty()) {
@@ -236,6 +247,7 @@ bool StoreNewContent(const std::string& path, const std::string& temp, int* make
 std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs, int* make_backup,
                          const LeadBytes& lead, const RewriteOptions& options) {
   try {
+    const Sizes sizes = Sizes::For(options);
     // Every alternative of every pair, in order; an empty one never matches,
     // so it has no stage, but its pass still rewrites the file unchanged.
     std::vector<DecodedTexts> decoded;
@@ -245,7 +257,7 @@ std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>
       decoded.push_back(DecodeEscapes(pair.search, pair.replace, lead));
       for (std::string& alternative : SplitAlternatives(decoded.back().search)) {
         if (!alternative.empty())
-          stages.push_back(std::make_unique<Stage>(std::move(alternative), decoded.back().replace, lead));
+          stages.push_back(std::make_unique<Stage>(std::move(alternative), decoded.back().replace, lead, sizes));
       }
     }
 
@@ -258,11 +270,11 @@ std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>
     TempFile temp;
     if (!options.dry_run) temp.file = File::CreateTempBeside(path, &temp.path, &error);
     const bool writing = temp.file.IsOpen();
-    Output out(writing ? &temp.file : nullptr);
+    Output out(writing ? &temp.file : nullptr, sizes.output);
     for (std::size_t i = 0; i < stages.size(); ++i)
       stages[i]->Connect(i + 1 < stages.size() ? stages[i + 1].get() : nullptr, &out);
 
-    const Scan scan = Pump(in, stages, out);
+    const Scan scan = Pump(in, stages, out, sizes.read);
     in.Close();
     if (scan == Scan::kNotText) return kRewriteNotText;
     if (scan == Scan::kReadFailed) return kRewriteOpenFailed;

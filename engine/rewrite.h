@@ -2,6 +2,7 @@
 // pairs in their typed form, every alternative of every pair applied in turn.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ struct ReplacePair {
 struct RewriteOptions {
   bool dry_run = false;       // count only: write nothing, make no backup
   bool durable = false;       // force the new content to disk before it takes the name
+  std::size_t buffer_bytes = 0;  // size of the working buffers; 0: the default (tests use tiny ones)
 };
 
 // Rewrites `path` in place. Applies pairs[0], then pairs[1], ...; within a
@@ -32,6 +34,14 @@ struct RewriteOptions {
 // rewriting the file once per alternative, but the file is read once and
 // written once. If *make_backup is nonzero when the new content is stored,
 // the old file becomes path + ".bak" and *make_backup is set to 0.
+//
+// The new content goes to a temporary file beside the target and takes the
+// target's name only when complete, so every failure leaves the target as it
+// was: kRewriteOpenFailed (cannot be opened or read), kRewriteNotText (a byte
+// 0x00; checked before anything is stored), kRewriteWriteFailed (the new
+// content could not be written or take the name), kRewriteNoMemory (no
+// working buffers). Without a backup the new file keeps the target's
+// attributes; a read-only target is then refused (kRewriteWriteFailed).
 std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs,
                          int* make_backup, const LeadBytes& lead, const RewriteOptions& options = {});
 

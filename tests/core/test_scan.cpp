@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/scan.h"
+
+namespace vx {
+namespace {
+
+struct ScanRow {
+  const char* what;
+  std::string text;         // from the segment start
+  std::string alternative;
+  std::size_t expected;     // bytes to the match, text.size() when none
+};
+
+// Code page 932 bytes: ぁ 82 9F (second byte in the lead set), 亜 88 9F,
+// 表 95 5C, ソ 83 5C, ア 83 41, イ 83 43, 檗 9F 82.
+const ScanRow kCp932Rows[] = {
+    {"found at the start", "abc", "a", 0},
+    {"found in the middle", "xxabxx", "ab", 2},
+    {"not found", "abc", "d", 3},
+    {"empty text", "", "a", 0},
+    {"empty alternative never matches", "abc", "", 3},
+    {"alternative longer than text", "ab", "abc", 2},
+    {"match at the very end", "xyab", "ab", 2},
+    {"whole text", "ab", "ab", 0},
+    {"after a character whose second byte is a lead byte", "\x82\x9F" "A", "A", 2},
+    {"after 亜 (second byte 9F)", "\x88\x9F" "A", "A", 2},
+    {"second byte of 表 is no backslash", "\x95\x5C", "\\", 2},
+    {"second byte of ソ is no backslash, later one is", "\x83\x5C\\", "\\", 2},
+    {"never across a character boundary", "\x83\x41\x83\x43", "\x41\x83", 4},
+    {"second byte of ア is no A", "\x83\x41" "A", "A", 2},
+    {"segment start is a boundary", "\x5C" "A", "\\", 0},
+    {"segment start even on a would-be second byte", "\x9F\x82", "\x9F\x82", 0},
+    {"ぁぁ: first ぁ", "\x82\x9F\x82\x9F", "\x82\x9F", 0},
+    {"ぁぁ holds no 檗 across the characters", "\x82\x9F\x82\x9F", "\x9F\x82", 4},
+    {"odd lead run: A is a second byte", "\x82\x82\x82" "A", "A", 4},
+    {"even lead run: A begins a character", "\x82\x82" "A", "A", 2},
+    {"lead run after an ASCII byte", "x\x82\x82\x82\x82" "A", "A", 5},
+    {"lead run after a non-lead second byte", "\x95\x5C\x82\x82\x82" "A", "A", 6},
+    {"first candidate inside, second on a boundary", "\x82\x41\x41", "\x41", 2},
+    {"lead byte at the end of the text", "a\x82", "\x82", 1},
+    {"multi-byte alternative after kanji", "\x95\x5C\x95\x5C" "abc", "bc", 5},
+};
+
+TEST(FindNextMatch, Cp932Table) {
+  const LeadBytes lead = LeadBytes::Cp932();
+  for (const ScanRow& row : kCp932Rows) {
+    std::size_t end_fast = 99, end_ref = 99;
+    const std::size_t fast = FindNextMatch(row.text, row.alternative, lead, &end_fast);
+    const std::size_t ref = FindNextMatchReference(row.text, row.alternative, lead, &end_ref);
+    EXPECT_EQ(fast, row.expected) << row.what;
+    EXPECT_EQ(ref, row.expected) << row.what;
+    const std::size_t expected_end =
+        row.expected < row.text.size() ? row.expected + row.alternative.size() : row.text.size();
+    EXPECT_EQ(end_fast, expected_end) << row.what;
+    EXPECT_EQ(end_ref, expected_end) << row.what;
+  }
+}
+
+TEST(FindNextMatch, SingleByteCodePageMatchesEverywhere) {
+  const LeadBytes none;
+  const ScanRow rows[] = {
+      {"second byte of 表", "\x95\x5C", "\\", 1},
+      {"after ぁ", "\x82\x9F" "A", "A", 2},
+      {"across characters", "\x83\x41\x83\x43", "\x41\x83", 1},
+  };
+  for (const ScanRow& row : rows) {
+    EXPECT_EQ(FindNextMatch(row.text, row.alternative, none), row.expected) << row.what;
+    EXPECT_EQ(FindNextMatchReference(row.text, row.alternative, none), row.expected) << row.what;
+  }
+}
+
+struct ReplaceRow {
+  std::string text, alternative, replacement, expected;
+  std::size_t count;
+};
+
+TEST(ReplaceAllReference, NonOverlappingLeftToRight) {
+  const LeadBytes lead = LeadBytes::Cp932();
+  const ReplaceRow rows[] = {
+      {"aaa", "aa", "b", "ba", 1},
+      {"aaaa", "aa", "b", "bb", 2},
+      {"\x82\x9F\x82\x9F", "\x82\x9F", "x", "xx", 2},
+      {"\x82\x9F" "A", "A", "B", "\x82\x9F" "B", 1},
+      {"\x95\x5C\\", "\\", "/", "\x95\x5C/", 1},
+      {"abc", "", "x", "abc", 0},
+      {"", "a", "x", "", 0},
+  };
+  for (const ReplaceRow& row : rows) {
+    std::string text = row.text;
+    EXPECT_EQ(ReplaceAllReference(&text, row.alternative, row.replacement, lead), row.count) << row.text;
+    EXPECT_EQ(text, row.expected) << row.text;
+  }
+}
+
+// Text drawn mostly from bytes that make the boundary rule matter: lead
+// bytes (which are also second bytes), 0x5C, 0x40-0x7E second bytes, ASCII.
+std::string RandomSjis(std::mt19937& rng, std::size_t n) {
+  static const unsigned char kBytes[] = {0x81, 0x82, 0x83, 0x88, 0x95, 0x9F, 0xE0, 0xFC, 0x5C, 0x41,
+                                         0x40, 0x7E, 0xA0, 0xDF, 0x9E, 0x61, 0x0D, 0x0A, 0x82, 0x9F};
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(kBytes) - 1);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(kBytes[pick(rng)]);
+  return s;
+}
+
+std::string RandomBytes(std::mt19937& rng, std::size_t n) {
+  std::uniform_int_distribution<int> pick(1, 255);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(pick(rng));
+  return s;
+}
+
+// The fast scanner against the plain character walk, on every segment of
+// many random texts, with alternatives cut from the text itself (so that
+// there are candidates on and off the boundaries) and random ones.
+TEST(FindNextMatch, AgreesWithTheReferenceWalk) {
+  std::mt19937 rng(20261207);
+  const LeadBytes cp932 = LeadBytes::Cp932(), none;
+  for (int round = 0; round < 4000; ++round) {
+    const bool sjis = round % 4 != 0;
+    std::uniform_int_distribution<std::size_t> len(0, round % 50 == 0 ? 3000 : 80);
+    const std::string text = sjis ? RandomSjis(rng, len(rng)) : RandomBytes(rng, len(rng));
+    std::string alternative;
+    std::uniform_int_distribution<std::size_t> alt_len(1, 20);
+    if (!text.empty() && rng() % 3 != 0) {
+      const std::size_t at = rng() % text.size();
+      alternative = text.substr(at, alt_len(rng));
+    } else {
+      alternative = RandomSjis(rng, alt_len(rng) % 4);
+    }
+    for (const LeadBytes* lead : {&cp932, &none}) {
+      std::string_view rest = text;
+      for (;;) {
+        std::size_t end_fast = 0, end_ref = 0;
+        const std::size_t fast = FindNextMatch(rest, alternative, *lead, &end_fast);
+        const std::size_t ref = FindNextMatchReference(rest, alternative, *lead, &end_ref);
+        ASSERT_EQ(fast, ref) << "round " << round;
+        ASSERT_EQ(end_fast, end_ref) << "round " << round;
+        if (fast == rest.size()) break;
+        rest.remove_prefix(end_fast);
+      }
+    }
+  }
+}
+
+// The lead-run parity rule against the boundaries of the character walk, from
+// the segment start and from any later boundary.
+TEST(AlternativeScanner, ParityRuleGivesTheWalksBoundaries) {
+  std::mt19937 rng(932);
+  const LeadBytes lead = LeadBytes::Cp932();
+  const AlternativeScanner scanner("x", lead);
+  for (int round = 0; round < 2000; ++round) {
+    const std::string text = RandomSjis(rng, rng() % 100);
+    std::vector<bool> boundary(text.size() + 1, false);
+    for (std::size_t p = 0; p <= text.size(); p += lead.IsLead(static_cast<unsigned char>(text[p])) ? 2 : 1) {
+      boundary[p] = true;
+      if (p == text.size()) break;
+    }
+    for (std::size_t b = 0; b < text.size(); ++b) {
+      if (!boundary[b]) continue;
+      for (std::size_t p = b; p < text.size(); ++p)
+        ASSERT_EQ(scanner.IsBoundary(text.data(), b, p), static_cast<bool>(boundary[p])) << round << " " << b << " " << p;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vx
