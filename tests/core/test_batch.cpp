@@ -1,0 +1,295 @@
+// The batch run and its result log: exact log bytes, totals, the order of the
+// lines, the two modes and the backup rule, on real files where the result
+// can be provoked and with a scripted rewrite pass where it cannot.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/temp_dir.h"
+#include "engine/batch.h"
+#include "platform/file.h"
+#include "platform/file_fault.h"
+
+namespace vx {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+// A source over a fixed list: every file gets the same pairs and backup flag.
+BatchSource FixedSource(const std::vector<std::string>& paths, const std::vector<ReplacePair>& pairs,
+                        bool make_backup) {
+  return [=](std::size_t index, BatchFile* file) {
+    if (index >= paths.size()) return false;
+    *file = BatchFile{paths[index], pairs, make_backup};
+    return true;
+  };
+}
+
+// A rewrite pass that returns scripted results by path and records its calls.
+struct ScriptedRewrite {
+  std::map<std::string, std::int64_t> results;
+  std::vector<std::string> calls;
+  RewriteFunction Function() {
+    return [this](const std::string& path, const std::vector<ReplacePair>&, int*, const LeadBytes&,
+                  const RewriteOptions&) {
+      calls.push_back(path);
+      return results.at(path);
+    };
+  }
+};
+
+TEST(BatchLog, ResultTextsAreTheExactBytes) {
+  const std::int64_t two31 = std::int64_t{1} << 31;
+  struct Row {
+    std::int64_t result;
+    std::string expected;
+  };
+  // The full-width space after 数 is 0x81 0x40; 個 is 0x8C 0xC2.
+  const std::string count_prefix = "\x92\x75\x8A\xB7\x82\xA6\x90\x94\x81\x40";
+  const Row rows[] = {
+      {0, count_prefix + "0\x8C\xC2\n"},
+      {7, "置換え数　7個\n"},
+      {1234567, "置換え数　1234567個\n"},
+      {two31 - 1, "置換え数　2147483647個\n"},
+      {two31, "置換え数　2147483648個\n"},
+      {std::int64_t{1} << 32, "置換え数　4294967296個\n"},
+      {std::numeric_limits<std::int64_t>::max(), "置換え数　9223372036854775807個\n"},
+      {kRewriteOpenFailed, "ファイルが不正です。\n"},
+      {kRewriteNoMemory, "メモリ割当に失敗しました。\n"},
+      {kRewriteNotText, "テキストファイルではありません。\n"},
+      {kRewriteWriteFailed, "書き込みに失敗しました。\n"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(FormatResultText(row.result), row.expected) << row.result;
+}
+
+TEST(BatchLog, HeadIsTheExactBytes) {
+  struct Row {
+    std::int64_t total;
+    std::string expected;
+  };
+  const Row rows[] = {
+      // 置換結果ログ, empty line, 総置換え数, two ASCII spaces, the total, 個.
+      {0, "\x92\x75\x8A\xB7\x8C\x8B\x89\xCA\x83\x8D\x83\x4F\n\n\x91\x8D\x92\x75\x8A\xB7\x82\xA6\x90\x94  0\x8C\xC2\n\n"},
+      {42, "置換結果ログ\n\n総置換え数  42個\n\n"},
+      {(std::int64_t{1} << 31) + 1, "置換結果ログ\n\n総置換え数  2147483649個\n\n"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(FormatLogHead(row.total), row.expected) << row.total;
+}
+
+TEST(BatchLog, EmptyListGivesTheHeadOnly) {
+  const BatchReport report = ProcessBatch(FixedSource({}, {{"a", "b"}}, true), {});
+  EXPECT_TRUE(report.entries.empty());
+  EXPECT_EQ(FormatBatchLog(report), "置換結果ログ\n\n総置換え数  0個\n\n");
+}
+
+TEST(BatchLog, OneLinePerFileInOrderAndTheTotalIsTheirSum) {
+  const std::int64_t big = 3'000'000'000;  // beyond 2^31: printed as it is, summed without wrapping
+  ScriptedRewrite rewrite;
+  rewrite.results = {{"c:\\z.txt", 5},        {"c:\\a.txt", kRewriteOpenFailed}, {"c:\\m.txt", kRewriteNoMemory},
+                     {"c:\\b.bin", kRewriteNotText}, {"c:\\full.txt", kRewriteWriteFailed}, {"c:\\big1", big},
+                     {"c:\\big2", big},       {"c:\\zero.txt", 0}};
+  const std::vector<std::string> order = {"c:\\z.txt", "c:\\a.txt",  "c:\\m.txt", "c:\\b.bin",
+                                          "c:\\full.txt", "c:\\big1", "c:\\big2", "c:\\zero.txt"};
+  BatchSettings settings;
+  settings.rewrite = rewrite.Function();
+  const BatchReport report = ProcessBatch(FixedSource(order, {{"x", "y"}}, false), settings);
+
+  EXPECT_EQ(rewrite.calls, order);  // every file, also after failures
+  EXPECT_EQ(report.total, 5 + 2 * big);
+  EXPECT_TRUE(report.AnyFailed());
+  EXPECT_EQ(FormatBatchLog(report),
+            "置換結果ログ\n\n総置換え数  6000000005個\n\n"
+            "c:\\z.txt  置換え数　5個\n"
+            "c:\\a.txt  ファイルが不正です。\n"
+            "c:\\m.txt  メモリ割当に失敗しました。\n"
+            "c:\\b.bin  テキストファイルではありません。\n"
+            "c:\\full.txt  書き込みに失敗しました。\n"
+            "c:\\big1  置換え数　3000000000個\n"
+            "c:\\big2  置換え数　3000000000個\n"
+            "c:\\zero.txt  置換え数　0個\n");
+}
+
+TEST(BatchRun, SourceIsAskedBeforeEveryFileAndMayChangeBetweenFiles) {
+  // The window re-reads its controls before every file, and the list may
+  // grow meanwhile: the run follows what the source says at each index.
+  ScriptedRewrite rewrite;
+  rewrite.results = {{"f0", 1}, {"f1", 2}, {"f2", 3}};
+  std::vector<std::string> asked;
+  std::vector<bool> backups;
+  BatchSettings settings;
+  settings.rewrite = [&](const std::string& path, const std::vector<ReplacePair>&, int* make_backup,
+                         const LeadBytes&, const RewriteOptions&) {
+    backups.push_back(*make_backup != 0);
+    return rewrite.results.at(path);
+  };
+  std::size_t count = 1;
+  const BatchReport report = ProcessBatch(
+      [&](std::size_t index, BatchFile* file) {
+        asked.push_back("ask " + std::to_string(index));
+        if (index >= count) return false;
+        count = 3;  // the count is asked anew
+        *file = BatchFile{"f" + std::to_string(index), {{"s", "r"}}, index != 1};
+        return true;
+      },
+      settings);
+  EXPECT_EQ(asked, (std::vector<std::string>{"ask 0", "ask 1", "ask 2", "ask 3"}));
+  EXPECT_EQ(backups, (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(report.total, 6);
+}
+
+TEST(BatchPairs, OddListGivesTheLastSearchTextAnEmptyReplacement) {
+  struct Row {
+    std::vector<std::string> search, replace;
+    std::vector<ReplacePair> expected;
+  };
+  const Row rows[] = {
+      {{}, {}, {}},
+      {{"a"}, {}, {{"a", ""}}},
+      {{"a", "c"}, {"b"}, {{"a", "b"}, {"c", ""}}},
+      {{"a", ""}, {"b", "d"}, {{"a", "b"}, {"", "d"}}},
+  };
+  for (const Row& row : rows) {
+    const std::vector<ReplacePair> pairs = PairsFromLists(row.search, row.replace);
+    ASSERT_EQ(pairs.size(), row.expected.size());
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+      EXPECT_EQ(pairs[k].search, row.expected[k].search);
+      EXPECT_EQ(pairs[k].replace, row.expected[k].replace);
+    }
+  }
+}
+
+// Runs over real files with the real rewrite pass.
+class BatchOnFiles : public ::testing::Test {
+ protected:
+  void TearDown() override { platform::ClearFileFaults(); }
+  BatchReport Run(const std::vector<std::string>& paths, const std::vector<ReplacePair>& pairs, bool backup,
+                  bool dry_run = false) {
+    BatchSettings settings;
+    settings.lead = LeadBytes::Cp932();
+    settings.options.dry_run = dry_run;
+    return ProcessBatch(FixedSource(paths, pairs, backup), settings);
+  }
+  TempDir dir_;
+};
+
+TEST_F(BatchOnFiles, AllPairsSumTheirCountsAndBackUpTheFileAsItWas) {
+  const std::string a = dir_.Path("a.txt"), b = dir_.Path("b.txt");
+  WriteBytes(a, "one two two three three three");
+  WriteBytes(b, "three");
+  // The odd list: "three" is applied with an empty replacement.
+  const std::vector<ReplacePair> pairs = PairsFromLists({"one", "two", "three"}, {"1", "2"});
+  const BatchReport report = Run({a, b}, pairs, true);
+  EXPECT_EQ(FormatBatchLog(report), "置換結果ログ\n\n総置換え数  7個\n\n" + a + "  置換え数　6個\n" + b +
+                                        "  置換え数　1個\n");
+  EXPECT_EQ(ReadBytes(a), "1 2 2   ");
+  EXPECT_EQ(ReadBytes(b), "");
+  EXPECT_EQ(ReadBytes(a + ".bak"), "one two two three three three");
+  EXPECT_EQ(ReadBytes(b + ".bak"), "three");
+}
+
+TEST_F(BatchOnFiles, FirstNegativeResultIsTheFilesLineAndTheRunGoesOn) {
+  const std::string missing = dir_.Path("missing.txt"), binary = dir_.Path("bin.dat"), text = dir_.Path("t.txt");
+  WriteBytes(binary, std::string("ab\0ab", 5));
+  WriteBytes(text, "ab");
+  const BatchReport report = Run({missing, binary, text}, {{"a", "x"}, {"b", "y"}}, true);
+  EXPECT_EQ(FormatBatchLog(report), "置換結果ログ\n\n総置換え数  2個\n\n" + missing + "  ファイルが不正です。\n" +
+                                        binary + "  テキストファイルではありません。\n" + text +
+                                        "  置換え数　2個\n");
+  EXPECT_EQ(ReadBytes(binary), std::string("ab\0ab", 5));
+  EXPECT_EQ(dir_.Listing(), "bin.dat;t.txt;t.txt.bak;");  // no backup of the file that was not text
+}
+
+TEST_F(BatchOnFiles, EmptyPairListCountsZeroAndLeavesTheFileAlone) {
+  const std::string a = dir_.Path("a.txt");
+  WriteBytes(a, "abc");
+  const auto old_time = std::filesystem::last_write_time(a);
+  const auto old_identity = [&] {
+    platform::FileIdentity id;
+    EXPECT_EQ(platform::GetFileIdentity(a, &id), platform::kOk);
+    return id;
+  }();
+  const BatchReport report = Run({a}, {}, true);
+  EXPECT_EQ(FormatBatchLog(report), "置換結果ログ\n\n総置換え数  0個\n\n" + a + "  置換え数　0個\n");
+  platform::FileIdentity id;
+  ASSERT_EQ(platform::GetFileIdentity(a, &id), platform::kOk);
+  EXPECT_TRUE(id == old_identity);
+  EXPECT_EQ(std::filesystem::last_write_time(a), old_time);
+  EXPECT_EQ(dir_.Listing(), "a.txt;");
+}
+
+TEST_F(BatchOnFiles, FileReachedTwiceIsBackedUpOnceUnderAnySpelling) {
+  struct Row {
+    const char* name;
+    std::string second_spelling;  // relative to the folder
+  };
+  const Row rows[] = {{"same path", "f.txt"}, {"with a dot", "./f.txt"}, {"through a folder", "sub/../f.txt"}};
+  for (const Row& row : rows) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "sub");
+    const std::string f = dir.Path("f.txt");
+    WriteBytes(f, "aaa");
+    BatchSettings settings;
+    // First visit a -> b, second visit b -> c: without the rule the second
+    // backup would hold the first visit's result.
+    const BatchReport report = ProcessBatch(
+        [&](std::size_t index, BatchFile* file) {
+          if (index == 0) *file = BatchFile{f, {{"a", "b"}}, true};
+          if (index == 1) *file = BatchFile{dir.Path(row.second_spelling), {{"b", "c"}}, true};
+          return index < 2;
+        },
+        settings);
+    EXPECT_EQ(report.total, 6) << row.name;
+    EXPECT_EQ(ReadBytes(f), "ccc") << row.name;
+    EXPECT_EQ(ReadBytes(f + ".bak"), "aaa") << row.name;
+  }
+}
+
+TEST_F(BatchOnFiles, BackupFlagIsTakenPerFile) {
+  const std::string a = dir_.Path("a.txt"), b = dir_.Path("b.txt");
+  WriteBytes(a, "x");
+  WriteBytes(b, "x");
+  BatchSettings settings;
+  ProcessBatch(
+      [&](std::size_t index, BatchFile* file) {
+        if (index == 0) *file = BatchFile{a, {{"x", "y"}}, false};
+        if (index == 1) *file = BatchFile{b, {{"x", "y"}}, true};
+        return index < 2;
+      },
+      settings);
+  EXPECT_EQ(dir_.Listing(), "a.txt;b.txt;b.txt.bak;");
+}
+
+TEST_F(BatchOnFiles, WriteFailureIsLoggedAndTheRunGoesOn) {
+  const std::string a = dir_.Path("a.txt"), b = dir_.Path("b.txt");
+  WriteBytes(a, "abc");
+  WriteBytes(b, "abc");
+  // The new content of the first file cannot be stored: the disk is full.
+  platform::InjectFileFault(platform::FileOp::kWrite, 112, 0, 1);
+  const BatchReport report = Run({a, b}, {{"b", "x"}}, false);
+  EXPECT_EQ(FormatBatchLog(report), "置換結果ログ\n\n総置換え数  1個\n\n" + a + "  書き込みに失敗しました。\n" + b +
+                                        "  置換え数　1個\n");
+  EXPECT_EQ(ReadBytes(a), "abc");
+  EXPECT_EQ(ReadBytes(b), "axc");
+  EXPECT_EQ(report.AnyFailed(), true);
+}
+
+TEST_F(BatchOnFiles, DryRunCountsAndChangesNothing) {
+  const std::string a = dir_.Path("a.txt");
+  WriteBytes(a, "aXa");
+  const auto old_time = std::filesystem::last_write_time(a);
+  const BatchReport report = Run({a}, {{"a", "b"}}, true, true);
+  EXPECT_EQ(report.total, 2);
+  EXPECT_EQ(ReadBytes(a), "aXa");
+  EXPECT_EQ(std::filesystem::last_write_time(a), old_time);
+  EXPECT_EQ(dir_.Listing(), "a.txt;");
+}
+
+}  // namespace
+}  // namespace vx
