@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "engine/decode.h"
+#include "reference.h"
 
 namespace vx {
 namespace {
@@ -69,6 +72,23 @@ TEST(DecodeEscapes, OutputNeverHoldsAZeroByte) {
   for (const std::string& typed : {all, all + "\\", "\\" + all}) {
     EXPECT_EQ(DecodeText(typed, true, lead).find('\0'), std::string::npos);
     EXPECT_EQ(DecodeText(typed, false, lead).find('\0'), std::string::npos);
+  }
+}
+
+// The five whole-text steps against a one-pass decoder, on random typed
+// texts rich in backslashes, escape letters, lead bytes and 0x01.
+TEST(DecodeEscapes, AgreesWithOnePassDecoding) {
+  std::mt19937 rng(1);
+  static const char kBytes[] = {'\\', '\\', 'n', 't', '|', '\x01', '\x1A', '\x82', '\x95', '\x9F', '\x5C', 'a', '\r'};
+  const LeadBytes cp932 = LeadBytes::Cp932(), none;
+  for (int round = 0; round < 20000; ++round) {
+    std::string typed(rng() % 16, '\0');
+    for (char& c : typed) c = kBytes[rng() % std::size(kBytes)];
+    for (const LeadBytes* lead : {&cp932, &none}) {
+      for (bool search : {true, false})
+        ASSERT_EQ(DecodeText(typed, search, *lead), reference::Decode(typed, search, *lead))
+            << ::testing::PrintToString(typed) << (search ? " search" : " replacement");
+    }
   }
 }
 

@@ -1,0 +1,62 @@
+// Streamed replacement: every alternative of every pair as a stage that
+// replaces its matches in the bytes the stage before it produced, keeping
+// back only the few bytes a match might still need. Fed in pieces of any
+// size, it yields exactly the text and count of replacing the alternatives
+// one after another over the whole text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/lead_bytes.h"
+#include "engine/rewrite.h"
+
+namespace vx {
+
+// Where the chain's output goes, in pieces.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual void Put(const char* data, std::size_t n) = 0;
+};
+
+class StringSink : public ByteSink {
+ public:
+  void Put(const char* data, std::size_t n) override { text.append(data, n); }
+  std::string text;
+};
+
+class ReplaceChain {
+ public:
+  // Decodes the typed pairs. Each stage works once it holds `chunk` bytes.
+  ReplaceChain(const std::vector<ReplacePair>& pairs, const LeadBytes& lead, ByteSink* sink,
+               std::size_t chunk = std::size_t{1} << 18);
+  ~ReplaceChain();
+  ReplaceChain(const ReplaceChain&) = delete;
+  ReplaceChain& operator=(const ReplaceChain&) = delete;
+
+  // Room for up to n more input bytes, to be read into directly; Commit
+  // then passes on the first `got` of them.
+  char* InputSpace(std::size_t n);
+  void Commit(std::size_t got);
+  void Feed(const char* data, std::size_t n);
+  // The end of the text: everything held back goes out.
+  void Finish();
+
+  std::int64_t count() const;
+  // Stages that can match (empty alternatives have none).
+  std::size_t stage_count() const { return stages_.size(); }
+
+  class Stage;
+
+ private:
+  std::vector<std::string> replacements_;
+  std::vector<std::unique_ptr<Stage>> stages_;
+  ByteSink* sink_;
+  std::string direct_;  // input space when there are no stages
+};
+
+}  // namespace vx

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/replace_chain.h"
+#include "reference.h"
+
+namespace vx {
+namespace {
+
+// Feeds `text` in pieces of random sizes and returns the chain's output.
+std::string RunChain(const std::string& text, const std::vector<ReplacePair>& pairs, const LeadBytes& lead,
+                     std::size_t chunk, std::mt19937& rng, std::int64_t* count) {
+  StringSink sink;
+  ReplaceChain chain(pairs, lead, &sink, chunk);
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t n = std::min<std::size_t>(text.size() - at, 1 + rng() % (2 * chunk + 3));
+    chain.Feed(text.data() + at, n);
+    at += n;
+  }
+  chain.Finish();
+  *count = chain.count();
+  return sink.text;
+}
+
+TEST(ReplaceChain, EmptyAlternativesHaveNoStage) {
+  const LeadBytes lead = LeadBytes::Cp932();
+  StringSink sink;
+  ReplaceChain chain({{"", "x"}, {"a\\|\\|b\\|", "y"}}, lead, &sink);
+  EXPECT_EQ(chain.stage_count(), 2u);
+  chain.Feed("abc", 3);
+  chain.Finish();
+  EXPECT_EQ(sink.text, "yyc");
+  EXPECT_EQ(chain.count(), 2);
+}
+
+// The chain against the pass-by-pass definition on random text, with every
+// buffer size from one byte up, so matches and characters straddle every
+// kind of edge between the pieces.
+TEST(ReplaceChain, AgreesWithPassByPass) {
+  std::mt19937 rng(7);
+  const LeadBytes cp932 = LeadBytes::Cp932(), none;
+  const char* const kTyped[] = {"\x82\x9F", "A", "\\\\", "\x9F\x82", "\x82", "AA", "A\\|\x82\x9F", "\x95\x5C" "A",
+                                "\x82\x82\x82", "\\n", "\x9F\\|A\x82\\|\\|\x82\x9F\x82", "\r\n\x82", "AAAAAAA"};
+  const char* const kReplacements[] = {"", "A", "\x82", "\x82\x9F", "AA\x9F", "\\n", "AAAAAAAA"};
+  static const unsigned char kBytes[] = {0x82, 0x9F, 0x41, 0x5C, 0x95, 0x0D, 0x0A, 0x61, 0xE0, 0x40};
+  for (int round = 0; round < 20000; ++round) {
+    const LeadBytes& lead = round % 5 == 0 ? none : cp932;
+    std::string text(rng() % (round % 20 == 0 ? 3000 : 120), '\0');
+    for (char& c : text) c = static_cast<char>(kBytes[rng() % std::size(kBytes)]);
+    std::vector<ReplacePair> pairs;
+    for (int k = 0, n = 1 + static_cast<int>(rng() % 3); k < n; ++k)
+      pairs.push_back({kTyped[rng() % std::size(kTyped)], kReplacements[rng() % std::size(kReplacements)]});
+    std::string expected = text;
+    const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead);
+    std::int64_t count = -1;
+    const std::size_t chunk = 1 + rng() % 24;
+    const std::string got = RunChain(text, pairs, lead, chunk, rng, &count);
+    ASSERT_EQ(count, expected_count) << "round " << round << " chunk " << chunk;
+    ASSERT_EQ(got, expected) << "round " << round << " chunk " << chunk;
+  }
+}
+
+}  // namespace
+}  // namespace vx
