@@ -29,6 +29,22 @@ std::intptr_t OpenHandle(const std::string& path, DWORD access, DWORD creation, 
   return Raw(h);
 }
 
+// The position of the last separator of a path, or npos. The path is
+// walked by characters of the ANSI code page, so the second byte of a
+// double-byte character (0x5C in 表 or ソ) is never taken for a backslash.
+std::size_t LastSeparator(const std::string& path) {
+  std::size_t last = std::string::npos;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const auto c = static_cast<unsigned char>(path[i]);
+    if (::IsDBCSLeadByte(c) && i + 1 < path.size()) {
+      ++i;
+    } else if (c == '\\' || c == '/' || c == ':') {
+      last = i;
+    }
+  }
+  return last;
+}
+
 }  // namespace
 
 File::~File() { Close(); }
@@ -61,7 +77,7 @@ File File::CreateExclusive(const std::string& path, SysError* error) {
 File File::CreateTempBeside(const std::string& target, std::string* temp_path, SysError* error) {
   File f;
   if ((*error = TakeFileFault(FileOp::kCreateTemp)) != kOk) return f;
-  const std::size_t slash = target.find_last_of("\\/:");
+  const std::size_t slash = LastSeparator(target);
   const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   DWORD seed = ::GetTickCount() ^ (::GetCurrentProcessId() << 16);
   static DWORD counter = 0;

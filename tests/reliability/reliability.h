@@ -61,8 +61,10 @@ inline Snapshot TakeSnapshot(const std::filesystem::path& root) {
 // description of what is wrong).
 inline std::string Classify(const std::string& path, const std::string& old_content, const std::string& new_content) {
   ++g_tally.files_checked;
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  // Narrow (code page 932) paths go through the file layer: std::filesystem
+  // does not take them as the ANSI API does on Windows.
+  platform::FileInfo info;
+  if (platform::QueryFileInfo(path, &info) != platform::kOk || !info.exists || info.directory) {
     ++g_tally.files_lost;
     return "missing";
   }
