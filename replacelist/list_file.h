@@ -1,0 +1,55 @@
+// Reading and saving the replace list file "list.dat", opened by its relative
+// name in the working directory (the program's folder).
+//
+// Failures come back as a system error code and the name to show with its
+// file-error message; the window that called turns them into its message box.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "replacelist/list_format.h"
+
+namespace vx {
+
+inline constexpr char kReplaceListFile[] = "list.dat";
+
+// Code reported for a read error of the list (ERROR_GEN_FAILURE): whatever
+// the system said, the user sees the general-failure message.
+inline constexpr platform::SysError kListReadFailure = 31;
+
+struct ListFileError {
+  platform::SysError code = platform::kOk;
+  std::string name;  // for %1: the name as opened, or the full path
+  explicit operator bool() const { return code != platform::kOk; }
+};
+
+// Reads the texts of the list. A file that cannot be opened (missing, held
+// by another program, no access) is an empty list and no error. A read error
+// gives {kListReadFailure, full path}; the texts completed before it stay in
+// *texts.
+ListFileError ReadReplaceListTexts(std::vector<std::string>* texts, const std::string& name = kReplaceListFile);
+
+// The main window's load: the two drop-down lists, the search list one entry
+// longer with an odd number of texts. On a read error *columns holds the
+// entries read so far.
+ListFileError LoadReplaceListColumns(ListColumns* columns, const std::string& name = kReplaceListFile);
+
+// The editor's load: its rows, a last search text without a partner as a row
+// with an empty replacement. On a read error *rows holds the rows read so far.
+ListFileError LoadReplaceListRows(std::vector<ListPair>* rows, const std::string& name = kReplaceListFile);
+
+// Saves the rows so that the file is never left half written: the new
+// content goes to a temporary file beside it, is flushed to the disk, and
+// then takes the file's name.
+//  - The file refuses to be replaced (read-only or a folder: access denied;
+//    held open by another program: sharing violation) or the temporary file
+//    cannot be created: {that code, the name as given}. Nothing is written.
+//  - A later write, flush, close or the replace fails: {its code (a short
+//    write counts as disk full), full path}.
+// On any failure the file keeps its old content and no temporary file is
+// left behind.
+ListFileError SaveReplaceListRows(const std::vector<ListPair>& rows, const std::string& name = kReplaceListFile);
+
+}  // namespace vx
