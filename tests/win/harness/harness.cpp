@@ -1,0 +1,377 @@
+#include "harness/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <exception>
+#include <map>
+
+#include "ui/win_app.h"
+
+namespace vx::test {
+
+namespace {
+
+// Tests run on one thread: plain globals are enough.
+CWinApp g_testApp;  // stands in for the program's application object
+std::vector<CDialog*> g_harnessDialogs;  // dialogs run by RunModal, outermost first
+
+struct TimedCall {
+  HWND window;        // nullptr for RunModal's body
+  CDialog* dialog;    // the CDialog to wait for, if any
+  std::function<void()> call;
+};
+std::map<UINT_PTR, TimedCall> g_timedCalls;
+
+void RunGuarded(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "exception in test body: " << e.what();
+  } catch (...) {
+    ADD_FAILURE() << "unknown exception in test body";
+  }
+}
+
+VOID CALLBACK TimedCallProc(HWND, UINT, UINT_PTR id, DWORD) {
+  auto it = g_timedCalls.find(id);
+  if (it == g_timedCalls.end()) {
+    ::KillTimer(nullptr, id);
+    return;
+  }
+  // Wait until the dialog runs its own modal loop.
+  if (it->second.dialog != nullptr && !it->second.dialog->IsModalLoopRunning()) return;
+  ::KillTimer(nullptr, id);
+  TimedCall timed = std::move(it->second);
+  g_timedCalls.erase(it);
+  RunGuarded(timed.call);
+}
+
+// Calls `call` from the message loop of `dialog` (or of whatever runs next)
+// as soon as that loop is running.
+void CallFromLoop(CDialog* dialog, std::function<void()> call) {
+  const UINT_PTR id = ::SetTimer(nullptr, 0, 0, TimedCallProc);
+  g_timedCalls[id] = TimedCall{nullptr, dialog, std::move(call)};
+}
+
+// Ends a dialog that is still open: ours with EndDialog, others (the
+// platform's dialogs) with the cancel command.
+void CloseIfOpen(HWND hwnd) {
+  if (!::IsWindow(hwnd)) return;
+  if (CDialog* dlg = CDialog::FromHandle(hwnd)) {
+    dlg->EndDialog(IDCANCEL);
+  } else {
+    ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  }
+}
+
+// The dialog whose loop handles a message for `hwnd`: its root window's, or
+// the innermost running one for thread messages.
+CDialog* LoopFor(HWND hwnd) {
+  if (hwnd != nullptr) {
+    if (CDialog* dlg = CDialog::FromHandle(::GetAncestor(hwnd, GA_ROOT))) return dlg;
+  }
+  CDialog* dlg = CDialog::FromHandle(::GetActiveWindow());
+  if (dlg == nullptr && !g_harnessDialogs.empty()) dlg = g_harnessDialogs.back();
+  return dlg;
+}
+
+std::string Narrow(const wchar_t* text, int length = -1) {
+  const int size = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) ::WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), size, nullptr, nullptr);
+  if (length == -1 && !out.empty()) out.pop_back();  // the terminator
+  return out;
+}
+
+}  // namespace
+
+// --------------------------------------------------------------- running
+
+INT_PTR RunModal(CDialog& dlg, const std::function<void()>& body) {
+  CWinApp* app = AfxGetApp();
+  const bool setMain = app != nullptr && app->m_pMainWnd == nullptr;
+  if (setMain) app->m_pMainWnd = &dlg;
+  g_harnessDialogs.push_back(&dlg);
+
+  CallFromLoop(&dlg, [&dlg, &body] {
+    RunGuarded(body);
+    if (dlg.m_hWnd != nullptr) dlg.EndDialog(IDCANCEL);
+  });
+  const INT_PTR result = dlg.DoModal();
+
+  g_harnessDialogs.pop_back();
+  if (setMain) app->m_pMainWnd = nullptr;
+  return result;
+}
+
+void PumpMessages() {
+  MSG msg;
+  for (int i = 0; i < 10000 && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    CDialog* dlg = LoopFor(msg.hwnd);
+    if (dlg != nullptr && dlg->IsModalLoopRunning()) {
+      dlg->ProcessQueuedMessage(msg);
+    } else {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+  }
+}
+
+// ----------------------------------------------------------------- input
+
+void Click(HWND button) {
+  ::SendMessageA(button, BM_CLICK, 0, 0);
+  PumpMessages();
+}
+
+void Click(HWND dialog, int id) { Click(::GetDlgItem(dialog, id)); }
+
+void SendCommand(HWND dialog, int id, UINT code) {
+  ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+void SelectComboItem(HWND dialog, int id, int index) {
+  ::SendMessageA(::GetDlgItem(dialog, id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendCommand(dialog, id, CBN_SELCHANGE);
+}
+
+void TypeText(HWND edit, const std::string& text) {
+  ::SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void ReplaceText(HWND edit, const std::string& text) {
+  ::SendMessageA(edit, EM_SETSEL, 0, -1);
+  TypeText(edit, text);
+}
+
+void PressKey(UINT vk, bool alt) {
+  HWND focus = ::GetFocus();
+  const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)) << 16;
+  const LPARAM down = 1 | scan | (alt ? (1 << 29) : 0);
+  const LPARAM up = down | (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
+  ::PostMessageA(focus, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
+  ::PostMessageA(focus, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
+  PumpMessages();
+}
+
+std::string WindowText(HWND hwnd) { return CWnd(hwnd).GetWindowText(); }
+
+std::string ClassName(HWND hwnd) {
+  char name[256] = {};
+  ::GetClassNameA(hwnd, name, sizeof name);
+  return name;
+}
+
+// ------------------------------------------------------------- responder
+
+namespace {
+ModalResponder* g_responder = nullptr;
+
+bool IsMessageBox(HWND hwnd) {
+  if (ClassName(hwnd) != "#32770" || CDialog::FromHandle(hwnd) != nullptr) return false;
+  for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    const std::string cls = ClassName(child);
+    if (cls != "Static" && cls != "Button") return false;
+  }
+  return true;
+}
+
+UINT IconStyleOf(HICON icon) {
+  if (icon == nullptr) return 0;
+  const struct {
+    LPCSTR id;
+    UINT style;
+  } icons[] = {{IDI_HAND, MB_ICONSTOP}, {IDI_QUESTION, MB_ICONQUESTION},
+               {IDI_EXCLAMATION, MB_ICONWARNING}, {IDI_ASTERISK, MB_ICONINFORMATION}};
+  for (const auto& row : icons) {
+    if (::LoadIconA(nullptr, row.id) == icon) return row.style;
+  }
+  return MB_USERICON;  // an icon, but none of the standard ones
+}
+
+}  // namespace
+
+ModalResponder::ModalResponder() {
+  g_responder = this;
+  hook_ = ::SetWindowsHookExA(WH_CBT, CbtProc, nullptr, ::GetCurrentThreadId());
+  EXPECT_NE(hook_, nullptr);
+}
+
+ModalResponder::~ModalResponder() {
+  if (hook_ != nullptr) ::UnhookWindowsHookEx(hook_);
+  if (g_responder == this) g_responder = nullptr;
+}
+
+void ModalResponder::AnswerNext(int buttonId) { answers_.push_back(buttonId); }
+
+void ModalResponder::OnNextDialog(std::function<void(HWND)> callback) { callbacks_.push_back(std::move(callback)); }
+
+LRESULT CALLBACK ModalResponder::CbtProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (g_responder != nullptr) {
+    HWND hwnd = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE) {
+      try {
+        g_responder->OnActivate(hwnd);
+      } catch (...) {
+        ADD_FAILURE() << "exception in the modal responder";
+      }
+    } else if (code == HCBT_DESTROYWND) {
+      auto& seen = g_responder->seen_;
+      seen.erase(std::remove(seen.begin(), seen.end(), hwnd), seen.end());
+    }
+  }
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void ModalResponder::OnActivate(HWND hwnd) {
+  if (std::find(seen_.begin(), seen_.end(), hwnd) != seen_.end()) return;
+  if (ClassName(hwnd) != "#32770") return;
+  CDialog* dlg = CDialog::FromHandle(hwnd);
+  if (dlg != nullptr && std::find(g_harnessDialogs.begin(), g_harnessDialogs.end(), dlg) != g_harnessDialogs.end()) {
+    return;  // a dialog the test runs itself
+  }
+  seen_.push_back(hwnd);
+
+  if (IsMessageBox(hwnd)) {
+    CapturedBox box;
+    box.caption = WindowText(hwnd);
+    box.owner = ::GetWindow(hwnd, GW_OWNER);
+    std::string longest;
+    for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+      const int id = ::GetDlgCtrlID(child);
+      if (ClassName(child) == "Button") {
+        box.buttons.push_back(id);
+        continue;
+      }
+      const DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(child, GWL_STYLE));
+      if ((style & SS_TYPEMASK) == SS_ICON) {
+        box.icon = IconStyleOf(reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0)));
+      } else if (id == 0xFFFF) {
+        box.text = WindowText(child);
+      } else if (WindowText(child).size() > longest.size()) {
+        longest = WindowText(child);
+      }
+    }
+    if (box.text.empty()) box.text = longest;
+    const bool hasOk = std::find(box.buttons.begin(), box.buttons.end(), IDOK) != box.buttons.end();
+    box.answer = hasOk ? IDOK : IDCANCEL;
+    if (!answers_.empty()) {
+      box.answer = answers_.front();
+      answers_.erase(answers_.begin());
+    }
+    boxes_.push_back(box);
+    // Posted: the box's own loop presses the button once it runs.
+    ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(box.answer, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, box.answer)));
+    return;
+  }
+
+  dialogs_.push_back(WindowText(hwnd));
+  std::function<void(HWND)> callback;
+  if (!callbacks_.empty()) {
+    callback = std::move(callbacks_.front());
+    callbacks_.erase(callbacks_.begin());
+  }
+  CallFromLoop(dlg, [hwnd, callback] {
+    if (callback) callback(hwnd);
+    CloseIfOpen(hwnd);
+  });
+}
+
+// ------------------------------------------------------------- templates
+
+DialogTemplate LoadDialogTemplate(int id) {
+  DialogTemplate dt;
+  HMODULE module = ::GetModuleHandleA(nullptr);
+  HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
+  if (found == nullptr) {
+    ADD_FAILURE() << "dialog template " << id << " not found";
+    return dt;
+  }
+  const BYTE* p = static_cast<const BYTE*>(::LockResource(::LoadResource(module, found)));
+  const BYTE* start = p;
+  auto word = [&p] {
+    WORD v;
+    memcpy(&v, p, 2);
+    p += 2;
+    return v;
+  };
+  auto dword = [&p] {
+    DWORD v;
+    memcpy(&v, p, 4);
+    p += 4;
+    return v;
+  };
+  auto sshort = [&word] { return static_cast<short>(word()); };
+  auto wstring = [&p] {
+    std::wstring s;
+    for (wchar_t c; memcpy(&c, p, 2), p += 2, c != 0;) s += c;
+    return Narrow(s.c_str());
+  };
+  auto szOrOrd = [&] {
+    WORD first;
+    memcpy(&first, p, 2);
+    if (first == 0) {
+      p += 2;
+      return std::string();
+    }
+    if (first == 0xFFFF) {
+      p += 2;
+      return "#" + std::to_string(word());
+    }
+    return wstring();
+  };
+
+  const WORD version = word();
+  const WORD signature = word();
+  if (version != 1 || signature != 0xFFFF) {
+    ADD_FAILURE() << "dialog template " << id << " is not a DIALOGEX";
+    return dt;
+  }
+  dword();  // help id
+  dt.exStyle = dword();
+  dt.style = dword();
+  const WORD count = word();
+  dt.x = sshort();
+  dt.y = sshort();
+  dt.cx = sshort();
+  dt.cy = sshort();
+  szOrOrd();  // menu
+  szOrOrd();  // window class
+  dt.caption = wstring();
+  if (dt.style & DS_SETFONT) {
+    dt.pointSize = word();
+    dt.weight = word();
+    dt.italic = *p++;
+    dt.charset = *p++;
+    dt.font = wstring();
+  }
+  for (WORD i = 0; i < count; ++i) {
+    p = start + ((p - start + 3) & ~3);
+    TemplateItem item;
+    dword();  // help id
+    item.exStyle = dword();
+    item.style = dword();
+    item.x = sshort();
+    item.y = sshort();
+    item.cx = sshort();
+    item.cy = sshort();
+    item.id = static_cast<int>(static_cast<short>(dword() & 0xFFFF));
+    item.windowClass = szOrOrd();
+    static const std::map<std::string, std::string> kPredefined = {
+        {"#128", "Button"}, {"#129", "Edit"},      {"#130", "Static"},
+        {"#131", "ListBox"}, {"#132", "ScrollBar"}, {"#133", "ComboBox"}};
+    if (auto known = kPredefined.find(item.windowClass); known != kPredefined.end()) item.windowClass = known->second;
+    item.text = szOrOrd();
+    p += word();  // creation data
+    dt.items.push_back(item);
+  }
+  return dt;
+}
+
+}  // namespace vx::test

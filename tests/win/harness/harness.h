@@ -1,0 +1,147 @@
+// Driving the program's real dialogs in tests, under Wine or Windows.
+//
+// Run a dialog and act on it from inside its own modal loop:
+//
+//   vx::CMainDialog dlg;
+//   vx::test::RunModal(dlg, [&] {
+//     EXPECT_FALSE(IsWindowEnabled(dlg.GetDlgItem(IDC_START)));
+//     vx::test::TypeText(dlg.m_cbSearch.GetEditHwnd(), "表示");  // EN_UPDATE, CBN_EDITUPDATE, ...
+//     vx::test::Click(dlg, IDC_ADD_FILES);                       // BM_CLICK: BN_CLICKED
+//     vx::test::PressKey(VK_RETURN);   // posted to the focus, then run through the loop
+//   });
+//
+// The body runs once the dialog is initialised and its loop is running; when
+// it returns, a dialog that is still open is ended with IDCANCEL. RunModal
+// makes the dialog the application's main window while it runs (unless one
+// is set), so dialogs and message boxes it opens are owned by it.
+//
+// Message boxes and nested dialogs are answered by a ModalResponder:
+//
+//   vx::test::ModalResponder responder;      // hooks this thread while alive
+//   responder.AnswerNext(IDYES);             // the next box gets IDYES (default: OK)
+//   responder.OnNextDialog([&](HWND editor) { ... ; vx::test::Click(editor, IDOK); });
+//   ... something that opens them ...
+//   ASSERT_EQ(responder.boxes().size(), 1u);
+//   EXPECT_EQ(responder.boxes()[0].text, "...");
+//   EXPECT_EQ(responder.boxes()[0].icon, MB_ICONSTOP);
+//
+// A nested dialog's callback runs inside that dialog's own modal loop; when
+// it returns, a dialog still open is ended with IDCANCEL. A nested dialog
+// without a callback is ended with IDCANCEL at once (and recorded).
+//
+// Texts are code page 932 byte strings, like the program's.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/dialog.h"
+
+namespace vx::test {
+
+// Runs dlg.DoModal() with `body` executed inside its modal loop; returns the
+// dialog's result.
+INT_PTR RunModal(CDialog& dlg, const std::function<void()>& body);
+
+// Processes every message now queued for this thread the way the running
+// modal loop does (pre-translation, dialog keyboard handling, dispatch).
+// Use it after posting input; Click and PressKey call it themselves.
+void PumpMessages();
+
+// BM_CLICK on a button: the real press, with its notifications (a disabled
+// button ignores it). Then pumps.
+void Click(HWND button);
+void Click(HWND dialog, int id);
+
+// Sends WM_COMMAND(id, code) from the control's window to its dialog, for
+// notifications no message can provoke directly.
+void SendCommand(HWND dialog, int id, UINT code);
+
+// Selects entry `index` of a combo box's list (CB_SETCURSEL) and sends the
+// CBN_SELCHANGE the user's choice would send.
+void SelectComboItem(HWND dialog, int id, int index);
+
+// Types `text` at the caret of an edit field (a combo box's field: pass
+// CComboBox::GetEditHwnd()) with EM_REPLACESEL, which sends the notifications
+// typing sends. Double-byte text arrives intact, unlike WM_CHAR pairs.
+void TypeText(HWND edit, const std::string& text);
+// Replaces the whole text of an edit field (select all, then TypeText).
+void ReplaceText(HWND edit, const std::string& text);
+
+// Posts a key press (WM_KEYDOWN, WM_KEYUP; with alt, WM_SYSKEYDOWN/UP and the
+// context bit) to the window with the focus, then pumps.
+void PressKey(UINT vk, bool alt = false);
+
+std::string WindowText(HWND hwnd);
+std::string ClassName(HWND hwnd);
+
+// One message box seen by a ModalResponder.
+struct CapturedBox {
+  std::string caption;
+  std::string text;
+  UINT icon = 0;             // MB_ICONSTOP, MB_ICONQUESTION, MB_ICONWARNING, MB_ICONINFORMATION or 0
+  std::vector<int> buttons;  // ids of its buttons (IDOK, IDYES, ...)
+  HWND owner = nullptr;
+  int answer = 0;            // the button pressed
+};
+
+class ModalResponder {
+ public:
+  ModalResponder();
+  ~ModalResponder();
+  ModalResponder(const ModalResponder&) = delete;
+  ModalResponder& operator=(const ModalResponder&) = delete;
+
+  // The button the next message box gets (queued, one per box). Without a
+  // queued answer a box gets IDOK, or IDCANCEL if it has no OK button.
+  void AnswerNext(int buttonId);
+  // The callback for the next nested dialog (queued, one per dialog).
+  void OnNextDialog(std::function<void(HWND dialog)> callback);
+
+  const std::vector<CapturedBox>& boxes() const { return boxes_; }
+  // Captions of the nested dialogs seen, in order.
+  const std::vector<std::string>& dialogs() const { return dialogs_; }
+
+ private:
+  static LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam);
+  void OnActivate(HWND hwnd);
+
+  HHOOK hook_ = nullptr;
+  std::vector<int> answers_;
+  std::vector<std::function<void(HWND)>> callbacks_;
+  std::vector<CapturedBox> boxes_;
+  std::vector<std::string> dialogs_;
+  std::vector<HWND> seen_;
+};
+
+// A dialog template read from the program's resources, as compiled: the
+// values the live windows are checked against where the platform changes
+// styles at run time.
+struct TemplateItem {
+  int id = 0;
+  std::string windowClass;  // "Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox" or the class name
+  std::string text;         // or "#<n>" for a resource ordinal
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+};
+struct DialogTemplate {
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+  std::string caption;
+  WORD pointSize = 0;
+  WORD weight = 0;
+  BYTE italic = 0;
+  BYTE charset = 0;
+  std::string font;
+  std::vector<TemplateItem> items;
+};
+// Reads DIALOGEX template `id` of this executable. Fails the test (and
+// returns an empty template) when it is missing or not a DIALOGEX.
+DialogTemplate LoadDialogTemplate(int id);
+
+}  // namespace vx::test

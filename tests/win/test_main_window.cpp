@@ -1,0 +1,293 @@
+// The main window as it comes up: template, controls, defaults, icons,
+// position, working directory.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "harness/harness.h"
+#include "res/resource.h"
+#include "targets/path_text.h"
+#include "ui/main_dialog.h"
+#include "ui/program.h"
+
+namespace {
+
+using vx::test::ClassName;
+using vx::test::WindowText;
+
+std::string CurrentDirectory() {
+  char dir[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, dir);
+  return dir;
+}
+
+std::string ExeFolder() { return vx::FolderOf(vx::ProgramPath(), vx::AnsiLeadBytes()); }
+
+std::string TempFolder() {
+  char dir[MAX_PATH] = {};
+  ::GetTempPathA(MAX_PATH, dir);
+  std::string folder = dir;
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
+// The controls of template IDD_MAIN, in template (tab) order.
+struct ControlRow {
+  int id;
+  const char* windowClass;
+  const char* text;
+  short x, y, cx, cy;
+  DWORD style;
+};
+const ControlRow kMainControls[] = {
+    {-1, "Static", "検索文字列(&F)", 10, 13, 44, 8, 0x50020000},
+    {IDC_SEARCH_COMBO, "ComboBox", "", 60, 10, 146, 160, 0x50210002},
+    {-1, "Static", "置換文字列(&R)", 10, 33, 44, 8, 0x50020000},
+    {IDC_REPLACE_COMBO, "ComboBox", "", 60, 30, 146, 160, 0x50210002},
+    {IDC_ADD_FILES, "Button", "追加(&T)...", 111, 55, 45, 14, 0x50010000},
+    {IDC_REMOVE_FILES, "Button", "削除(&D)", 161, 55, 45, 14, 0x50010000},
+    {-1, "Static", "置換するファイルリスト(&L)", 10, 59, 75, 8, 0x50020000},
+    {IDC_FILE_LIST, "ListBox", "", 10, 73, 196, 67, 0x50B10901},
+    {IDC_AUTO_ALL, "Button", "置換リストの全自動置換(&J)", 10, 150, 95, 10, 0x50010003},
+    {IDC_MAKE_BACKUP, "Button", "バックアップを作成(&B)", 110, 150, 80, 10, 0x50010003},
+    {IDC_START, "Button", "置換開始(&G)", 10, 165, 46, 14, 0x58010000},
+    {IDC_EDIT_LIST, "Button", "リスト編集(&H)...", 60, 165, 46, 14, 0x50010000},
+    {IDCANCEL, "Button", "終了(&X)", 110, 165, 46, 14, 0x50010000},
+    {IDC_ABOUT, "Button", "About(&A)...", 160, 165, 46, 14, 0x50010000},
+};
+
+TEST(MainWindow, TemplateIsAsDesigned) {
+  const vx::test::DialogTemplate dt = vx::test::LoadDialogTemplate(IDD_MAIN);
+  EXPECT_EQ(dt.style, 0x90CA00C0u);
+  EXPECT_EQ(dt.exStyle, 0x00040010u);
+  EXPECT_EQ(dt.caption, "Vextrane");
+  EXPECT_EQ(dt.font, "ＭＳ Ｐゴシック");
+  EXPECT_EQ(dt.pointSize, 9);
+  EXPECT_EQ(dt.weight, 0);
+  EXPECT_EQ(dt.italic, 0);
+  EXPECT_EQ(dt.charset, 1);
+  EXPECT_EQ(dt.x, 0);
+  EXPECT_EQ(dt.y, 0);
+  EXPECT_EQ(dt.cx, 215);
+  EXPECT_EQ(dt.cy, 189);
+  ASSERT_EQ(dt.items.size(), std::size(kMainControls));
+  for (std::size_t i = 0; i < dt.items.size(); ++i) {
+    const vx::test::TemplateItem& item = dt.items[i];
+    const ControlRow& row = kMainControls[i];
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(item.id, row.id);
+    EXPECT_EQ(item.windowClass, row.windowClass);
+    EXPECT_EQ(item.text, row.text);
+    EXPECT_EQ(item.style, row.style);
+    EXPECT_EQ(item.exStyle, 0u);
+    EXPECT_EQ(item.x, row.x);
+    EXPECT_EQ(item.y, row.y);
+    EXPECT_EQ(item.cx, row.cx);
+    EXPECT_EQ(item.cy, row.cy);
+  }
+}
+
+TEST(MainWindow, EveryControlIsThereInTabOrder) {
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    HWND child = ::GetWindow(dlg, GW_CHILD);
+    for (const ControlRow& row : kMainControls) {
+      SCOPED_TRACE(row.text);
+      ASSERT_NE(child, nullptr);
+      EXPECT_EQ(static_cast<short>(::GetDlgCtrlID(child)), row.id);
+      EXPECT_STREQ(ClassName(child).c_str(), row.windowClass);
+      EXPECT_EQ(WindowText(child), row.text);
+      // The platform may drop a combo box's WS_VSCROLL and show a list box's
+      // border as an extended style; the template holds the exact values.
+      DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(child, GWL_STYLE));
+      DWORD mayDiffer = 0;
+      if (row.id == IDC_SEARCH_COMBO || row.id == IDC_REPLACE_COMBO) mayDiffer = WS_VSCROLL;
+      if (row.id == IDC_FILE_LIST) mayDiffer = WS_BORDER;
+      EXPECT_EQ(style | mayDiffer, row.style | mayDiffer);
+      // Position and size, converted from dialog units.
+      RECT expected = {row.x, row.y, row.x + row.cx, row.y + row.cy};
+      ::MapDialogRect(dlg, &expected);
+      RECT actual;
+      ::GetWindowRect(child, &actual);
+      ::MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&actual), 2);
+      EXPECT_EQ(actual.left, expected.left);
+      EXPECT_EQ(actual.top, expected.top);
+      EXPECT_EQ(actual.right - actual.left, expected.right - expected.left);
+      if (row.id != IDC_SEARCH_COMBO && row.id != IDC_REPLACE_COMBO) {  // a combo box shows its field only
+        EXPECT_EQ(actual.bottom - actual.top, expected.bottom - expected.top);
+      }
+      child = ::GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(child, nullptr) << "a control the template does not have";
+    EXPECT_EQ(::GetDlgItem(dlg, IDOK), nullptr);
+  });
+}
+
+TEST(MainWindow, ComesUpWithItsDefaults) {
+  ::SetCurrentDirectoryA(ExeFolder().c_str());
+  vx::CMainDialog dlg;
+  EXPECT_EQ(dlg.m_bAutoAll, 0);
+  EXPECT_EQ(dlg.m_bMakeBackup, 1);
+  EXPECT_EQ(dlg.m_cxMaxItem, 0);
+  vx::test::RunModal(dlg, [&] {
+    EXPECT_EQ(WindowText(dlg), "Vextrane");
+    EXPECT_TRUE(::IsWindowVisible(dlg));
+    const DWORD exStyle = dlg.GetExStyle();
+    EXPECT_EQ(exStyle & (WS_EX_APPWINDOW | WS_EX_ACCEPTFILES), DWORD{WS_EX_APPWINDOW | WS_EX_ACCEPTFILES});
+    EXPECT_EQ(::SendDlgItemMessageA(dlg, IDC_AUTO_ALL, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(::SendDlgItemMessageA(dlg, IDC_MAKE_BACKUP, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_FALSE(::IsWindowEnabled(dlg.GetDlgItem(IDC_START)));
+    // The focus is in the search field (the combo box's edit control).
+    HWND focus = ::GetFocus();
+    EXPECT_NE(focus, nullptr);
+    EXPECT_EQ(focus, dlg.m_cbSearch.GetEditHwnd());
+    EXPECT_EQ(::GetParent(focus), dlg.GetDlgItem(IDC_SEARCH_COMBO));
+
+    // The control objects are bound to their controls.
+    EXPECT_EQ(dlg.m_cbReplace.m_hWnd, dlg.GetDlgItem(IDC_REPLACE_COMBO));
+    EXPECT_EQ(dlg.m_cbSearch.m_hWnd, dlg.GetDlgItem(IDC_SEARCH_COMBO));
+    EXPECT_EQ(dlg.m_lbTargets.m_hWnd, dlg.GetDlgItem(IDC_FILE_LIST));
+    EXPECT_EQ(dlg.m_lbTargets.GetCount(), 0);
+    EXPECT_EQ(dlg.m_cbSearch.GetWindowText(), "");
+    EXPECT_EQ(dlg.m_cbReplace.GetWindowText(), "");
+
+    // m_szLastDir is the working directory at initialisation.
+    EXPECT_EQ(std::string(dlg.m_szLastDir), ExeFolder());
+
+    // Centred on the screen's work area.
+    RECT window, work;
+    ::GetWindowRect(dlg, &window);
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_LE(std::abs((window.left + window.right) - (work.left + work.right)), 2);
+    EXPECT_LE(std::abs((window.top + window.bottom) - (work.top + work.bottom)), 2);
+  });
+}
+
+TEST(MainWindow, IconsAreTheProgramsBigAndSmallIcon) {
+  vx::CMainDialog dlg;
+  ASSERT_NE(dlg.m_hIcon, nullptr);
+  ASSERT_NE(dlg.m_hSmallIcon, nullptr);
+  ICONINFO info{};
+  ASSERT_TRUE(::GetIconInfo(dlg.m_hSmallIcon, &info));
+  BITMAP bitmap{};
+  ::GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  EXPECT_EQ(bitmap.bmWidth, 16);
+  if (info.hbmColor != nullptr) ::DeleteObject(info.hbmColor);
+  if (info.hbmMask != nullptr) ::DeleteObject(info.hbmMask);
+
+  vx::test::RunModal(dlg, [&] {
+    EXPECT_EQ(reinterpret_cast<HICON>(dlg.Send(WM_GETICON, ICON_BIG)), dlg.m_hIcon);
+    EXPECT_EQ(reinterpret_cast<HICON>(dlg.Send(WM_GETICON, ICON_SMALL)), dlg.m_hSmallIcon);
+    // Dragged while minimised, the window shows the 16 x 16 icon.
+    EXPECT_EQ(reinterpret_cast<HICON>(dlg.Send(WM_QUERYDRAGICON)), dlg.m_hSmallIcon);
+  });
+}
+
+TEST(MainWindow, ExitCloseBoxAndAltF4EndWithCancel) {
+  struct Way {
+    const char* name;
+    void (*close)(vx::CMainDialog&);
+  } ways[] = {
+      {"Exit button", [](vx::CMainDialog& dlg) { vx::test::Click(dlg, IDCANCEL); }},
+      {"close box", [](vx::CMainDialog& dlg) {
+         dlg.Post(WM_SYSCOMMAND, SC_CLOSE, 0);
+         vx::test::PumpMessages();
+       }},
+      {"WM_CLOSE", [](vx::CMainDialog& dlg) {
+         dlg.Post(WM_CLOSE);
+         vx::test::PumpMessages();
+       }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    vx::CMainDialog dlg;
+    const INT_PTR result = vx::test::RunModal(dlg, [&] { way.close(dlg); });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(dlg.m_hWnd, nullptr);
+  }
+}
+
+TEST(MainWindow, AboutBoxIsOwnedByTheMainWindowWhichItDisables) {
+  vx::test::ModalResponder responder;
+  vx::CMainDialog dlg;
+  bool seen = false;
+  vx::test::RunModal(dlg, [&] {
+    responder.OnNextDialog([&](HWND about) {
+      seen = true;
+      EXPECT_EQ(WindowText(about), "バージョン情報");
+      EXPECT_EQ(::GetWindow(about, GW_OWNER), dlg.m_hWnd);
+      EXPECT_FALSE(::IsWindowEnabled(dlg));
+      EXPECT_TRUE(::IsWindowVisible(about));
+      vx::test::Click(about, IDOK);
+      EXPECT_FALSE(::IsWindow(about) && ::IsWindowVisible(about));
+    });
+    vx::test::Click(dlg, IDC_ABOUT);
+    EXPECT_TRUE(::IsWindowEnabled(dlg));
+    EXPECT_TRUE(dlg.IsModalLoopRunning());
+  });
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(responder.dialogs().size(), 1u);
+}
+
+// The working directory: the program moves to its own folder, found by a
+// double-byte aware cut, wherever it was started from.
+TEST(StartUp, ChangeToProgramDirectoryFromElsewhere) {
+  ASSERT_TRUE(::SetCurrentDirectoryA(TempFolder().c_str()));
+  ASSERT_NE(CurrentDirectory(), ExeFolder());
+  vx::ChangeToProgramDirectory();
+  EXPECT_EQ(CurrentDirectory(), ExeFolder());
+
+  // The main window then keeps that folder as the Add Files folder.
+  ::SetCurrentDirectoryA(TempFolder().c_str());
+  vx::ChangeToProgramDirectory();
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] { EXPECT_EQ(std::string(dlg.m_szLastDir), ExeFolder()); });
+}
+
+// A copy of this program in folders whose names end in 0x5C trail bytes,
+// started from another working directory, reports where it went.
+TEST(StartUp, ProgramInADoubleByteFolderMovesThere) {
+  const std::string base = TempFolder() + "\\vx_cwd_" + std::to_string(::GetCurrentProcessId());
+  const std::string folder = base + "\\ソ表";
+  ::CreateDirectoryA(base.c_str(), nullptr);
+  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::string copy = folder + "\\cwd_probe.exe";
+  ASSERT_TRUE(::CopyFileA(vx::ProgramPath().c_str(), copy.c_str(), FALSE));
+  const std::string report = base + "\\report.txt";
+
+  std::string command = "\"" + copy + "\" --report-cwd \"" + report + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, base.c_str(), &si, &pi));
+  ::WaitForSingleObject(pi.hProcess, 60000);
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+
+  std::ifstream in(report, std::ios::binary);
+  std::string cwd;
+  std::getline(in, cwd);
+  in.close();
+  EXPECT_EQ(cwd, folder);
+
+  ::DeleteFileA(report.c_str());
+  ::DeleteFileA(copy.c_str());
+  ::RemoveDirectoryA(folder.c_str());
+  ::RemoveDirectoryA(base.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--report-cwd") {
+    vx::ChangeToProgramDirectory();
+    std::ofstream(argv[2], std::ios::binary) << CurrentDirectory() << "\n";
+    return 0;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

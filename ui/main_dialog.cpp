@@ -1,0 +1,90 @@
+#include "ui/main_dialog.h"
+
+#include "res/resource.h"
+
+namespace vx {
+
+const CDialog::EventTable CMainDialog::kEventTable = {
+    CommandEvent(IDC_ADD_FILES, BN_CLICKED, &CMainDialog::AddFilesFromDialog),
+    CommandEvent(IDC_START, BN_CLICKED, &CMainDialog::RunBatch),
+    CommandEvent(IDC_ABOUT, BN_CLICKED, &CMainDialog::ShowAboutBox),
+    CommandEvent(IDC_FILE_LIST, LBN_DBLCLK, &CMainDialog::OpenTargetInEditor),
+    CommandEvent(IDC_REMOVE_FILES, BN_CLICKED, &CMainDialog::RemoveSelectedTargets),
+    CommandEvent(IDC_EDIT_LIST, BN_CLICKED, &CMainDialog::EditReplaceList),
+    CommandEvent(IDC_SEARCH_COMBO, CBN_SELCHANGE, &CMainDialog::SyncReplaceSelection),
+    CommandEvent(IDC_AUTO_ALL, BN_CLICKED, &CMainDialog::ApplyAutoAllOption),
+    CommandEvent(IDC_SEARCH_COMBO, CBN_EDITUPDATE, &CMainDialog::UpdateStartForSearchText),
+    // IDCANCEL (Exit, the close box, Alt+F4): CDialog::OnCancel ends the run.
+};
+
+const CDialog::EventTable& CMainDialog::GetEventTable() const { return kEventTable; }
+
+CMainDialog::CMainDialog(HWND parent)
+    : CDialog(IDD_MAIN, parent),
+      m_bAutoAll(0),
+      m_bMakeBackup(1),
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP))),
+      m_hSmallIcon(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP),
+                                                   IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR))),
+      m_szLastDir(),
+      m_cxMaxItem(0) {}
+
+CMainDialog::~CMainDialog() {
+  // m_hIcon comes from LoadIconA and is shared; the LoadImageA copy is ours.
+  if (m_hSmallIcon != nullptr) ::DestroyIcon(m_hSmallIcon);
+}
+
+void CMainDialog::DoDataExchange(CDataExchange* pDX) {
+  DDX_Control(pDX, IDC_REPLACE_COMBO, m_cbReplace);
+  DDX_Control(pDX, IDC_SEARCH_COMBO, m_cbSearch);
+  DDX_Control(pDX, IDC_FILE_LIST, m_lbTargets);
+  DDX_Check(pDX, IDC_AUTO_ALL, m_bAutoAll);
+  DDX_Check(pDX, IDC_MAKE_BACKUP, m_bMakeBackup);
+}
+
+BOOL CMainDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+  Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
+  ::GetCurrentDirectoryA(MAX_PATH, m_szLastDir);
+  // A file error while reading list.dat ends the initialisation here: it is
+  // shown, nothing more is taken in, and the window is not centred.
+  LoadReplaceList();
+  AddCommandLineTargets();
+  return TRUE;
+}
+
+bool CMainDialog::PreTranslateMessage(MSG* msg) { return FilterDialogKeys(msg); }
+
+bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+  switch (message) {
+    case WM_PAINT:
+      if (!::IsIconic(m_hWnd)) return false;
+      PaintIconic();
+      return true;
+    case WM_QUERYDRAGICON:
+      *result = reinterpret_cast<LRESULT>(m_hSmallIcon);
+      return true;
+    case WM_DROPFILES:
+      AddDroppedPaths(reinterpret_cast<HDROP>(wParam));
+      return false;  // then the default processing
+    default:
+      return false;
+  }
+}
+
+void CMainDialog::PaintIconic() {
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(m_hWnd, &ps);
+  Send(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  const int cx = ::GetSystemMetrics(SM_CXICON);
+  const int cy = ::GetSystemMetrics(SM_CYICON);
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  const int x = (client.right - client.left - cx + 1) / 2;
+  const int y = (client.bottom - client.top - cy + 1) / 2;
+  ::DrawIcon(dc, x, y, m_hSmallIcon);
+  ::EndPaint(m_hWnd, &ps);
+}
+
+}  // namespace vx

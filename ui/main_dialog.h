@@ -1,0 +1,69 @@
+// The main window: the target list, the search and replacement fields with
+// their drop-down lists (the replace list), the options and the commands.
+//
+// Its handlers live in one file per area:
+//   main_dialog.cpp              initialisation, painting, the event table
+//   main_dialog_replace_list.cpp LoadReplaceList (list.dat)
+//   main_dialog_targets.cpp      the target list: add, drop, remove, open,
+//                                command-line intake
+//   main_dialog_commands.cpp     field and option rules, Edit List, About,
+//                                the key filter
+//   main_dialog_batch.cpp        the batch run
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "ui/dialog.h"
+
+namespace vx {
+
+class CMainDialog : public CDialog {
+ public:
+  explicit CMainDialog(HWND parent = nullptr);
+  ~CMainDialog() override;
+
+  CComboBox m_cbReplace;   // IDC_REPLACE_COMBO: replacement text and its list
+  CComboBox m_cbSearch;    // IDC_SEARCH_COMBO: search text and its list
+  CListBox m_lbTargets;    // IDC_FILE_LIST: the target list
+  int m_bAutoAll;          // IDC_AUTO_ALL: 1 = apply every pair of the replace list
+  int m_bMakeBackup;       // IDC_MAKE_BACKUP: 1 = keep a ".bak"; during a run: backup still due
+  HICON m_hIcon;           // IDI_APP at the large-icon size
+  HICON m_hSmallIcon;      // IDI_APP at 16 x 16
+  char m_szLastDir[MAX_PATH];  // folder the Add Files dialog opens in
+  int m_cxMaxItem;         // width of the widest target-list entry, pixels
+
+  // --- Replace list (main_dialog_replace_list.cpp)
+  void LoadReplaceList();
+
+  // --- Target list (main_dialog_targets.cpp)
+  void AddCommandLineTargets();
+  void AddFilesFromDialog();
+  void AddDroppedPaths(HDROP drop);
+  void RemoveSelectedTargets();
+  void OpenTargetInEditor();
+
+  // --- Commands and control states (main_dialog_commands.cpp)
+  void SyncReplaceSelection();
+  void ApplyAutoAllOption();
+  void UpdateStartForSearchText();
+  void EditReplaceList();
+  void ShowAboutBox();
+  bool FilterDialogKeys(MSG* msg);
+
+  // --- Batch run (main_dialog_batch.cpp)
+  void RunBatch();
+
+ protected:
+  BOOL OnInitDialog() override;
+  void DoDataExchange(CDataExchange* pDX) override;
+  bool PreTranslateMessage(MSG* msg) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  const EventTable& GetEventTable() const override;
+
+ private:
+  void PaintIconic();
+  static const EventTable kEventTable;
+};
+
+}  // namespace vx

@@ -1,0 +1,27 @@
+// Facts about the running program: its folder, its name, the code page's
+// lead bytes.
+#pragma once
+
+#include <string>
+
+#include "engine/lead_bytes.h"
+
+namespace vx {
+
+// The lead-byte set of the ANSI code page (GetCPInfo(CP_ACP)), taken on the
+// first call (at start-up) and kept for the life of the process.
+const LeadBytes& AnsiLeadBytes();
+
+// Full path of the running executable (GetModuleFileNameA).
+std::string ProgramPath();
+
+// The executable's file name without folder and extension: the caption of
+// the file-error message box.
+std::string ProgramTitle();
+
+// Makes the executable's folder the working directory. The path is cut at
+// its last backslash, found character by character; an executable in a
+// drive's root gives the root ("C:\"). A failure is not reported.
+void ChangeToProgramDirectory();
+
+}  // namespace vx
