@@ -1,4 +1,4 @@
-#include "harness/harness.h"
+#include "win/harness/harness.h"
 
 #include <gtest/gtest.h>
 
@@ -74,14 +74,6 @@ CDialog* LoopFor(HWND hwnd) {
   CDialog* dlg = CDialog::FromHandle(::GetActiveWindow());
   if (dlg == nullptr && !g_harnessDialogs.empty()) dlg = g_harnessDialogs.back();
   return dlg;
-}
-
-std::string Narrow(const wchar_t* text, int length = -1) {
-  const int size = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) ::WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), size, nullptr, nullptr);
-  if (length == -1 && !out.empty()) out.pop_back();  // the terminator
-  return out;
 }
 
 }  // namespace
@@ -281,97 +273,6 @@ void ModalResponder::OnActivate(HWND hwnd) {
     if (callback) callback(hwnd);
     CloseIfOpen(hwnd);
   });
-}
-
-// ------------------------------------------------------------- templates
-
-DialogTemplate LoadDialogTemplate(int id) {
-  DialogTemplate dt;
-  HMODULE module = ::GetModuleHandleA(nullptr);
-  HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5) /* RT_DIALOG */);
-  if (found == nullptr) {
-    ADD_FAILURE() << "dialog template " << id << " not found";
-    return dt;
-  }
-  const BYTE* p = static_cast<const BYTE*>(::LockResource(::LoadResource(module, found)));
-  const BYTE* start = p;
-  auto word = [&p] {
-    WORD v;
-    memcpy(&v, p, 2);
-    p += 2;
-    return v;
-  };
-  auto dword = [&p] {
-    DWORD v;
-    memcpy(&v, p, 4);
-    p += 4;
-    return v;
-  };
-  auto sshort = [&word] { return static_cast<short>(word()); };
-  auto wstring = [&p] {
-    std::wstring s;
-    for (wchar_t c; memcpy(&c, p, 2), p += 2, c != 0;) s += c;
-    return Narrow(s.c_str());
-  };
-  auto szOrOrd = [&] {
-    WORD first;
-    memcpy(&first, p, 2);
-    if (first == 0) {
-      p += 2;
-      return std::string();
-    }
-    if (first == 0xFFFF) {
-      p += 2;
-      return "#" + std::to_string(word());
-    }
-    return wstring();
-  };
-
-  const WORD version = word();
-  const WORD signature = word();
-  if (version != 1 || signature != 0xFFFF) {
-    ADD_FAILURE() << "dialog template " << id << " is not a DIALOGEX";
-    return dt;
-  }
-  dword();  // help id
-  dt.exStyle = dword();
-  dt.style = dword();
-  const WORD count = word();
-  dt.x = sshort();
-  dt.y = sshort();
-  dt.cx = sshort();
-  dt.cy = sshort();
-  szOrOrd();  // menu
-  szOrOrd();  // window class
-  dt.caption = wstring();
-  if (dt.style & DS_SETFONT) {
-    dt.pointSize = word();
-    dt.weight = word();
-    dt.italic = *p++;
-    dt.charset = *p++;
-    dt.font = wstring();
-  }
-  for (WORD i = 0; i < count; ++i) {
-    p = start + ((p - start + 3) & ~3);
-    TemplateItem item;
-    dword();  // help id
-    item.exStyle = dword();
-    item.style = dword();
-    item.x = sshort();
-    item.y = sshort();
-    item.cx = sshort();
-    item.cy = sshort();
-    item.id = static_cast<int>(static_cast<short>(dword() & 0xFFFF));
-    item.windowClass = szOrOrd();
-    static const std::map<std::string, std::string> kPredefined = {
-        {"#128", "Button"}, {"#129", "Edit"},      {"#130", "Static"},
-        {"#131", "ListBox"}, {"#132", "ScrollBar"}, {"#133", "ComboBox"}};
-    if (auto known = kPredefined.find(item.windowClass); known != kPredefined.end()) item.windowClass = known->second;
-    item.text = szOrOrd();
-    p += word();  // creation data
-    dt.items.push_back(item);
-  }
-  return dt;
 }
 
 }  // namespace vx::test

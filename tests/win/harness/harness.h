@@ -117,31 +117,4 @@ class ModalResponder {
   std::vector<HWND> seen_;
 };
 
-// A dialog template read from the program's resources, as compiled: the
-// values the live windows are checked against where the platform changes
-// styles at run time.
-struct TemplateItem {
-  int id = 0;
-  std::string windowClass;  // "Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox" or the class name
-  std::string text;         // or "#<n>" for a resource ordinal
-  DWORD style = 0;
-  DWORD exStyle = 0;
-  short x = 0, y = 0, cx = 0, cy = 0;
-};
-struct DialogTemplate {
-  DWORD style = 0;
-  DWORD exStyle = 0;
-  short x = 0, y = 0, cx = 0, cy = 0;
-  std::string caption;
-  WORD pointSize = 0;
-  WORD weight = 0;
-  BYTE italic = 0;
-  BYTE charset = 0;
-  std::string font;
-  std::vector<TemplateItem> items;
-};
-// Reads DIALOGEX template `id` of this executable. Fails the test (and
-// returns an empty template) when it is missing or not a DIALOGEX.
-DialogTemplate LoadDialogTemplate(int id);
-
 }  // namespace vx::test
