@@ -28,7 +28,8 @@
 namespace {
 
 struct Sample {
-  double seconds = 0;
+  double seconds = 0;  // wall
+  double cpu = 0;      // user + system
   double peak_mib = 0;
 };
 
@@ -40,7 +41,7 @@ double Now() {
 }
 
 // Runs argv in a child process; wall time and the child's peak resident size.
-Sample RunChild(const std::vector<std::string>& args) {
+Sample RunChild(const std::vector<std::string>& args, int* exit_status = nullptr) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -56,11 +57,20 @@ Sample RunChild(const std::vector<std::string>& args) {
   struct rusage ru{};
   wait4(pid, &status, 0, &ru);
   const double t1 = Now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+  if (exit_status) *exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "%s failed\n", argv[0]);
     std::exit(1);
   }
-  return Sample{t1 - t0, ru.ru_maxrss / 1024.0};
+  const double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                     (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  return Sample{t1 - t0, cpu, ru.ru_maxrss / 1024.0};
+}
+
+int RunChildStatus(const std::vector<std::string>& args) {
+  int status = 0;
+  RunChild(args, &status);
+  return status;
 }
 
 void CopyFile(const std::string& from, const std::string& to) {
@@ -145,10 +155,12 @@ int main(int argc, char** argv) {
   };
 
   std::printf("corpus %zu MiB, code page 932 text, median of %d runs, fresh copy each run\n", mib, runs);
-  std::printf("%-6s %-8s %9s %10s %10s %12s\n", "case", "tool", "seconds", "MiB/s", "peak MiB", "sed/tool");
+  std::printf("%-6s %-8s %9s %10s %9s %10s %12s %12s\n", "case", "tool", "seconds", "MiB/s", "cpu s", "peak MiB",
+              "sed/tool", "sed/tool cpu");
   for (const Case& c : cases) {
     const std::string corpus = dir + "/vx-bench-" + c.name + ".txt";
     const std::string work = dir + "/vx-bench-work.txt";
+    const std::string engine_out = dir + "/vx-bench-engine.txt";
     MakeCorpus(corpus, mib << 20, c.needle, c.every, 932);
     const std::string sed_expr = "s/" + c.needle + "/" + c.replacement + "/g";
     struct Tool {
@@ -160,24 +172,33 @@ int main(int argc, char** argv) {
         {"cp", {"cp", corpus, work}, false},
         {"sed -i", {"sed", "-i", sed_expr, work}, true},
     };
-    std::vector<double> medians, peaks;
-    for (const Tool& tool : tools) {
-      std::vector<double> times, mem;
-      for (int r = 0; r < runs; ++r) {
-        if (tool.copy_first) CopyFile(corpus, work);
+    // Runs interleave the tools, so a burst of load elsewhere on the
+    // machine touches all of them alike.
+    std::vector<std::vector<double>> times(std::size(tools)), cpus(std::size(tools));
+    std::vector<double> peaks(std::size(tools), 0);
+    for (int r = 0; r < runs; ++r) {
+      for (std::size_t t = 0; t < std::size(tools); ++t) {
+        if (tools[t].copy_first) CopyFile(corpus, work);
         else unlink(work.c_str());
-        const Sample s = RunChild(tool.cmd);
-        times.push_back(s.seconds);
-        mem.push_back(s.peak_mib);
+        const Sample s = RunChild(tools[t].cmd);
+        if (t == 0) rename(work.c_str(), engine_out.c_str());
+        times[t].push_back(s.seconds);
+        cpus[t].push_back(s.cpu);
+        peaks[t] = std::max(peaks[t], s.peak_mib);
       }
-      medians.push_back(Median(times));
-      peaks.push_back(*std::max_element(mem.begin(), mem.end()));
     }
+    const double sed_wall = Median(times[2]), sed_cpu = Median(cpus[2]);
     for (std::size_t t = 0; t < std::size(tools); ++t) {
-      std::printf("%-6s %-8s %9.3f %10.0f %10.1f %11.2fx\n", c.name, tools[t].name, medians[t],
-                  static_cast<double>(mib) / medians[t], peaks[t], medians[2] / medians[t]);
+      const double wall = Median(times[t]), cpu = Median(cpus[t]);
+      std::printf("%-6s %-8s %9.3f %10.0f %9.3f %10.1f %11.2fx %11.2fx\n", c.name, tools[t].name, wall,
+                  static_cast<double>(mib) / wall, cpu, peaks[t], sed_wall / wall, sed_cpu / cpu);
     }
+    // The corpus has no false matches across characters, so sed's bytes
+    // must equal the engine's.
+    const bool same = RunChildStatus({"cmp", "-s", engine_out, work}) == 0;
+    std::printf("%-6s engine output %s sed's\n", c.name, same ? "identical to" : "DIFFERS FROM");
     unlink(work.c_str());
+    unlink(engine_out.c_str());
     unlink(corpus.c_str());
   }
   return 0;

@@ -7,10 +7,9 @@
 #include "engine/scan.h"
 
 namespace vx {
-namespace {
 
 // A growable byte buffer that never clears what it hands out.
-class Bytes {
+class ReplaceChain::Bytes {
  public:
   char* data() { return data_.get(); }
   std::size_t size() const { return size_; }
@@ -23,6 +22,7 @@ class Bytes {
     capacity_ = capacity;
   }
   void Append(const char* p, std::size_t n) {
+    if (n == 0) return;
     Reserve(size_ + n);
     std::memcpy(data_.get() + size_, p, n);
     size_ += n;
@@ -30,6 +30,7 @@ class Bytes {
   void Grow(std::size_t n) { size_ += n; }
   // Keeps bytes [from, size) and moves them to the front.
   void KeepFrom(std::size_t from) {
+    if (from == 0) return;
     std::memmove(data_.get(), data_.get() + from, size_ - from);
     size_ -= from;
   }
@@ -41,16 +42,17 @@ class Bytes {
   std::size_t capacity_ = 0;
 };
 
-}  // namespace
-
-// One alternative with its replacement.
+// One alternative with its replacement. Its output goes into the next
+// stage's input, or for the last stage into the chain's output buffer; either
+// is handed on once it holds a chunk.
 class ReplaceChain::Stage {
  public:
   Stage(std::string alternative, std::string_view replacement, const LeadBytes& lead, std::size_t chunk)
       : scanner_(std::move(alternative), lead), replacement_(replacement), chunk_(chunk) {}
 
-  void Connect(Stage* next, ByteSink* sink) {
+  void Connect(Stage* next, Bytes* output, ByteSink* sink) {
     next_ = next;
+    out_ = next ? &next->input_ : output;
     sink_ = sink;
   }
   std::int64_t count() const { return count_; }
@@ -63,22 +65,24 @@ class ReplaceChain::Stage {
     input_.Grow(n);
     if (input_.size() >= chunk_) Work(false);
   }
-  void Append(const char* p, std::size_t n) {
-    input_.Append(p, n);
-    if (input_.size() >= chunk_) Work(false);
-  }
   void Finish() {
     Work(true);
+    HandOn();
     if (next_) next_->Finish();
   }
 
  private:
   void Emit(const char* p, std::size_t n) {
-    if (n == 0) return;
-    if (next_)
-      next_->Append(p, n);
-    else
-      sink_->Put(p, n);
+    out_->Append(p, n);
+    if (out_->size() >= chunk_) HandOn();
+  }
+  void HandOn() {
+    if (next_) {
+      if (out_->size() >= chunk_) next_->Work(false);
+    } else if (out_->size()) {
+      sink_->Put(out_->data(), out_->size());
+      out_->Clear();
+    }
   }
 
   // Replaces every match that lies wholly within the held bytes; unless this
@@ -90,13 +94,17 @@ class ReplaceChain::Stage {
     const std::size_t size = input_.size();
     std::size_t pos = start_;  // segment start or a known boundary
     std::size_t emitted = 0;
+    std::size_t found[256];
     for (;;) {
-      const std::size_t hit = scanner_.Find(text, size, pos);
-      if (hit == size) break;
-      Emit(text + emitted, hit - emitted);
-      Emit(replacement_.data(), replacement_.size());
-      ++count_;
-      pos = emitted = hit + m;
+      const std::size_t n = scanner_.FindAll(text, size, pos, found, std::size(found));
+      for (std::size_t i = 0; i < n; ++i) {
+        Emit(text + emitted, found[i] - emitted);
+        Emit(replacement_.data(), replacement_.size());
+        emitted = found[i] + m;
+      }
+      count_ += static_cast<std::int64_t>(n);
+      if (n) pos = emitted;
+      if (n < std::size(found)) break;
     }
     if (last) {
       Emit(text + emitted, size - emitted);
@@ -119,12 +127,13 @@ class ReplaceChain::Stage {
   std::size_t start_ = 0;
   std::int64_t count_ = 0;
   Stage* next_ = nullptr;
+  Bytes* out_ = nullptr;
   ByteSink* sink_ = nullptr;
 };
 
 ReplaceChain::ReplaceChain(const std::vector<ReplacePair>& pairs, const LeadBytes& lead, ByteSink* sink,
                            std::size_t chunk)
-    : sink_(sink) {
+    : output_(std::make_unique<Bytes>()), sink_(sink) {
   chunk = std::max<std::size_t>(chunk, 1);
   replacements_.reserve(pairs.size());  // the stages point into these
   for (const ReplacePair& pair : pairs) {
@@ -137,7 +146,7 @@ ReplaceChain::ReplaceChain(const std::vector<ReplacePair>& pairs, const LeadByte
     }
   }
   for (std::size_t i = 0; i < stages_.size(); ++i)
-    stages_[i]->Connect(i + 1 < stages_.size() ? stages_[i + 1].get() : nullptr, sink_);
+    stages_[i]->Connect(i + 1 < stages_.size() ? stages_[i + 1].get() : nullptr, output_.get(), sink_);
 }
 
 ReplaceChain::~ReplaceChain() = default;

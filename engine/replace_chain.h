@@ -50,9 +50,11 @@ class ReplaceChain {
   // Stages that can match (empty alternatives have none).
   std::size_t stage_count() const { return stages_.size(); }
 
+  class Bytes;
   class Stage;
 
  private:
+  std::unique_ptr<Bytes> output_;  // the last stage's output, handed to the sink in chunks
   std::vector<std::string> replacements_;
   std::vector<std::unique_ptr<Stage>> stages_;
   ByteSink* sink_;

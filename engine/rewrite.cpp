@@ -19,55 +19,23 @@ using platform::File;
 using platform::kOk;
 using platform::SysError;
 
-// Working buffer sizes: reads, the bytes a stage gathers before it works,
-// and the output buffer.
-struct Sizes {
-  std::size_t read = std::size_t{1} << 18;     // 256 KiB
-  std::size_t stage = std::size_t{1} << 18;
-  std::size_t output = std::size_t{1} << 20;   // 1 MiB
+// The size of the reads, and of the pieces the chain's stages work on and
+// hand on.
+constexpr std::size_t kDefaultChunk = std::size_t{1} << 18;  // 256 KiB
 
-  static Sizes For(const RewriteOptions& options) {
-    Sizes sizes;
-    if (options.buffer_bytes) sizes.read = sizes.stage = sizes.output = options.buffer_bytes;
-    return sizes;
-  }
-};
-
-// The end of the chain: buffered writes into the temporary file. After the
-// first failure it swallows everything and keeps the error.
+// The end of the chain: writes into the temporary file (the chain hands on
+// large pieces). After the first failure it swallows everything and keeps
+// the error.
 class Output : public ByteSink {
  public:
-  Output(File* file, std::size_t chunk) : file_(file), chunk_(chunk) {
-    if (file_) buffer_.reserve(chunk_);
-  }
+  explicit Output(File* file) : file_(file) {}
   void Put(const char* p, std::size_t n) override {
-    if (!file_ || error_ != kOk || n == 0) return;
-    if (buffer_.size() + n > chunk_) {
-      Drain();
-      if (n >= chunk_ / 2) {  // large unchanged runs go straight out
-        Write(p, n);
-        return;
-      }
-    }
-    buffer_.append(p, n);
+    if (file_ && error_ == kOk) error_ = file_->Write(p, n);
   }
-  SysError Finish() {
-    Drain();
-    return error_;
-  }
+  SysError error() const { return error_; }
 
  private:
-  void Drain() {
-    if (!buffer_.empty()) Write(buffer_.data(), buffer_.size());
-    buffer_.clear();
-  }
-  void Write(const char* p, std::size_t n) {
-    if (error_ == kOk) error_ = file_->Write(p, n);
-  }
-
   File* file_;
-  std::size_t chunk_;
-  std::string buffer_;
   SysError error_ = kOk;
 };
 
@@ -125,7 +93,7 @@ bool StoreNewContent(const std::string& path, const std::string& temp, int* make
 std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs, int* make_backup,
                          const LeadBytes& lead, const RewriteOptions& options) {
   try {
-    const Sizes sizes = Sizes::For(options);
+    const std::size_t chunk = options.buffer_bytes ? options.buffer_bytes : kDefaultChunk;
     SysError error = kOk;
     File in = File::OpenReadExclusive(path, &error);
     if (!in.IsOpen()) return kRewriteOpenFailed;
@@ -135,14 +103,14 @@ std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>
     TempFile temp;
     if (!options.dry_run) temp.file = File::CreateTempBeside(path, &temp.path, &error);
     const bool writing = temp.file.IsOpen();
-    Output out(writing ? &temp.file : nullptr, sizes.output);
-    ReplaceChain chain(pairs, lead, &out, sizes.stage);
-    const Scan scan = Pump(in, chain, sizes.read);
+    Output out(writing ? &temp.file : nullptr);
+    ReplaceChain chain(pairs, lead, &out, chunk);
+    const Scan scan = Pump(in, chain, chunk);
     in.Close();
     if (scan == Scan::kNotText) return kRewriteNotText;
     if (scan == Scan::kReadFailed) return kRewriteOpenFailed;
     if (!options.dry_run) {
-      bool complete = writing && out.Finish() == kOk;
+      bool complete = writing && out.error() == kOk;
       complete = complete && temp.file.Flush(options.durable) == kOk;
       complete = temp.file.Close() == kOk && complete;
       if (!complete || !StoreNewContent(path, temp.path, make_backup)) return kRewriteWriteFailed;

@@ -1,5 +1,6 @@
 #include "engine/scan.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -19,22 +20,6 @@ const char* AlternativeScanner::Candidate(const char* from, const char* end) con
   if (m == 1) return static_cast<const char*>(std::memchr(from, needle[0], static_cast<std::size_t>(end - from)));
   const char* const stop = end - m + 1;  // candidates lie before this
   const char* p = from;
-#if defined(__SSE2__)
-  // Sixteen candidates at a time: those whose first and last bytes both
-  // fit, then the bytes in between.
-  const __m128i first = _mm_set1_epi8(needle[0]);
-  const __m128i last = _mm_set1_epi8(needle[m - 1]);
-  for (; stop - p >= 16; p += 16) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m - 1));
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
-    while (mask) {
-      const int bit = __builtin_ctz(mask);
-      if (m <= 2 || std::memcmp(p + bit + 1, needle + 1, m - 2) == 0) return p + bit;
-      mask &= mask - 1;
-    }
-  }
-#endif
   while (p < stop) {
     p = static_cast<const char*>(std::memchr(p, needle[0], static_cast<std::size_t>(stop - p)));
     if (!p) return nullptr;
@@ -53,21 +38,58 @@ bool AlternativeScanner::IsBoundary(const char* text, std::size_t b, std::size_t
   return (p - i) % 2 == 0;
 }
 
-std::size_t AlternativeScanner::Find(const char* text, std::size_t size, std::size_t start) const {
+std::size_t AlternativeScanner::FindAll(const char* text, std::size_t size, std::size_t start, std::size_t* found,
+                                        std::size_t max) const {
   const std::size_t m = alternative_.size();
-  if (m == 0) return size;
-  std::size_t b = start;  // a known boundary: the walk back never passes it
-  std::size_t from = start;
+  if (m == 0 || max == 0) return 0;
+  std::size_t n = 0;
+  std::size_t b = start;     // a known boundary: the walk back never passes it
+  std::size_t from = start;  // where the next match may start
+  // Takes a candidate p >= from where the whole alternative occurs; true
+  // when `found` is full.
+  const auto take = [&](std::size_t p) {
+    if (!IsBoundary(text, b, p)) {
+      b = p + 1;  // p is the second byte of a character, so p + 1 begins one
+      return false;
+    }
+    found[n++] = p;
+    b = from = p + m;
+    return n == max;
+  };
+#if defined(__SSE2__)
+  // Sixteen candidates at a time: those whose first and last bytes both
+  // fit, then the bytes in between.
+  const char* const needle = alternative_.data();
+  const __m128i first = _mm_set1_epi8(needle[0]);
+  const __m128i last = _mm_set1_epi8(needle[m - 1]);
+  while (from < size && size - from >= m + 15) {
+    const std::size_t q = from;
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + m - 1));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(lo, first), _mm_cmpeq_epi8(hi, last))));
+    while (mask) {
+      const std::size_t p = q + static_cast<std::size_t>(__builtin_ctz(mask));
+      mask &= mask - 1;
+      if (p < from || (m > 2 && std::memcmp(text + p + 1, needle + 1, m - 2) != 0)) continue;
+      if (take(p)) return n;
+    }
+    from = std::max(from, q + 16);  // every position of the block has been seen
+  }
+#endif
   while (from < size && size - from >= m) {
     const char* hit = Candidate(text + from, text + size);
     if (!hit) break;
     const std::size_t p = static_cast<std::size_t>(hit - text);
-    if (IsBoundary(text, b, p)) return p;
-    // p is the second byte of a character, so p + 1 is a boundary.
-    b = p + 1;
-    from = p + 1;
+    if (take(p)) return n;
+    from = std::max(from, p + 1);
   }
-  return size;
+  return n;
+}
+
+std::size_t AlternativeScanner::Find(const char* text, std::size_t size, std::size_t start) const {
+  std::size_t p = 0;
+  return FindAll(text, size, start, &p, 1) ? p : size;
 }
 
 std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const LeadBytes& lead,

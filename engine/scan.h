@@ -26,6 +26,11 @@ class AlternativeScanner {
   // within `size` bytes, where `start` is known to be a boundary. Returns its
   // position, or `size` when there is none. An empty alternative never matches.
   std::size_t Find(const char* text, std::size_t size, std::size_t start) const;
+  // The same for successive matches: the first as Find, each further one
+  // from the byte after the one before. Stores up to `max` positions in
+  // `found` and returns how many it stored.
+  std::size_t FindAll(const char* text, std::size_t size, std::size_t start, std::size_t* found,
+                      std::size_t max) const;
 
   // Whether position p of text is a boundary, given a boundary b <= p with
   // no match in between.
