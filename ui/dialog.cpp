@@ -42,9 +42,7 @@ bool ReturnsResultDirectly(UINT message) {
 
 HWND CDataExchange::GetControl(int id) const { return ::GetDlgItem(m_pDlgWnd->m_hWnd, id); }
 
-void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
-  if (control.m_hWnd == nullptr) control.Attach(pDX->GetControl(id));
-}
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control) { control.Attach(pDX->GetControl(id)); }
 
 void DDX_Check(CDataExchange* pDX, int id, int& value) {
   HWND button = pDX->GetControl(id);

@@ -128,6 +128,9 @@ class CDialog : public CWnd {
   UINT GetTemplateId() const { return m_nIDTemplate; }
   // True while DoModal's message loop is running (the dialog is initialised).
   bool IsModalLoopRunning() const { return m_bInModalLoop; }
+  // True once EndDialog has been called for the current run (the loop ends
+  // at its next turn), or the window is gone.
+  bool IsEnded() const { return m_bEnded; }
   // The CDialog object of a dialog window created by this class, or nullptr.
   static CDialog* FromHandle(HWND hwnd);
 

@@ -59,7 +59,7 @@ void CallFromLoop(CDialog* dialog, std::function<void()> call) {
 void CloseIfOpen(HWND hwnd) {
   if (!::IsWindow(hwnd)) return;
   if (CDialog* dlg = CDialog::FromHandle(hwnd)) {
-    dlg->EndDialog(IDCANCEL);
+    if (!dlg->IsEnded()) dlg->EndDialog(IDCANCEL);
   } else {
     ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   }
@@ -88,7 +88,7 @@ INT_PTR RunModal(CDialog& dlg, const std::function<void()>& body) {
 
   CallFromLoop(&dlg, [&dlg, &body] {
     RunGuarded(body);
-    if (dlg.m_hWnd != nullptr) dlg.EndDialog(IDCANCEL);
+    if (!dlg.IsEnded()) dlg.EndDialog(IDCANCEL);
   });
   const INT_PTR result = dlg.DoModal();
 

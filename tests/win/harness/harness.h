@@ -11,7 +11,9 @@
 //   });
 //
 // The body runs once the dialog is initialised and its loop is running; when
-// it returns, a dialog that is still open is ended with IDCANCEL. RunModal
+// it returns, a dialog that has not been ended is ended with IDCANCEL. Note
+// that a dialog ended inside the body (EndDialog, OK, Exit) still exists
+// until the body returns: its loop ends at its next turn. RunModal
 // makes the dialog the application's main window while it runs (unless one
 // is set), so dialogs and message boxes it opens are owned by it.
 //
@@ -26,7 +28,8 @@
 //   EXPECT_EQ(responder.boxes()[0].icon, MB_ICONSTOP);
 //
 // A nested dialog's callback runs inside that dialog's own modal loop; when
-// it returns, a dialog still open is ended with IDCANCEL. A nested dialog
+// it returns, a dialog not ended yet is ended with IDCANCEL (the platform's
+// dialogs, such as the file dialog, get the IDCANCEL command). A nested dialog
 // without a callback is ended with IDCANCEL at once (and recorded).
 //
 // Texts are code page 932 byte strings, like the program's.
