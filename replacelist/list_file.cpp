@@ -26,6 +26,11 @@ SysError CheckReplaceable(const std::string& name, platform::FileInfo* info) {
 
 }  // namespace
 
+FileError ToFileError(const ListFileError& error) {
+  if (error.read_failure) return FileError(FileErrorKind::kGeneric, error.name, error.code);
+  return FileError(error.code, error.name);
+}
+
 ListFileError ReadReplaceListTexts(std::vector<std::string>* texts, const std::string& name) {
   SysError open_error = platform::kOk;
   File file = File::OpenReadExclusive(name, &open_error);
@@ -33,7 +38,7 @@ ListFileError ReadReplaceListTexts(std::vector<std::string>* texts, const std::s
   const SysError read_error = ReadListTexts(
       [&file](char* buffer, std::size_t n, std::size_t* got) { return file.Read(buffer, n, got); }, texts);
   file.Close();
-  if (read_error != platform::kOk) return {kListReadFailure, platform::FullPath(name)};
+  if (read_error != platform::kOk) return {read_error, platform::FullPath(name), /*read_failure=*/true};
   return {};
 }
 

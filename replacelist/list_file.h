@@ -1,34 +1,36 @@
 // Reading and saving the replace list file "list.dat", opened by its relative
 // name in the working directory (the program's folder).
 //
-// Failures come back as a system error code and the name to show with its
-// file-error message; the window that called turns them into its message box.
+// Failures come back as a ListFileError: the system error code and the name
+// to show in the file-error message; the window that called raises it as a
+// FileError (ToFileError) and so shows that message.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/file_error.h"
 #include "replacelist/list_format.h"
 
 namespace vx {
 
 inline constexpr char kReplaceListFile[] = "list.dat";
 
-// Code reported for a read error of the list (ERROR_GEN_FAILURE): whatever
-// the system said, the user sees the general-failure message.
-inline constexpr platform::SysError kListReadFailure = 31;
-
 struct ListFileError {
   platform::SysError code = platform::kOk;
-  std::string name;  // for %1: the name as opened, or the full path
+  std::string name;           // for %1: the name as opened, or the full path
+  bool read_failure = false;  // a read error: a general failure, whatever the code
   explicit operator bool() const { return code != platform::kOk; }
 };
 
+// The file error the user is shown for a failure.
+FileError ToFileError(const ListFileError& error);
+
 // Reads the texts of the list. A file that cannot be opened (missing, held
 // by another program, no access) is an empty list and no error. A read error
-// gives {kListReadFailure, full path}; the texts completed before it stay in
-// *texts.
+// gives {its code, full path, read_failure}; the texts completed before it
+// stay in *texts.
 ListFileError ReadReplaceListTexts(std::vector<std::string>* texts, const std::string& name = kReplaceListFile);
 
 // The main window's load: the two drop-down lists, the search list one entry

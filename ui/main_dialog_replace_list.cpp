@@ -1,11 +1,24 @@
 // The main window's replace list: both drop-down lists filled from list.dat.
+#include "replacelist/list_file.h"
 #include "ui/main_dialog.h"
 
 namespace vx {
 
+// Empties both combo boxes (lists and fields) and refills them from list.dat
+// pair by pair, so entry k of each list belongs to pair k; with an odd number
+// of texts the search list ends one entry longer. A file that cannot be
+// opened leaves both empty. A read error keeps the entries read so far and
+// is raised as a file error, which ends the handler that was loading.
 void CMainDialog::LoadReplaceList() {
-  // Not built yet: empties both combo boxes and refills them, index-aligned,
-  // filled from list.dat in the program's folder.
+  m_cbSearch.ResetContent();
+  m_cbReplace.ResetContent();
+  ListColumns columns;
+  const ListFileError error = LoadReplaceListColumns(&columns);
+  for (std::size_t i = 0; i < columns.search.size(); ++i) {
+    m_cbSearch.AddString(columns.search[i]);
+    if (i < columns.replace.size()) m_cbReplace.AddString(columns.replace[i]);
+  }
+  if (error) throw ToFileError(error);
 }
 
 }  // namespace vx

@@ -151,6 +151,20 @@ TEST_F(ReplaceListFile, FailureAfterCreateKeepsTheOldFile) {
   }
 }
 
+TEST(ReplaceListFileError, MessagesTheUserSees) {
+  const struct {
+    ListFileError error;
+    const char* message;
+  } rows[] = {
+      {{5, "list.dat"}, "list.dat へのｱｸｾｽは拒否されました。"},
+      {{32, "list.dat"}, "list.dat へのｱｸｾｽ中に共有違反が発生しました。"},
+      {{112, "C:\\表\\list.dat"}, "C:\\表\\list.dat へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"},
+      {{23, "/p/list.dat", true}, "/p/list.dat へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
+      {{112, "/p/list.dat", true}, "/p/list.dat へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ToFileError(row.error).Message(), row.message);
+}
+
 TEST_F(ReplaceListFile, CreateFailureNamesTheFileAsGiven) {
   Put("old\r\n");
   for (platform::SysError code : {kAccessDenied, kSharingViolation, platform::SysError{62}}) {
@@ -182,8 +196,11 @@ TEST_F(ReplaceListFile, ReadErrorKeepsWhatWasReadAndNamesTheFullPath) {
     std::vector<std::string> texts;
     const ListFileError error = ReadReplaceListTexts(&texts, name_);
     platform::ClearFileFaults();
-    EXPECT_EQ(error.code, kListReadFailure) << good_reads;
+    EXPECT_EQ(error.code, 1117u) << good_reads;
+    EXPECT_TRUE(error.read_failure) << good_reads;
     EXPECT_EQ(error.name, platform::FullPath(name_)) << good_reads;
+    // Whatever the system said, the user is told of a general failure.
+    EXPECT_EQ(ToFileError(error).Message(), platform::FullPath(name_) + " へのｱｸｾｽ中に不明なｴﾗｰが発生しました。");
     // Whole texts only, each in its place, and fewer than all.
     EXPECT_EQ(good_reads == 0, texts.empty());
     ASSERT_LT(texts.size(), lines.size());
@@ -192,10 +209,10 @@ TEST_F(ReplaceListFile, ReadErrorKeepsWhatWasReadAndNamesTheFullPath) {
   // The two readers keep the entries read so far, paired as usual.
   platform::InjectFileFault(platform::FileOp::kRead, 1117, 1);
   ListColumns columns;
-  EXPECT_EQ(LoadReplaceListColumns(&columns, name_).code, kListReadFailure);
+  EXPECT_TRUE(LoadReplaceListColumns(&columns, name_).read_failure);
   platform::InjectFileFault(platform::FileOp::kRead, 1117, 1);
   Rows rows;
-  EXPECT_EQ(LoadReplaceListRows(&rows, name_).code, kListReadFailure);
+  EXPECT_TRUE(LoadReplaceListRows(&rows, name_).read_failure);
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows.size(), columns.search.size());
   EXPECT_EQ(rows[0], (ListPair{"line 0", "line 1"}));

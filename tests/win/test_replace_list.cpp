@@ -1,0 +1,149 @@
+// The main window's drop-down lists as filled from list.dat, at start-up and
+// when reloaded, on the real window.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/file_fault.h"
+#include "replacelist/list_file.h"
+#include "res/resource.h"
+#include "ui/main_dialog.h"
+#include "win/harness/harness.h"
+
+namespace {
+
+using Entries = std::vector<std::string>;
+
+Entries ListEntries(const vx::CComboBox& combo) {
+  Entries entries;
+  for (int i = 0; i < combo.GetCount(); ++i) entries.push_back(combo.GetLBText(i));
+  return entries;
+}
+
+// Runs each test in a folder of its own, which is where list.dat is looked
+// for (the program keeps the working directory at its own folder).
+class MainWindowReplaceList : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char buffer[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, buffer);
+    previous_ = buffer;
+    ::GetTempPathA(MAX_PATH, buffer);
+    folder_ = std::string(buffer) + "vx-list-window";
+    ::CreateDirectoryA(folder_.c_str(), nullptr);
+    ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
+    ::DeleteFileA("list.dat");
+  }
+  void TearDown() override {
+    vx::platform::ClearFileFaults();
+    ::DeleteFileA("list.dat");
+    ::SetCurrentDirectoryA(previous_.c_str());
+    ::RemoveDirectoryA(folder_.c_str());
+  }
+  static void PutList(const std::string& bytes) {
+    std::ofstream("list.dat", std::ios::binary | std::ios::trunc) << bytes;
+  }
+  // Checks both drop-down lists and that nothing is selected or shown.
+  static void ExpectLists(const vx::CMainDialog& dlg, const Entries& search, const Entries& replace) {
+    EXPECT_EQ(ListEntries(dlg.m_cbSearch), search);
+    EXPECT_EQ(ListEntries(dlg.m_cbReplace), replace);
+    EXPECT_EQ(dlg.m_cbSearch.GetCurSel(), CB_ERR);
+    EXPECT_EQ(dlg.m_cbReplace.GetCurSel(), CB_ERR);
+    EXPECT_EQ(vx::test::WindowText(dlg.m_cbSearch), "");
+    EXPECT_EQ(vx::test::WindowText(dlg.m_cbReplace), "");
+  }
+
+  std::string previous_;
+  std::string folder_;
+};
+
+TEST_F(MainWindowReplaceList, ListsAfterStartUp) {
+  const struct {
+    const char* what;
+    const char* bytes;  // nullptr: no list.dat
+    Entries search;
+    Entries replace;
+  } rows[] = {
+      {"no file", nullptr, {}, {}},
+      {"empty file", "", {}, {}},
+      {"three lines", "a\r\nb\r\nc\r\n", {"a", "c"}, {"b"}},
+      {"pairs keep file order, unsorted", "z\r\n1\r\ny\r\n2\r\nx\r\n3\r\n", {"z", "y", "x"}, {"1", "2", "3"}},
+      {"empty last text", "a\r\nb\r\n\r\n", {"a", ""}, {"b"}},
+      {"empty replacement", "a\r\n\r\nc\r\nd\r\n", {"a", "c"}, {"", "d"}},
+      {"texts as typed", " 表\\n \r\n\t全角\x81\x40\r\n\\|\r\n\\\\\r\n", {" 表\\n ", "\\|"}, {"\t全角\x81\x40", "\\\\"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ::DeleteFileA("list.dat");
+    if (row.bytes) PutList(row.bytes);
+    vx::test::ModalResponder responder;
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] { ExpectLists(dlg, row.search, row.replace); });
+    EXPECT_TRUE(responder.boxes().empty());
+  }
+}
+
+TEST_F(MainWindowReplaceList, FileHeldByAnotherProgramGivesEmptyLists) {
+  PutList("a\r\nb\r\n");
+  HANDLE other = ::CreateFileA("list.dat", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  vx::test::ModalResponder responder;
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] { ExpectLists(dlg, {}, {}); });
+  ::CloseHandle(other);
+  EXPECT_TRUE(responder.boxes().empty());
+}
+
+TEST_F(MainWindowReplaceList, ReloadEmptiesFieldsAndRefills) {
+  PutList("old\r\npair\r\n");
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    ExpectLists(dlg, {"old"}, {"pair"});
+    vx::test::SelectComboItem(dlg, IDC_SEARCH_COMBO, 0);
+    vx::test::TypeText(dlg.m_cbReplace.GetEditHwnd(), "typed");
+    // What the editor's OK leaves behind, then the reload that follows it.
+    ASSERT_FALSE(vx::SaveReplaceListRows({{"s1", "r1"}, {"s2", ""}, {"s3", "r3"}}));
+    dlg.LoadReplaceList();
+    ExpectLists(dlg, {"s1", "s2", "s3"}, {"r1", "", "r3"});
+  });
+}
+
+TEST_F(MainWindowReplaceList, ReadErrorAtStartUpIsShownAndEndsTheInitialisation) {
+  // Enough lines that the first read completes some of them; the second fails.
+  std::string bytes;
+  std::size_t lines = 0;
+  for (; bytes.size() < 2 * 4096; ++lines) bytes += "line " + std::to_string(lines) + "\r\n";
+  PutList(bytes);
+  vx::platform::InjectFileFault(vx::platform::FileOp::kRead, 1117, /*skip=*/1);
+  char folder[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, folder);
+  vx::test::ModalResponder responder;
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    vx::platform::ClearFileFaults();
+    ASSERT_EQ(responder.boxes().size(), 1u);
+    const vx::test::CapturedBox& box = responder.boxes()[0];
+    EXPECT_EQ(box.text, std::string(folder) + "\\list.dat へのｱｸｾｽ中に不明なｴﾗｰが発生しました。");
+    EXPECT_EQ(box.icon, UINT{MB_ICONSTOP});
+    // The entries read before the error stay, still pairwise.
+    const Entries search = ListEntries(dlg.m_cbSearch);
+    const Entries replace = ListEntries(dlg.m_cbReplace);
+    ASSERT_FALSE(search.empty());
+    EXPECT_EQ(search[0], "line 0");
+    EXPECT_EQ(replace[0], "line 1");
+    EXPECT_LE(search.size() - replace.size(), 1u);
+    EXPECT_LT(search.size() + replace.size(), lines);
+    // The rest of the initialisation did not run: not centred.
+    RECT window;
+    ::GetWindowRect(dlg, &window);
+    EXPECT_EQ(window.left, 0);
+    EXPECT_EQ(window.top, 0);
+    EXPECT_TRUE(::IsWindowVisible(dlg));
+  });
+}
+
+}  // namespace
