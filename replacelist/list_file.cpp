@@ -1,7 +1,5 @@
 #include "replacelist/list_file.h"
 
-#include <utility>
-
 namespace vx {
 
 using platform::File;
