@@ -1,0 +1,149 @@
+// A run of vextrane-cli over 2,000 files killed with SIGKILL at random
+// moments: afterwards every target holds exactly its old or its new
+// content, every .bak the old one; leftover temporary files carry the
+// temporary suffix and are no targets of the next run, which finishes
+// cleanly. The seeds are printed; VX_CRASH_SEED=n repeats a run.
+#ifndef _WIN32
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+
+#include "cli_runner.h"
+#include "rewrite_helpers.h"
+
+namespace vx::reliability {
+namespace {
+
+constexpr int kFolders = 10;
+constexpr int kFilesPerFolder = 200;
+constexpr int kKills = 20;
+
+struct Corpus {
+  std::vector<std::string> paths, olds, news;
+};
+
+// 2,000 Shift-JIS text files in 10 folders, sizes 100 B to 12 KiB (a few of
+// 256 KiB), the needle "foo" scattered through them.
+Corpus MakeCorpus(const std::string& root, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  const char* pieces[] = {"foo", "fo", "o", "表示", "ソース", "abc ", "\r\n", "\\", "\x82\x9F" "foo"};
+  Corpus c;
+  for (int d = 0; d < kFolders; ++d) {
+    const std::string folder = root + "/d" + std::to_string(d);
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < kFilesPerFolder; ++i) {
+      const std::size_t size = i % 97 == 0 ? (256u << 10) : 100 + rng() % (12u << 10);
+      std::string text;
+      while (text.size() < size) text += pieces[rng() % std::size(pieces)];
+      c.paths.push_back(folder + "/f" + std::to_string(i) + ".txt");
+      WriteBytes(c.paths.back(), text);
+      c.news.push_back(Expected(text, "foo", "BARBAZ"));
+      c.olds.push_back(std::move(text));
+    }
+  }
+  return c;
+}
+
+// The paths in a result log (code page 932, one "path  result" per line after the head).
+std::vector<std::string> LoggedPaths(const std::string& log) {
+  std::vector<std::string> paths;
+  std::size_t at = 0;
+  int line = 0;
+  while (at < log.size()) {
+    std::size_t end = log.find('\n', at);
+    if (end == std::string::npos) end = log.size();
+    const std::string text = log.substr(at, end - at);
+    if (++line > 4 && !text.empty()) paths.push_back(text.substr(0, text.rfind("  ")));
+    at = end + 1;
+  }
+  return paths;
+}
+
+bool EndsWith(const std::string& s, const std::string& suffix) {
+  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+TEST(Crash, KilledRunsLoseNothingAndRerunCleanly) {
+  VX_CLI_OR_SKIP();
+  Scenario s("crash: vextrane-cli over 2,000 files killed with SIGKILL at 20 random moments, then run again");
+  const std::vector<std::string> args = {"-s", "foo", "-r", "BARBAZ", "--raw"};
+  std::uint32_t base_seed = static_cast<std::uint32_t>(std::random_device{}());
+  if (const char* fixed = std::getenv("VX_CRASH_SEED")) base_seed = static_cast<std::uint32_t>(std::atoll(fixed));
+
+  // A whole run first: how long it takes, and what a finished run leaves.
+  double whole = 0;
+  {
+    TempDir dir;
+    const Corpus c = MakeCorpus(dir.Path("t"), base_seed);
+    std::vector<std::string> run_args = args;
+    run_args.push_back(dir.Path("t"));
+    const CliRun run = RunCli(run_args, dir.Path("log"));
+    ASSERT_EQ(run.exit_code, 0);
+    whole = run.seconds;
+    for (std::size_t i = 0; i < c.paths.size(); ++i) {
+      ASSERT_EQ(Classify(c.paths[i], c.olds[i], c.news[i]), "new") << c.paths[i];
+      ASSERT_EQ(Classify(c.paths[i] + ".bak", c.olds[i], c.olds[i]), "old") << c.paths[i];
+    }
+    EXPECT_EQ(LoggedPaths(ReadBytes(dir.Path("log"))).size(), c.paths.size());
+    s.Did("a whole run (seed " + std::to_string(base_seed) + ") took " + std::to_string(whole) + " s");
+  }
+
+  int killed = 0, temp_left = 0, rewritten = 0, untouched = 0, backups = 0;
+  for (int k = 0; k < kKills; ++k) {
+    const std::uint32_t seed = base_seed + 1 + static_cast<std::uint32_t>(k);
+    std::mt19937 rng(seed);
+    const double at = std::uniform_real_distribution<double>(0.0, whole)(rng);
+    TempDir dir;
+    const std::string root = dir.Path("t");
+    const Corpus c = MakeCorpus(root, seed);
+    std::vector<std::string> run_args = args;
+    run_args.push_back(root);
+    const CliRun run = RunCli(run_args, dir.Path("log"), at);
+    killed += run.killed;
+    s.Fault();
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", killed after " + std::to_string(at) + " s");
+
+    int now_new = 0, now_old = 0, baks = 0;
+    for (std::size_t i = 0; i < c.paths.size(); ++i) {
+      const std::string state = Classify(c.paths[i], c.olds[i], c.news[i]);
+      EXPECT_TRUE(state == "old" || state == "new") << c.paths[i] << ": " << state;
+      (state == "new" ? now_new : now_old) += 1;
+      if (platform::FileExists(c.paths[i] + ".bak")) {
+        ++baks;
+        EXPECT_EQ(Classify(c.paths[i] + ".bak", c.olds[i], c.olds[i]), "old") << c.paths[i];
+      }
+    }
+    const std::vector<std::string> leftovers = TempLeftovers(root);
+    temp_left += static_cast<int>(leftovers.size());
+    rewritten += now_new;
+    untouched += now_old;
+    backups += baks;
+    std::printf("   seed %u: killed %s after %.4f s: %d new, %d old, %d .bak, %zu temporary files left\n", seed,
+                run.killed ? "" : "(had already finished)", at, now_new, now_old, baks, leftovers.size());
+
+    // The next run: leftovers are no targets; every target ends new.
+    std::size_t files_before = 0;
+    for (auto& entry : std::filesystem::recursive_directory_iterator(root)) files_before += entry.is_regular_file();
+    const CliRun again = RunCli(run_args, dir.Path("log2"));
+    EXPECT_EQ(again.exit_code, 0);
+    const std::vector<std::string> logged = LoggedPaths(ReadBytes(dir.Path("log2")));
+    EXPECT_EQ(logged.size(), files_before - leftovers.size());
+    for (const std::string& path : logged) EXPECT_FALSE(EndsWith(path, platform::kTempSuffix)) << path;
+    for (std::size_t i = 0; i < c.paths.size(); ++i) {
+      EXPECT_EQ(Classify(c.paths[i], c.olds[i], c.news[i]), "new") << c.paths[i];
+    }
+  }
+  s.Did(std::to_string(kKills) + " runs killed at random moments (" + std::to_string(killed) +
+        " still running when killed): " + std::to_string(rewritten) + " targets found new, " +
+        std::to_string(untouched) + " old, " + std::to_string(backups) + " .bak, " + std::to_string(temp_left) +
+        " temporary files left");
+  s.Checked("every target exactly old or new, every .bak old; the rerun exits 0, lists no temporary file, and "
+            "leaves every target new");
+}
+
+}  // namespace
+}  // namespace vx::reliability
+
+#endif  // _WIN32
