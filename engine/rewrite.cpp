@@ -73,6 +73,21 @@ bool StoreNewContent(const std::string& path, const std::string& temp, int* make
   if (make_backup && *make_backup) {
     const std::string backup = path + ".bak";
     platform::DeleteFile(backup);
+    // The old file takes the backup name as a second name, and the new file
+    // then replaces it under the target's name in one step: at no moment is
+    // the target without its old or its new content, even if the process
+    // dies in between. (A read-only target cannot be replaced, and some file
+    // systems have no second names: then the old file is renamed.)
+    platform::FileInfo info;
+    if (platform::QueryFileInfo(path, &info) == kOk && !info.read_only &&
+        platform::LinkFile(path, backup) == kOk) {
+      *make_backup = 0;
+      if (platform::ReplaceFile(temp, path) == kOk) return true;
+      // The target still holds its old content: no backup stays, so the
+      // next pass makes one.
+      if (platform::DeleteFile(backup) == kOk) *make_backup = 1;
+      return false;
+    }
     const bool backed_up = platform::MoveFile(path, backup) == kOk;
     *make_backup = 0;
     if (backed_up) {

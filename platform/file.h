@@ -73,6 +73,10 @@ SysError ReplaceFile(const std::string& from, const std::string& to);
 // Renames `from` to `to`; fails if `to` exists.
 SysError MoveFile(const std::string& from, const std::string& to);
 SysError DeleteFile(const std::string& path);
+// Gives the file `existing` the second name `link` (a hard link, Windows:
+// CreateHardLinkA); fails if `link` exists or the file system has no hard
+// links. Both names then stand for the same file until one is replaced.
+SysError LinkFile(const std::string& existing, const std::string& link);
 // The absolute form of a path (Windows: GetFullPathNameA).
 std::string FullPath(const std::string& path);
 

@@ -12,6 +12,7 @@ struct Fault {
 };
 
 std::array<Fault, static_cast<std::size_t>(FileOp::kCount)> g_faults;
+FileOpHook g_hook = nullptr;
 
 }  // namespace
 
@@ -21,7 +22,10 @@ void InjectFileFault(FileOp op, SysError error, int skip, int times) {
 
 void ClearFileFaults() { g_faults.fill(Fault{}); }
 
+void SetFileOpHook(FileOpHook hook) { g_hook = hook; }
+
 SysError TakeFileFault(FileOp op) {
+  if (g_hook) g_hook(op);
   Fault& f = g_faults[static_cast<std::size_t>(op)];
   if (f.error == kOk) return kOk;
   if (f.skip > 0) {

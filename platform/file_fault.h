@@ -18,6 +18,7 @@ enum class FileOp {
   kReplace,     // ReplaceFile
   kMove,        // MoveFile
   kDelete,      // DeleteFile
+  kLink,        // LinkFile
   kCount
 };
 
@@ -25,6 +26,11 @@ enum class FileOp {
 // with `error` until ClearFileFaults (or until `times` failures, if > 0).
 void InjectFileFault(FileOp op, SysError error, int skip = 0, int times = 0);
 void ClearFileFaults();
+
+// Called with every file operation above before it runs (nullptr: none).
+// A test can end the process there, as a crash at that very moment would.
+using FileOpHook = void (*)(FileOp op);
+void SetFileOpHook(FileOpHook hook);
 
 // Used by the implementations: the injected error for this call, or kOk.
 SysError TakeFileFault(FileOp op);

@@ -226,6 +226,12 @@ SysError DeleteFile(const std::string& path) {
   return kOk;
 }
 
+SysError LinkFile(const std::string& existing, const std::string& link) {
+  if (SysError e = TakeFileFault(FileOp::kLink)) return e;
+  if (::link(existing.c_str(), link.c_str()) != 0) return errno == EEXIST ? 183 : LastPathError(existing);
+  return kOk;
+}
+
 std::string FullPath(const std::string& path) {
   if (!path.empty() && path[0] == '/') return path;
   char cwd[PATH_MAX];

@@ -166,6 +166,12 @@ SysError DeleteFile(const std::string& path) {
   return kOk;
 }
 
+SysError LinkFile(const std::string& existing, const std::string& link) {
+  if (SysError e = TakeFileFault(FileOp::kLink)) return e;
+  if (!::CreateHardLinkA(link.c_str(), existing.c_str(), nullptr)) return LastError();
+  return kOk;
+}
+
 std::string FullPath(const std::string& path) {
   char buffer[MAX_PATH];
   const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);

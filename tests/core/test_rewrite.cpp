@@ -221,7 +221,7 @@ TEST_F(Rewrite, FailuresKeepTheOldContent) {
       {"close of the new file fails", FileOp::kClose, 1, 1, kRewriteWriteFailed, "target.txt;", 1},
       {"replace fails", FileOp::kReplace, 0, 0, kRewriteWriteFailed, "target.txt;", 0},
       {"read fails", FileOp::kRead, 0, 1, kRewriteOpenFailed, "target.txt;", 1},
-      {"new file cannot take the name after the backup", FileOp::kMove, 1, 1, kRewriteWriteFailed, "target.txt;",
+      {"new file cannot take the name after the backup", FileOp::kReplace, 0, 1, kRewriteWriteFailed, "target.txt;",
        1, 1},
   };
   for (const FaultRow& row : rows) {
@@ -236,10 +236,29 @@ TEST_F(Rewrite, FailuresKeepTheOldContent) {
 }
 
 TEST_F(Rewrite, FailedBackupRenameGoesOnWithoutBackup) {
+  // No second name for the backup (a file system without hard links), and
+  // the rename to the backup name fails too.
+  InjectFileFault(FileOp::kLink, 1, 0, 1);
   InjectFileFault(FileOp::kMove, 5, 0, 1);
   EXPECT_EQ(Run("abc", {{"a", "x"}}, 1), 1);
   EXPECT_EQ(ReadBytes(target_), "xbc");
   EXPECT_EQ(backup_, 0);
+  ExpectFolder("target.txt;");
+}
+
+TEST_F(Rewrite, BackupByRenameWhereNoSecondNameCanBeMade) {
+  InjectFileFault(FileOp::kLink, 1, 0, 1);
+  EXPECT_EQ(Run("abc", {{"a", "x"}}, 1), 1);
+  EXPECT_EQ(ReadBytes(target_), "xbc");
+  EXPECT_EQ(ReadBytes(target_ + ".bak"), "abc");
+  EXPECT_EQ(backup_, 0);
+  // The new file cannot take the name after the rename: the old file goes back.
+  InjectFileFault(FileOp::kLink, 1, 0, 1);
+  InjectFileFault(FileOp::kMove, 112, 1, 1);
+  EXPECT_EQ(Run("abc", {{"a", "x"}}, 1), kRewriteWriteFailed);
+  ClearFileFaults();
+  EXPECT_EQ(ReadBytes(target_), "abc");
+  EXPECT_EQ(backup_, 1);
   ExpectFolder("target.txt;");
 }
 

@@ -11,7 +11,10 @@
 #include <random>
 
 #include "cli_runner.h"
+#include "engine/batch.h"
+#include "platform/file_fault.h"
 #include "rewrite_helpers.h"
+#include "tmpfs.h"
 
 namespace vx::reliability {
 namespace {
@@ -61,6 +64,17 @@ std::vector<std::string> LoggedPaths(const std::string& log) {
   return paths;
 }
 
+// Where a run's files live: a tmpfs of their own where mounting is allowed
+// (a killed process leaves the same files on any file system, and a busy
+// disk's journal would only slow the scenario down), else a scratch folder.
+struct Workspace {
+  SmallFileSystem fs{"size=512m,mode=0755"};
+  TempDir fallback;
+  std::string Path(const std::string& name) const {
+    return fs.mounted() ? fs.Path(name) : fallback.Path(name);
+  }
+};
+
 bool EndsWith(const std::string& s, const std::string& suffix) {
   return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
@@ -75,7 +89,8 @@ TEST(Crash, KilledRunsLoseNothingAndRerunCleanly) {
   // A whole run first: how long it takes, and what a finished run leaves.
   double whole = 0;
   {
-    TempDir dir;
+    Workspace dir;
+    s.Did(dir.fs.mounted() ? "files on a tmpfs of their own" : "files in a scratch folder (no tmpfs: " + dir.fs.error() + ")");
     const Corpus c = MakeCorpus(dir.Path("t"), base_seed);
     std::vector<std::string> run_args = args;
     run_args.push_back(dir.Path("t"));
@@ -95,7 +110,7 @@ TEST(Crash, KilledRunsLoseNothingAndRerunCleanly) {
     const std::uint32_t seed = base_seed + 1 + static_cast<std::uint32_t>(k);
     std::mt19937 rng(seed);
     const double at = std::uniform_real_distribution<double>(0.0, whole)(rng);
-    TempDir dir;
+    Workspace dir;
     const std::string root = dir.Path("t");
     const Corpus c = MakeCorpus(root, seed);
     std::vector<std::string> run_args = args;
@@ -141,6 +156,70 @@ TEST(Crash, KilledRunsLoseNothingAndRerunCleanly) {
         " temporary files left");
   s.Checked("every target exactly old or new, every .bak old; the rerun exits 0, lists no temporary file, and "
             "leaves every target new");
+}
+
+// The process ends right before file operation number g_stop_at.
+int g_stop_at = -1;
+int g_ops = 0;
+void StopHook(platform::FileOp) {
+  if (g_ops++ == g_stop_at) ::_exit(2);
+}
+
+TEST(Crash, DiesRightBeforeEachFileOperation) {
+  Scenario s("crash: a batch of 3 files ending abruptly right before each of its file operations in turn");
+  const std::vector<std::string> olds = {"foo one\r\n", "two foo foo\r\n", std::string(300000, 'f') + "oo"};
+  const std::string older_backup = "an older backup\r\n";
+  int points = 0;
+  for (bool backup : {true, false}) {
+    for (int stop = 0;; ++stop) {
+      TempDir dir;
+      std::vector<std::string> paths, news;
+      for (std::size_t i = 0; i < olds.size(); ++i) {
+        paths.push_back(dir.Path("f" + std::to_string(i) + ".txt"));
+        WriteBytes(paths.back(), olds[i]);
+        news.push_back(Expected(olds[i], "foo", "BAR"));
+      }
+      WriteBytes(paths[1] + ".bak", older_backup);
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        g_stop_at = stop;
+        platform::SetFileOpHook(StopHook);
+        BatchSettings settings;
+        settings.lead = LeadBytes::Cp932();
+        ProcessBatch(
+            [&](std::size_t index, BatchFile* file) {
+              if (index >= paths.size()) return false;
+              file->path = paths[index];
+              file->pairs = {{"foo", "BAR"}};
+              file->make_backup = backup;
+              return true;
+            },
+            settings);
+        ::_exit(3);
+      }
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      ASSERT_TRUE(WIFEXITED(status));
+      const bool finished = WEXITSTATUS(status) == 3;
+      SCOPED_TRACE("stopped before operation " + std::to_string(stop) + (backup ? ", backup on" : ""));
+      for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string state = Classify(paths[i], olds[i], news[i]);
+        EXPECT_TRUE(finished ? state == "new" : state == "old" || state == "new") << paths[i] << ": " << state;
+        if (platform::FileExists(paths[i] + ".bak")) {
+          const std::string bak = ReadBytes(paths[i] + ".bak");
+          EXPECT_TRUE(bak == olds[i] || (i == 1 && bak == older_backup)) << paths[i] << ".bak";
+        }
+      }
+      ++points;
+      if (finished) break;
+      s.Fault();
+    }
+  }
+  s.Did("ran the batch " + std::to_string(points) + " times in a child process, ending it before file operation "
+        "0, 1, 2, ... until a run completed, backup on and off");
+  s.Checked("after every stop each target holds exactly its old or its new content, each .bak the old content "
+            "(or the older backup it replaces)");
 }
 
 }  // namespace

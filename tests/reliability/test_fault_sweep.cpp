@@ -23,7 +23,7 @@ const OpRow kOps[] = {
     {FileOp::kCreateTemp, "temporary file create", 5}, {FileOp::kWrite, "write", 112},
     {FileOp::kFlush, "flush", 112},               {FileOp::kClose, "close", 112},
     {FileOp::kReplace, "replace", 5},             {FileOp::kMove, "rename", 5},
-    {FileOp::kDelete, "delete", 5},
+    {FileOp::kDelete, "delete", 5},               {FileOp::kLink, "backup link", 5},
 };
 
 TEST(FaultSweep, OneFailingCallAnywhereInARun) {
@@ -87,7 +87,7 @@ TEST(FaultSweep, OneFailingCallAnywhereInARun) {
       }
     }
   }
-  s.Did(std::to_string(runs) + " runs over 5 files, 9 kinds of file operation failing once at every call, "
+  s.Did(std::to_string(runs) + " runs over 5 files, 10 kinds of file operation failing once at every call, "
         "backup off and on; " + std::to_string(failed_files) + " files got an error result");
   s.Checked("results are counts or open/write failures; every target old (on error) or new (on a count); every .bak "
             "old; files after a failure still processed; no temporary file left (except when its delete failed)");
