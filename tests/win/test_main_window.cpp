@@ -221,36 +221,52 @@ TEST(StartUp, ChangeToProgramDirectoryFromElsewhere) {
   vx::test::RunModal(dlg, [&] { EXPECT_EQ(std::string(dlg.m_szLastDir), ExeFolder()); });
 }
 
-// A copy of this program in folders whose names end in 0x5C trail bytes,
-// started from another working directory, reports where it went.
+// Starts a copy of this program at `exe` from the working directory
+// `startIn`; returns the working directory it reports after
+// ChangeToProgramDirectory.
+std::string WorkingDirectoryOfCopyAt(const std::string& exe, const std::string& startIn) {
+  if (!::CopyFileA(vx::ProgramPath().c_str(), exe.c_str(), FALSE)) return "(copy failed)";
+  const std::string report = TempFolder() + "\\vx_cwd_report_" + std::to_string(::GetCurrentProcessId()) + ".txt";
+  std::string command = "\"" + exe + "\" --report-cwd \"" + report + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::string cwd = "(not started)";
+  if (::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, startIn.c_str(), &si, &pi)) {
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    std::ifstream in(report, std::ios::binary);
+    std::getline(in, cwd);
+  }
+  ::DeleteFileA(report.c_str());
+  ::DeleteFileA(exe.c_str());
+  return cwd;
+}
+
+// A copy of this program in folders whose names end in 0x5C second bytes,
+// started from another working directory, moves to its own folder.
 TEST(StartUp, ProgramInADoubleByteFolderMovesThere) {
   const std::string base = TempFolder() + "\\vx_cwd_" + std::to_string(::GetCurrentProcessId());
   const std::string folder = base + "\\ソ表";
   ::CreateDirectoryA(base.c_str(), nullptr);
   ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
-  const std::string copy = folder + "\\cwd_probe.exe";
-  ASSERT_TRUE(::CopyFileA(vx::ProgramPath().c_str(), copy.c_str(), FALSE));
-  const std::string report = base + "\\report.txt";
-
-  std::string command = "\"" + copy + "\" --report-cwd \"" + report + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, base.c_str(), &si, &pi));
-  ::WaitForSingleObject(pi.hProcess, 60000);
-  ::CloseHandle(pi.hThread);
-  ::CloseHandle(pi.hProcess);
-
-  std::ifstream in(report, std::ios::binary);
-  std::string cwd;
-  std::getline(in, cwd);
-  in.close();
-  EXPECT_EQ(cwd, folder);
-
-  ::DeleteFileA(report.c_str());
-  ::DeleteFileA(copy.c_str());
+  EXPECT_EQ(WorkingDirectoryOfCopyAt(folder + "\\cwd_probe.exe", base), folder);
   ::RemoveDirectoryA(folder.c_str());
   ::RemoveDirectoryA(base.c_str());
+}
+
+// A copy in a drive's root moves to that root, not to the drive's current
+// directory, which the bare "C:" would name. (Writes to C:\, as the test
+// prefix allows.)
+TEST(StartUp, ProgramInADriveRootMovesToTheRoot) {
+  char windows[MAX_PATH] = {};
+  ::GetWindowsDirectoryA(windows, MAX_PATH);
+  const std::string root = std::string(windows, 2) + "\\";
+  const std::string exe = root + "vx_cwd_probe_" + std::to_string(::GetCurrentProcessId()) + ".exe";
+  // Started from a folder of the same drive, so that the drive's current
+  // directory is that folder.
+  EXPECT_EQ(WorkingDirectoryOfCopyAt(exe, windows), root);
 }
 
 }  // namespace

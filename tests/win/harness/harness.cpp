@@ -16,9 +16,13 @@ namespace {
 CWinApp g_testApp;  // stands in for the program's application object
 std::vector<CDialog*> g_harnessDialogs;  // dialogs run by RunModal, outermost first
 
+// A call waiting for a modal loop. It names the dialog either by its object
+// (RunModal's own dialog, before its window exists; RunModal drops the call
+// when DoModal returns) or by its window (a nested dialog; a call whose
+// window has gone is dropped).
 struct TimedCall {
-  HWND window;        // nullptr for RunModal's body
-  CDialog* dialog;    // the CDialog to wait for, if any
+  CDialog* dialog;
+  HWND window;
   std::function<void()> call;
 };
 std::map<UINT_PTR, TimedCall> g_timedCalls;
@@ -39,19 +43,34 @@ VOID CALLBACK TimedCallProc(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     return;
   }
+  TimedCall& timed = it->second;
+  if (timed.window != nullptr && !::IsWindow(timed.window)) {
+    ::KillTimer(nullptr, id);
+    g_timedCalls.erase(it);
+    return;
+  }
   // Wait until the dialog runs its own modal loop.
-  if (it->second.dialog != nullptr && !it->second.dialog->IsModalLoopRunning()) return;
+  const CDialog* dialog = timed.dialog != nullptr ? timed.dialog : CDialog::FromHandle(timed.window);
+  if (dialog != nullptr && !dialog->IsModalLoopRunning()) return;
   ::KillTimer(nullptr, id);
-  TimedCall timed = std::move(it->second);
+  const std::function<void()> call = std::move(timed.call);
   g_timedCalls.erase(it);
-  RunGuarded(timed.call);
+  RunGuarded(call);
 }
 
-// Calls `call` from the message loop of `dialog` (or of whatever runs next)
-// as soon as that loop is running.
-void CallFromLoop(CDialog* dialog, std::function<void()> call) {
+// Calls `call` from the modal loop of a dialog as soon as that loop runs
+// (for a window that is no CDialog: from whatever loop runs next).
+UINT_PTR CallFromLoop(CDialog* dialog, HWND window, std::function<void()> call) {
   const UINT_PTR id = ::SetTimer(nullptr, 0, 0, TimedCallProc);
-  g_timedCalls[id] = TimedCall{nullptr, dialog, std::move(call)};
+  g_timedCalls[id] = TimedCall{dialog, window, std::move(call)};
+  return id;
+}
+
+// Drops a call that has not run; returns whether there was one.
+bool DropCall(UINT_PTR id) {
+  if (g_timedCalls.erase(id) == 0) return false;
+  ::KillTimer(nullptr, id);
+  return true;
 }
 
 // Ends a dialog that is still open: ours with EndDialog, others (the
@@ -86,11 +105,12 @@ INT_PTR RunModal(CDialog& dlg, const std::function<void()>& body) {
   if (setMain) app->m_pMainWnd = &dlg;
   g_harnessDialogs.push_back(&dlg);
 
-  CallFromLoop(&dlg, [&dlg, &body] {
+  const UINT_PTR call = CallFromLoop(&dlg, nullptr, [&dlg, &body] {
     RunGuarded(body);
     if (!dlg.IsEnded()) dlg.EndDialog(IDCANCEL);
   });
   const INT_PTR result = dlg.DoModal();
+  if (DropCall(call)) ADD_FAILURE() << "the dialog ended before its test body ran (result " << result << ")";
 
   g_harnessDialogs.pop_back();
   if (setMain) app->m_pMainWnd = nullptr;
@@ -269,7 +289,7 @@ void ModalResponder::OnActivate(HWND hwnd) {
     callback = std::move(callbacks_.front());
     callbacks_.erase(callbacks_.begin());
   }
-  CallFromLoop(dlg, [hwnd, callback] {
+  CallFromLoop(nullptr, hwnd, [hwnd, callback] {
     if (callback) callback(hwnd);
     CloseIfOpen(hwnd);
   });
