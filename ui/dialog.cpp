@@ -81,15 +81,19 @@ INT_PTR CDialog::DoModal() {
   HWND owner = m_hWndParent != nullptr ? m_hWndParent : AfxGetMainWnd();
   if (owner != nullptr) owner = ::GetAncestor(owner, GA_ROOT);
 
+  // Disabled before the dialog exists, so that the owner takes no input
+  // while the dialog initialises. EnableWindow returns nonzero if the owner
+  // was disabled already: such an owner stays disabled afterwards.
+  const bool ownerDisabled = owner != nullptr && !::EnableWindow(owner, FALSE);
+
   m_bEnded = false;
   m_nModalResult = -1;
   HWND hwnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), owner,
                                    DialogProc, reinterpret_cast<LPARAM>(this));
-  if (hwnd == nullptr) return -1;
-
-  // EnableWindow returns nonzero if the window was disabled already: such an
-  // owner stays disabled afterwards.
-  const bool ownerDisabled = owner != nullptr && !::EnableWindow(owner, FALSE);
+  if (hwnd == nullptr) {
+    if (ownerDisabled) ::EnableWindow(owner, TRUE);
+    return -1;
+  }
   if (!m_bEnded && !::IsWindowVisible(hwnd)) ::ShowWindow(hwnd, SW_SHOW);
 
   bool quit = false;

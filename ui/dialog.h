@@ -52,7 +52,6 @@
 
 #include <windows.h>
 
-#include <span>
 #include <string>
 #include <vector>
 

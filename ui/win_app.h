@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include "engine/lead_bytes.h"
 #include "ui/window.h"
 
 namespace vx {
