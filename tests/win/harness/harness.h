@@ -30,7 +30,9 @@
 // A nested dialog's callback runs inside that dialog's own modal loop; when
 // it returns, a dialog not ended yet is ended with IDCANCEL (the platform's
 // dialogs, such as the file dialog, get the IDCANCEL command). A nested dialog
-// without a callback is ended with IDCANCEL at once (and recorded).
+// without a callback is ended with IDCANCEL at once (and recorded). To reach
+// a nested dialog's object: static_cast<vx::CListEditDialog*>(
+// vx::CDialog::FromHandle(hwnd)).
 //
 // Texts are code page 932 byte strings, like the program's.
 #pragma once
