@@ -1,10 +1,89 @@
 #include "ui/about_dialog.h"
 
+#include "res/links.h"
 #include "res/resource.h"
 
 namespace vx {
 
-// No parent: the modal run makes the application's main window the owner.
-CAboutDialog::CAboutDialog() : CDialog(IDD_ABOUT) {}
+namespace {
+
+constexpr COLORREF kLinkColor = 0x00FF0000;  // pure blue
+constexpr int kHelpViewerLinkCursor = 106;
+
+}  // namespace
+
+CAboutDialog::ShellOpenFunction CAboutDialog::s_pfnShellOpen = ::ShellExecuteA;
+
+const CDialog::EventTable CAboutDialog::kEventTable = {
+    CommandEvent(IDC_LINK_URL, STN_CLICKED, &CAboutDialog::OpenHomePage),
+    CommandEvent(IDC_LINK_MAIL, STN_CLICKED, &CAboutDialog::OpenMailLink),
+};
+
+CAboutDialog::CAboutDialog() : CDialog(IDD_ABOUT), m_hLinkCursor(nullptr) {}
+
+CAboutDialog::~CAboutDialog() { ReleaseLinkCursor(); }
+
+const CDialog::EventTable& CAboutDialog::GetEventTable() const { return kEventTable; }
+
+BOOL CAboutDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+
+  m_fontLink.Attach(::CreateFontA(12, 0, 0, 0, FW_DONTCARE, FALSE, TRUE, FALSE, SHIFTJIS_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DRAFT_QUALITY,
+                                  DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック"));
+  const WPARAM font = reinterpret_cast<WPARAM>(m_fontLink.GetSafeHandle());
+  ::SendDlgItemMessageA(m_hWnd, IDC_LINK_URL, WM_SETFONT, font, TRUE);
+  ::SendDlgItemMessageA(m_hWnd, IDC_LINK_MAIL, WM_SETFONT, font, TRUE);
+
+  // The help viewer's hand cursor, copied so that it outlives the library;
+  // without the help viewer, the system's hand cursor.
+  ReleaseLinkCursor();
+  if (HMODULE viewer = ::LoadLibraryA("winhlp32.exe")) {
+    if (HCURSOR cursor = ::LoadCursorA(viewer, MAKEINTRESOURCEA(kHelpViewerLinkCursor))) {
+      m_hLinkCursor = static_cast<HCURSOR>(::CopyIcon(cursor));
+      m_bOwnsLinkCursor = m_hLinkCursor != nullptr;
+    }
+    ::FreeLibrary(viewer);
+  }
+  if (m_hLinkCursor == nullptr) m_hLinkCursor = ::LoadCursorA(nullptr, IDC_HAND);
+  return TRUE;  // the focus goes to OK, the only tab stop
+}
+
+void CAboutDialog::ReleaseLinkCursor() {
+  if (m_bOwnsLinkCursor) ::DestroyCursor(m_hLinkCursor);
+  m_bOwnsLinkCursor = false;
+  m_hLinkCursor = nullptr;
+}
+
+bool CAboutDialog::IsLink(HWND hwnd) const {
+  return hwnd != nullptr && (hwnd == GetDlgItem(IDC_LINK_URL) || hwnd == GetDlgItem(IDC_LINK_MAIL));
+}
+
+bool CAboutDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (message) {
+    case WM_CTLCOLORSTATIC:
+      // The default brush and colours for every control; the links then
+      // get their blue text.
+      *result = DefaultProcessing(message, wParam, lParam);
+      if (IsLink(reinterpret_cast<HWND>(lParam))) ::SetTextColor(reinterpret_cast<HDC>(wParam), kLinkColor);
+      return true;
+    case WM_SETCURSOR:
+      if (!IsLink(reinterpret_cast<HWND>(wParam))) return false;
+      ::SetCursor(m_hLinkCursor);
+      *result = TRUE;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CAboutDialog::OpenHomePage() { OpenLink(VX_HOME_PAGE_URL); }
+
+void CAboutDialog::OpenMailLink() { OpenLink(VX_MAIL_SCHEME VX_MAIL_ADDRESS); }
+
+void CAboutDialog::OpenLink(const char* target) const {
+  // A failure shows nothing; the About box stays open either way.
+  s_pfnShellOpen(m_hWnd, "open", target, nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 }  // namespace vx

@@ -1,13 +1,46 @@
-// The About box: icon, version line, copyright line and two links.
+// The About box: icon, version line, copyright line and two links (the home
+// page and the mail address), drawn blue and underlined with a link cursor,
+// each handed to the shell when clicked.
 #pragma once
 
+#include <windows.h>
+#include <shellapi.h>
+
 #include "ui/dialog.h"
+#include "ui/font.h"
 
 namespace vx {
 
 class CAboutDialog : public CDialog {
  public:
+  // No owner is named: the modal run makes the main window the owner.
   CAboutDialog();
+  ~CAboutDialog() override;
+
+  HCURSOR m_hLinkCursor;  // shown over the two links; chosen at initialisation
+  CFont m_fontLink;       // the links' underlined font, created at initialisation
+
+  // STN_CLICKED from the two links.
+  void OpenHomePage();
+  void OpenMailLink();
+
+  // The shell call that opens a link (ShellExecuteA); tests put a recorder
+  // in its place.
+  using ShellOpenFunction = decltype(&::ShellExecuteA);
+  static ShellOpenFunction s_pfnShellOpen;
+
+ protected:
+  BOOL OnInitDialog() override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  const EventTable& GetEventTable() const override;
+
+ private:
+  bool IsLink(HWND hwnd) const;
+  void OpenLink(const char* target) const;
+  void ReleaseLinkCursor();
+
+  bool m_bOwnsLinkCursor = false;  // m_hLinkCursor is our copy, not a shared cursor
+  static const EventTable kEventTable;
 };
 
 }  // namespace vx

@@ -1,10 +1,196 @@
 #include "ui/list_edit_dialog.h"
 
+#include <vector>
+
+#include "replacelist/list_file.h"
 #include "res/resource.h"
 
 namespace vx {
 
-// No parent: the modal run makes the application's main window the owner.
-CListEditDialog::CListEditDialog() : CDialog(IDD_LIST_EDIT) {}
+namespace {
+
+constexpr int kColumnWidth = 131;  // pixels, both columns
+constexpr UINT kSelectedAndFocused = LVIS_SELECTED | LVIS_FOCUSED;
+
+// Sets a flag for the lifetime of the object, also when an exception leaves.
+class FlagScope {
+ public:
+  explicit FlagScope(int& flag) : flag_(flag) { flag_ = 1; }
+  ~FlagScope() { flag_ = 0; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  int& flag_;
+};
+
+}  // namespace
+
+const CDialog::EventTable CListEditDialog::kEventTable = {
+    CommandEvent(IDC_PAIR_ADD, BN_CLICKED, &CListEditDialog::AddPair),
+    CommandEvent(IDC_PAIR_EDIT, BN_CLICKED, &CListEditDialog::EditSelectedPair),
+    CommandEvent(IDC_PAIR_DELETE, BN_CLICKED, &CListEditDialog::DeleteSelectedPair),
+    NotifyEvent(IDC_PAIR_LIST, LVN_ITEMCHANGED, &CListEditDialog::ShowSelectedPair),
+    CommandEvent(IDC_PAIR_SEARCH, EN_CHANGE, &CListEditDialog::UpdateButtonsForSearchText),
+    CommandEvent(IDC_PAIR_REPLACE, EN_CHANGE, &CListEditDialog::UpdateButtonsForReplaceText),
+    // IDOK: OnOK saves. IDCANCEL (Back, Escape, the close box): CDialog::OnCancel.
+};
+
+CListEditDialog::CListEditDialog() : CDialog(IDD_LIST_EDIT), m_bUpdatingItem(0) {}
+
+CListEditDialog::~CListEditDialog() = default;
+
+const CDialog::EventTable& CListEditDialog::GetEventTable() const { return kEventTable; }
+
+void CListEditDialog::DoDataExchange(CDataExchange* pDX) {
+  DDX_Control(pDX, IDC_PAIR_LIST, m_listPairs);
+  DDX_Text(pDX, IDC_PAIR_SEARCH, m_strSearch);
+  DDX_Text(pDX, IDC_PAIR_REPLACE, m_strReplace);
+}
+
+bool CListEditDialog::PreTranslateMessage(MSG* msg) { return TranslateEnterKey(msg); }
+
+BOOL CListEditDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+  m_bUpdatingItem = 0;
+  m_listPairs.InsertColumn(0, "検索文字列", LVCFMT_LEFT, kColumnWidth);
+  m_listPairs.InsertColumn(1, "置換文字列", LVCFMT_LEFT, kColumnWidth);
+  // A read error is raised once the rows read so far are in: the selection
+  // and the focus below are skipped, and the error is shown.
+  LoadRows();
+  SelectRow(0);
+  m_listPairs.SetFocus();
+  return FALSE;  // the focus is set
+}
+
+void CListEditDialog::LoadRows() {
+  std::vector<ListPair> rows;
+  const ListFileError error = LoadReplaceListRows(&rows);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const int row = m_listPairs.InsertItem(static_cast<int>(i), rows[i].search);
+    m_listPairs.SetItemText(row, 1, rows[i].replace);
+  }
+  if (error) throw ToFileError(error);
+}
+
+void CListEditDialog::SelectRow(int row) const {
+  if (row < 0) return;  // -1 would select every row
+  m_listPairs.SetItemState(row, kSelectedAndFocused, kSelectedAndFocused);
+}
+
+void CListEditDialog::ShowSelectedPair(NMHDR*, LRESULT* result) {
+  *result = 0;
+  if (m_bUpdatingItem) return;
+  const int row = m_listPairs.GetSelectedItem();
+  if (row < 0) {
+    m_strSearch.clear();
+    m_strReplace.clear();
+    EnableItem(IDC_PAIR_ADD, false);
+    EnableItem(IDC_PAIR_EDIT, false);
+    EnableItem(IDC_PAIR_DELETE, false);
+  } else {
+    m_strSearch = m_listPairs.GetItemText(row, 0);
+    m_strReplace = m_listPairs.GetItemText(row, 1);
+    EnableItem(IDC_PAIR_DELETE, true);
+  }
+  UpdateData(false);
+}
+
+void CListEditDialog::UpdateButtonsForSearchText() {
+  UpdateData(true);
+  if (m_strSearch.empty()) {
+    EnableItem(IDC_PAIR_ADD, false);
+    EnableItem(IDC_PAIR_EDIT, false);
+    return;
+  }
+  EnableItem(IDC_PAIR_ADD, true);
+  if (m_listPairs.GetSelectedItem() >= 0) EnableItem(IDC_PAIR_EDIT, true);
+}
+
+void CListEditDialog::UpdateButtonsForReplaceText() {
+  UpdateData(true);
+  if (m_strSearch.empty()) return;
+  EnableItem(IDC_PAIR_ADD, true);
+  if (m_listPairs.GetSelectedItem() >= 0) EnableItem(IDC_PAIR_EDIT, true);
+}
+
+void CListEditDialog::AddPair() {
+  UpdateData(true);
+  const int row = m_listPairs.GetItemCount();
+  {
+    // A list control that reports the new row, or its second column, as an
+    // item change would otherwise show the previously selected row in the
+    // fields (and in the members) half-way through.
+    FlagScope updating(m_bUpdatingItem);
+    m_listPairs.InsertItem(row, m_strSearch);
+    m_listPairs.SetItemText(row, 1, m_strReplace);
+  }
+  SelectRow(row);
+  m_listPairs.EnsureVisible(row, false);
+  m_listPairs.SetFocus();
+  EnableItem(IDC_PAIR_ADD, false);
+}
+
+void CListEditDialog::EditSelectedPair() {
+  UpdateData(true);
+  FlagScope updating(m_bUpdatingItem);
+  const int row = m_listPairs.GetSelectedItem();
+  if (row >= 0) {
+    // Without the flag the first text's change notification would reload
+    // both members from the half-updated row.
+    m_listPairs.SetItemText(row, 0, m_strSearch);
+    m_listPairs.SetItemText(row, 1, m_strReplace);
+  }
+  EnableItem(IDC_PAIR_ADD, false);
+  EnableItem(IDC_PAIR_EDIT, false);
+  m_listPairs.SetFocus();
+}
+
+void CListEditDialog::DeleteSelectedPair() {
+  int row = m_listPairs.GetSelectedItem();
+  if (row < 0) return;  // nothing to delete, the selection stays
+  m_listPairs.DeleteItem(row);
+  if (row == m_listPairs.GetItemCount()) --row;  // the last row went: select the new last one
+  SelectRow(row);
+  m_listPairs.SetFocus();
+}
+
+void CListEditDialog::OnOK() { SaveReplaceList(); }
+
+void CListEditDialog::SaveReplaceList() {
+  std::vector<ListPair> rows;
+  const int count = m_listPairs.GetItemCount();
+  rows.reserve(static_cast<std::size_t>(count));
+  for (int row = 0; row < count; ++row) {
+    rows.push_back({m_listPairs.GetItemText(row, 0), m_listPairs.GetItemText(row, 1)});
+  }
+  // The save replaces the file whole or not at all: on any failure the file
+  // keeps its old content, so the editor stays open for another try.
+  if (const ListFileError error = SaveReplaceListRows(rows)) throw ToFileError(error);
+  UpdateData(true);
+  EndDialog(IDOK);
+}
+
+bool CListEditDialog::TranslateEnterKey(MSG* msg) {
+  if (msg->message != WM_KEYDOWN || msg->wParam != VK_RETURN) return false;
+  const HWND search = GetDlgItem(IDC_PAIR_SEARCH);
+  const HWND replace = GetDlgItem(IDC_PAIR_REPLACE);
+  auto inField = [&] {
+    const HWND focus = ::GetFocus();
+    return focus == search || focus == replace;
+  };
+  if (inField()) {
+    // A disabled Add cannot take the focus: it then stays in the field.
+    const HWND add = GetDlgItem(IDC_PAIR_ADD);
+    if (::IsWindowEnabled(add)) Send(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(add), TRUE);
+  }
+  if (!inField()) {
+    // Handled after this message, by whichever control has the focus then:
+    // a button is clicked, the list gets a Space key.
+    ::keybd_event(VK_SPACE, 0, 0, 0);
+    ::keybd_event(VK_SPACE, 0, KEYEVENTF_KEYUP, 0);
+  }
+  return true;
+}
 
 }  // namespace vx

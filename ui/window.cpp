@@ -30,7 +30,9 @@ std::string CWnd::GetWindowText() const {
 
 void CWnd::EnableItem(int id, bool enable) const {
   HWND item = ::GetDlgItem(m_hWnd, id);
-  if (!enable && item != nullptr && ::GetFocus() == item) {
+  HWND focus = ::GetFocus();
+  // A combo box has the focus in its edit field: a child of the control.
+  if (!enable && item != nullptr && focus != nullptr && (focus == item || ::IsChild(item, focus))) {
     Send(WM_NEXTDLGCTL, 0, FALSE);
   }
   ::EnableWindow(item, enable ? TRUE : FALSE);

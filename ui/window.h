@@ -60,8 +60,8 @@ class CWnd {
   HFONT GetFont() const { return reinterpret_cast<HFONT>(Send(WM_GETFONT)); }
 
   // Enables or disables a child control. A control that has the keyboard
-  // focus hands it on to the next tab stop first, so the keyboard never goes
-  // dead on a disabled control.
+  // focus (itself or, as a combo box, in a child) hands it on to the next
+  // tab stop first, so the keyboard never goes dead on a disabled control.
   void EnableItem(int id, bool enable) const;
 };
 

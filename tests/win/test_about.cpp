@@ -1,0 +1,275 @@
+// The About box on the real dialog: texts, the links' font, colour and
+// cursor, what a click hands to the shell, and the font's lifetime.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "res/links.h"
+#include "res/resource.h"
+#include "ui/about_dialog.h"
+#include "ui/main_dialog.h"
+#include "win/harness/harness.h"
+
+namespace {
+
+using vx::test::WindowText;
+
+// What the About box handed to the shell.
+struct ShellCall {
+  HWND owner;
+  std::string verb, file;
+  bool noParameters, noDirectory;
+  int show;
+};
+std::vector<ShellCall> g_shellCalls;
+
+HINSTANCE WINAPI RecordShellOpen(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
+  g_shellCalls.push_back({owner, verb != nullptr ? verb : "(null)", file != nullptr ? file : "(null)",
+                          parameters == nullptr, directory == nullptr, show});
+  return reinterpret_cast<HINSTANCE>(42);  // success
+}
+
+// Puts the recorder in place of the shell for one test.
+class ShellRecorder {
+ public:
+  ShellRecorder() : saved_(vx::CAboutDialog::s_pfnShellOpen) {
+    g_shellCalls.clear();
+    vx::CAboutDialog::s_pfnShellOpen = RecordShellOpen;
+  }
+  ~ShellRecorder() { vx::CAboutDialog::s_pfnShellOpen = saved_; }
+
+ private:
+  vx::CAboutDialog::ShellOpenFunction saved_;
+};
+
+std::vector<HWND> Children(HWND dlg) {
+  std::vector<HWND> children;
+  for (HWND child = ::GetWindow(dlg, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+bool IsLink(HWND child) {
+  const int id = ::GetDlgCtrlID(child);
+  return id == IDC_LINK_URL || id == IDC_LINK_MAIL;
+}
+
+bool IsIcon(HWND child) {
+  return vx::test::ClassName(child) == "Static" && (::GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+}
+
+TEST(AboutBox, Texts) {
+  vx::CAboutDialog dlg;
+  EXPECT_EQ(dlg.m_fontLink.GetSafeHandle(), nullptr);
+  vx::test::RunModal(dlg, [&] {
+    EXPECT_EQ(WindowText(dlg), "バージョン情報");
+    // Every control but the icon, in template order.
+    std::vector<std::string> texts;
+    for (HWND child : Children(dlg)) {
+      if (!IsIcon(child)) texts.push_back(WindowText(child));
+    }
+    const std::vector<std::string> expected = {"OK",           "Vextrane version 1.10", "(C) 2026 Vextrane authors",
+                                               VX_HOME_PAGE_URL, VX_MAIL_ADDRESS,         "URL  ：",
+                                               "MAIL ："};
+    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(WindowText(dlg.GetDlgItem(IDC_LINK_URL)), VX_HOME_PAGE_URL);
+    EXPECT_EQ(WindowText(dlg.GetDlgItem(IDC_LINK_MAIL)), VX_MAIL_ADDRESS);
+    EXPECT_EQ(::GetFocus(), dlg.GetDlgItem(IDOK));
+  });
+}
+
+TEST(AboutBox, LinksAreBlueAndUnderlinedTheRestKeepsTheDialogsLook) {
+  vx::CAboutDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    const HFONT linkFont = dlg.m_fontLink;
+    ASSERT_NE(linkFont, nullptr);
+    LOGFONTA font{};
+    ASSERT_EQ(::GetObjectA(linkFont, sizeof font, &font), static_cast<int>(sizeof font));
+    EXPECT_EQ(font.lfHeight, 12);
+    EXPECT_EQ(font.lfWidth, 0);
+    EXPECT_EQ(font.lfEscapement, 0);
+    EXPECT_EQ(font.lfOrientation, 0);
+    EXPECT_EQ(font.lfWeight, FW_DONTCARE);
+    EXPECT_EQ(font.lfItalic, 0);
+    EXPECT_EQ(font.lfUnderline, 1);
+    EXPECT_EQ(font.lfStrikeOut, 0);
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
+    EXPECT_EQ(font.lfOutPrecision, OUT_DEFAULT_PRECIS);
+    EXPECT_EQ(font.lfClipPrecision, CLIP_DEFAULT_PRECIS);
+    EXPECT_EQ(font.lfQuality, DRAFT_QUALITY);
+    EXPECT_EQ(font.lfPitchAndFamily, DEFAULT_PITCH | FF_DONTCARE);
+    EXPECT_STREQ(font.lfFaceName, "ＭＳ Ｐゴシック");
+
+    const HFONT dialogFont = dlg.GetFont();
+    ASSERT_NE(dialogFont, linkFont);
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    // The colours the dialog's default processing gives a static control.
+    ::SetTextColor(dc, RGB(1, 2, 3));
+    const LRESULT defaultBrush = ::DefWindowProcA(dlg, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                  reinterpret_cast<LPARAM>(dlg.GetDlgItem(IDC_LINK_URL)));
+    const COLORREF defaultText = ::GetTextColor(dc);
+    const COLORREF defaultBack = ::GetBkColor(dc);
+    const int defaultMode = ::GetBkMode(dc);
+    ASSERT_NE(defaultText, COLORREF{0x00FF0000});
+
+    for (HWND child : Children(dlg)) {
+      SCOPED_TRACE(WindowText(child));
+      if (!IsIcon(child)) {  // an icon has no font
+        EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageA(child, WM_GETFONT, 0, 0)), IsLink(child) ? linkFont : dialogFont);
+      }
+      ::SetTextColor(dc, RGB(1, 2, 3));
+      ::SetBkColor(dc, RGB(4, 5, 6));
+      ::SetBkMode(dc, OPAQUE);
+      const LRESULT brush = ::SendMessageA(dlg, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(child));
+      EXPECT_EQ(brush, defaultBrush);
+      EXPECT_EQ(::GetTextColor(dc), IsLink(child) ? COLORREF{0x00FF0000} : defaultText);
+      EXPECT_EQ(::GetBkColor(dc), defaultBack);
+      EXPECT_EQ(::GetBkMode(dc), defaultMode);
+    }
+    ::DeleteDC(dc);
+  });
+}
+
+TEST(AboutBox, LinkCursorOverTheLinksOnly) {
+  const HCURSOR arrow = ::LoadCursorA(nullptr, IDC_ARROW);
+  const HCURSOR wait = ::LoadCursorA(nullptr, IDC_WAIT);
+  vx::CAboutDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    ASSERT_NE(dlg.m_hLinkCursor, nullptr);
+    // The help viewer's cursor 106 (a copy of it) where it exists, else the
+    // system's hand.
+    HMODULE viewer = ::LoadLibraryA("winhlp32.exe");
+    HCURSOR viewerCursor = viewer != nullptr ? ::LoadCursorA(viewer, MAKEINTRESOURCEA(106)) : nullptr;
+    if (viewerCursor != nullptr) {
+      std::printf("link cursor: the help viewer's cursor 106\n");
+      EXPECT_NE(dlg.m_hLinkCursor, viewerCursor) << "a private copy";
+      ICONINFO info{};
+      EXPECT_TRUE(::GetIconInfo(dlg.m_hLinkCursor, &info));
+      if (info.hbmColor != nullptr) ::DeleteObject(info.hbmColor);
+      if (info.hbmMask != nullptr) ::DeleteObject(info.hbmMask);
+    } else {
+      std::printf("link cursor: the system's hand (no help viewer cursor 106)\n");
+      EXPECT_EQ(dlg.m_hLinkCursor, ::LoadCursorA(nullptr, IDC_HAND));
+    }
+    if (viewer != nullptr) ::FreeLibrary(viewer);
+    EXPECT_NE(dlg.m_hLinkCursor, arrow);
+
+    // The mouse over each control: the platform asks the control, which
+    // asks the dialog.
+    for (HWND child : Children(dlg)) {
+      SCOPED_TRACE(WindowText(child));
+      ::SetCursor(wait);
+      ::SendMessageA(child, WM_SETCURSOR, reinterpret_cast<WPARAM>(child), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+      EXPECT_EQ(::GetCursor(), IsLink(child) ? dlg.m_hLinkCursor : arrow);
+    }
+    ::SetCursor(wait);
+    ::SendMessageA(dlg, WM_SETCURSOR, reinterpret_cast<WPARAM>(dlg.m_hWnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(::GetCursor(), arrow);
+  });
+}
+
+TEST(AboutBox, AClickHandsTheTargetToTheShellAndTheBoxStaysOpen) {
+  ShellRecorder recorder;
+  vx::CAboutDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    const struct {
+      int id;
+      std::string target;
+    } links[] = {{IDC_LINK_URL, WindowText(dlg.GetDlgItem(IDC_LINK_URL))},
+                 {IDC_LINK_MAIL, "mailto:" + WindowText(dlg.GetDlgItem(IDC_LINK_MAIL))},
+                 {IDC_LINK_URL, VX_HOME_PAGE_URL}};
+    for (const auto& link : links) {
+      SCOPED_TRACE(link.target);
+      g_shellCalls.clear();
+      // A mouse click on the text.
+      HWND control = dlg.GetDlgItem(link.id);
+      ::PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+      ::PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+      vx::test::PumpMessages();
+      ASSERT_EQ(g_shellCalls.size(), 1u);
+      const ShellCall& call = g_shellCalls[0];
+      EXPECT_EQ(call.owner, dlg.m_hWnd);
+      EXPECT_EQ(call.verb, "open");
+      EXPECT_EQ(call.file, link.target);
+      EXPECT_TRUE(call.noParameters);
+      EXPECT_TRUE(call.noDirectory);
+      EXPECT_EQ(call.show, SW_SHOWNORMAL);
+      EXPECT_TRUE(dlg.IsModalLoopRunning());
+      EXPECT_FALSE(dlg.IsEnded());
+      EXPECT_TRUE(::IsWindowVisible(dlg));
+    }
+    // Clicks elsewhere open nothing.
+    g_shellCalls.clear();
+    for (HWND child : Children(dlg)) {
+      if (IsLink(child) || ::GetDlgCtrlID(child) == IDOK) continue;
+      ::SendMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+      ::SendMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    }
+    vx::test::PumpMessages();
+    EXPECT_TRUE(g_shellCalls.empty());
+  });
+}
+
+TEST(AboutBox, EnterEscapeOkAndCloseBoxClose) {
+  const struct {
+    const char* what;
+    void (*close)(vx::CAboutDialog&);
+    INT_PTR result;
+  } ways[] = {
+      {"Enter", [](vx::CAboutDialog&) { vx::test::PressKey(VK_RETURN); }, IDOK},
+      {"Escape", [](vx::CAboutDialog&) { vx::test::PressKey(VK_ESCAPE); }, IDCANCEL},
+      {"OK", [](vx::CAboutDialog& dlg) { vx::test::Click(dlg, IDOK); }, IDOK},
+      {"close box", [](vx::CAboutDialog& dlg) {
+         dlg.Post(WM_SYSCOMMAND, SC_CLOSE, 0);
+         vx::test::PumpMessages();
+       }, IDCANCEL},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.what);
+    vx::CAboutDialog dlg;
+    const INT_PTR result = vx::test::RunModal(dlg, [&] {
+      way.close(dlg);
+      EXPECT_TRUE(dlg.IsEnded());
+    });
+    EXPECT_EQ(result, way.result);
+  }
+}
+
+// Each About box from the main window makes its own font and cursor and
+// takes them along when it goes.
+TEST(AboutBox, EachOpeningMakesAFreshFontDeletedWithTheBox) {
+  vx::test::ModalResponder responder;
+  vx::CMainDialog main;
+  vx::test::RunModal(main, [&] {
+    for (int opening = 0; opening < 2; ++opening) {
+      SCOPED_TRACE(opening);
+      HFONT font = nullptr;
+      HCURSOR cursor = nullptr;
+      bool ownCursor = false;
+      responder.OnNextDialog([&](HWND about) {
+        auto* dlg = static_cast<vx::CAboutDialog*>(vx::CDialog::FromHandle(about));
+        ASSERT_NE(dlg, nullptr);
+        font = reinterpret_cast<HFONT>(::SendDlgItemMessageA(about, IDC_LINK_URL, WM_GETFONT, 0, 0));
+        EXPECT_EQ(font, dlg->m_fontLink.GetSafeHandle());
+        EXPECT_EQ(::GetObjectType(font), DWORD{OBJ_FONT});
+        cursor = dlg->m_hLinkCursor;
+        ownCursor = cursor != ::LoadCursorA(nullptr, IDC_HAND);
+      });
+      vx::test::Click(main, IDC_ABOUT);
+      ASSERT_NE(font, nullptr);
+      EXPECT_EQ(::GetObjectType(font), DWORD{0}) << "deleted with the About box";
+      if (ownCursor) {
+        ICONINFO info{};
+        EXPECT_FALSE(::GetIconInfo(cursor, &info)) << "the cursor copy is released too";
+      }
+    }
+  });
+  EXPECT_EQ(responder.dialogs().size(), 2u);
+}
+
+}  // namespace
