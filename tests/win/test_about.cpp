@@ -13,6 +13,7 @@
 #include "ui/about_dialog.h"
 #include "ui/main_dialog.h"
 #include "win/harness/harness.h"
+#include "win/harness/screenshot.h"
 
 namespace {
 
@@ -273,3 +274,14 @@ TEST(AboutBox, EachOpeningMakesAFreshFontDeletedWithTheBox) {
 }
 
 }  // namespace
+
+// test_about --screenshot: the About box, for the README.
+int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--screenshot") {
+    vx::CAboutDialog dlg;
+    vx::test::ShowForScreenshot(dlg, 3000);
+    return 0;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -7,13 +7,14 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "res/resource.h"
 #include "ui/list_edit_dialog.h"
 #include "win/harness/harness.h"
+#include "win/harness/screenshot.h"
 
 namespace {
 
@@ -520,3 +521,27 @@ TEST_F(ListEditor, ReadOnlyListKeepsTheEditorOpen) {
 }
 
 }  // namespace
+
+// test_list_editor --screenshot: the editor with a few pairs, for the README.
+int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--screenshot") {
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    const std::string dir = std::string(folder) + "vx-screenshot";
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    ::SetCurrentDirectoryA(dir.c_str());
+    std::ofstream("list.dat", std::ios::binary | std::ios::trunc) << ListBytes({
+        {"株式会社", "(株)"},
+        {"ﾃﾞｰﾀ", "データ"},
+        {"です。\\n", "である。\\n"},
+        {"Windows95\\|Windows98", "Windows"},
+        {"\\t", "    "},
+    });
+    vx::CListEditDialog dlg;
+    vx::test::ShowForScreenshot(dlg, 3000);
+    ::DeleteFileA("list.dat");
+    return 0;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
