@@ -1,0 +1,214 @@
+// The portable parts of the target list: the duplicate key and index, the
+// file dialog's multi-selection result, command-line splitting, and the
+// canonical form walked over a file system held in a table.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "targets/canonical.h"
+#include "targets/path_text.h"
+#include "targets/target_index.h"
+
+namespace {
+
+const vx::LeadBytes kCp932 = vx::LeadBytes::Cp932();
+const std::string kHyo = "表";  // 0x95 0x5C
+const std::string kSo = "ソ";   // 0x83 0x5C
+const std::string kFullA = "Ａ";  // 0x82 0x60
+const std::string kKa = "ヂ";  // 0x83 0x61: its second byte is the letter a
+
+TEST(TargetKey, FoldsLettersByCharacters) {
+  struct Row {
+    std::string path, key;
+  } rows[] = {
+      {"C:\\Tools\\ReadMe.txt", "C:\\TOOLS\\README.TXT"},
+      {"c:\\a.TXT", "C:\\A.TXT"},
+      {"C:\\" + kKa + "b", "C:\\" + kKa + "B"},          // 'a' as a second byte stays
+      {"C:\\" + kHyo + "x\\" + kSo + "y", "C:\\" + kHyo + "X\\" + kSo + "Y"},
+      {kFullA + "z", kFullA + "Z"},
+      {"", ""},
+      {"\x95", "\x95"},                                   // a lone lead byte at the end
+  };
+  for (const Row& row : rows) EXPECT_EQ(vx::FoldPathKey(row.path, kCp932), row.key) << row.path;
+  // In a single-byte code page every byte is a character.
+  EXPECT_EQ(vx::FoldPathKey(kKa, vx::LeadBytes()), "\x83" "A");
+}
+
+TEST(TargetKey, IndexRefusesTheSameFileInAnyLetterCase) {
+  vx::TargetIndex index(kCp932);
+  EXPECT_TRUE(index.Insert("C:\\a\\b.txt.bak"));
+  EXPECT_TRUE(index.Insert("C:\\a\\b.txt"));      // a longer entry with the same prefix hides nothing
+  EXPECT_FALSE(index.Insert("C:\\a\\b.txt"));
+  EXPECT_TRUE(index.Contains("c:\\A\\B.TXT"));
+  EXPECT_FALSE(index.Contains("C:\\a\\b.tx"));
+  EXPECT_TRUE(index.Insert("C:\\" + kKa));
+  EXPECT_FALSE(index.Contains("C:\\\x83" "A"));  // a different character, not a case variant
+  EXPECT_EQ(index.size(), 3u);
+  index.Erase("C:\\A\\B.TXT");
+  EXPECT_FALSE(index.Contains("C:\\a\\b.txt"));
+  EXPECT_TRUE(index.Insert("C:\\a\\b.txt"));
+  index.Clear();
+  EXPECT_EQ(index.size(), 0u);
+}
+
+TEST(TargetKey, TempLeftoversAreRecognisedByTheirSuffix) {
+  const std::string suffix = vx::platform::kTempSuffix;
+  EXPECT_TRUE(vx::HasTempSuffix("a.txt" + suffix));
+  EXPECT_TRUE(vx::HasTempSuffix("A.TXT" + vx::FoldPathKey(suffix, kCp932)));
+  EXPECT_FALSE(vx::HasTempSuffix(suffix));  // the bare suffix names no leftover
+  EXPECT_FALSE(vx::HasTempSuffix("a.txt"));
+  EXPECT_FALSE(vx::HasTempSuffix("a" + suffix + ".txt"));
+}
+
+std::vector<std::string> Split(const std::string& buffer) {
+  return vx::SplitMultiSelection(buffer.data(), buffer.size(), kCp932);
+}
+
+TEST(MultiSelection, ExplorerResultBecomesFullPaths) {
+  using V = std::vector<std::string>;
+  struct Row {
+    std::string buffer;
+    V paths;
+  } rows[] = {
+      {std::string("C:\\Docs\\a.txt\0\0", 15), {"C:\\Docs\\a.txt"}},
+      {std::string("C:\\Docs\0a.txt\0b.txt\0\0", 22), {"C:\\Docs\\a.txt", "C:\\Docs\\b.txt"}},
+      {std::string("C:\\\0a.txt\0b.txt\0\0", 18), {"C:\\a.txt", "C:\\b.txt"}},  // a root: one backslash
+      {"C:\\" + kHyo + std::string("\0x\0y\0\0", 7), {"C:\\" + kHyo + "\\x", "C:\\" + kHyo + "\\y"}},
+      {std::string("\0\0", 2), {}},
+      {std::string("C:\\Docs\0a.txt", 13), {"C:\\Docs\\a.txt"}},  // no terminator inside the buffer
+      {std::string("C:\\Docs", 7), {"C:\\Docs"}},
+  };
+  for (const Row& row : rows) EXPECT_EQ(Split(row.buffer), row.paths) << row.buffer;
+}
+
+TEST(CommandLine, SplitsByThePlatformRules) {
+  using V = std::vector<std::string>;
+  struct Row {
+    std::string line;
+    V args;
+  } rows[] = {
+      {"Vextrane.exe", {"Vextrane.exe"}},
+      {"Vextrane.exe a.txt  b\tc", {"Vextrane.exe", "a.txt", "b", "c"}},
+      {"\"C:\\My Tools\\Vextrane.exe\" \"C:\\My Docs\\a.txt\"", {"C:\\My Tools\\Vextrane.exe", "C:\\My Docs\\a.txt"}},
+      {"\"C:\\a\\\\\"b x", {"C:\\a\\\\b", "x"}},  // argument 0 has no escapes
+      {"p \"\"", {"p", ""}},                          // an empty argument
+      {"p a\\\\\\\"b", {"p", "a\\\"b"}},              // 3 backslashes + quote: one backslash, a quote
+      {"p \"a\\\\\" b", {"p", "a\\", "b"}},           // 2 backslashes + quote: one backslash, quote closes
+      {"p a\\b\\\\c", {"p", "a\\b\\\\c"}},            // backslashes before no quote are literal
+      {"p \"a \"\"q\"\" b\"", {"p", "a \"q\" b"}},    // a doubled quote inside quotes
+      {"p a\"b c\"d", {"p", "ab cd"}},
+      {"p C:\\" + kHyo + "\" x", {"p", "C:\\" + kHyo + " x"}},   // 表's 0x5C escapes no quote
+      {"p \"C:\\" + kSo + "\" y", {"p", "C:\\" + kSo, "y"}},
+      {"p   ", {"p"}},
+      {"", {}},
+  };
+  for (const Row& row : rows) EXPECT_EQ(vx::SplitCommandLine(row.line, kCp932), row.args) << row.line;
+}
+
+// A file system in a table: pattern -> the entry find-first reports.
+class TableLookup : public vx::PathLookup {
+ public:
+  TableLookup(std::string cwd, std::map<std::string, vx::FoundEntry> entries)
+      : cwd_(std::move(cwd)), entries_(std::move(entries)) {}
+  bool FindFirst(const std::string& pattern, vx::FoundEntry* found) const override {
+    auto it = entries_.find(vx::FoldPathKey(FullPath(pattern), kCp932));
+    if (it == entries_.end()) return false;
+    *found = it->second;
+    return true;
+  }
+  // Enough of GetFullPathNameA for the rows below: relative paths, forward
+  // slashes, "." and "..".
+  std::string FullPath(const std::string& path) const override {
+    std::string p = path;
+    for (std::size_t i = 0; i < p.size(); i += kCp932.IsLead(static_cast<unsigned char>(p[i])) ? 2 : 1) {
+      if (p[i] == '/') p[i] = '\\';
+    }
+    if (p.size() < 2 || (p[1] != ':' && p[0] != '\\')) p = cwd_ + "\\" + p;
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    const std::size_t root = p[0] == '\\' ? 2 : 0;  // keep "\\" of a network path
+    std::string out = p.substr(0, root);
+    start = root;
+    for (;;) {
+      const std::size_t slash = vx::FindNextBackslash(p, start, kCp932);
+      const std::string part = p.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+      if (part == "..") {
+        if (parts.size() > 1) parts.pop_back();
+      } else if (part != ".") {
+        parts.push_back(part);
+      }
+      if (slash == std::string::npos) break;
+      start = slash + 1;
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "\\" : "") + parts[i];
+    return out;
+  }
+
+ private:
+  std::string cwd_;
+  std::map<std::string, vx::FoundEntry> entries_;
+};
+
+TEST(Canonical, EveryComponentTakesItsStoredName) {
+  const std::string longName(240, 'n');
+  std::map<std::string, vx::FoundEntry> fs;
+  auto add = [&](const std::string& path, const std::string& name, bool dir) {
+    fs[vx::FoldPathKey(path, kCp932)] = vx::FoundEntry{name, dir};
+  };
+  add("C:\\TOOLS", "Tools", true);
+  add("C:\\TOOLS\\SUB", "Sub", true);
+  add("C:\\TOOLS\\SUB\\README.TXT", "ReadMe.txt", false);
+  add("C:\\PROGRA~1", "Program Files", true);
+  add("C:\\PROGRAM FILES", "Program Files", true);
+  add("C:\\PROGRA~1\\DATA", "Data", true);
+  add("C:\\PROGRAM FILES\\DATA", "Data", true);
+  add("C:\\DOCS", "Docs", true);
+  add("C:\\DOCS\\RE*.TXT", "ReadMe.txt", false);
+  add("C:\\DOCS\\README.TXT", "ReadMe.txt", false);
+  add("C:\\" + kHyo, kHyo, true);
+  add("C:\\" + kHyo + "\\X.TXT", "x.txt", false);
+  add("C:\\X.TXT", "X.txt", false);
+  add("C:\\" + longName, longName, true);
+  add("C:\\" + longName + "\\" + std::string(15, 'F'), std::string(15, 'f'), false);
+  add("C:\\" + longName + "\\" + std::string(16, 'F'), std::string(16, 'f'), false);
+  add("\\\\SERVER\\SHARE\\DIR", "Dir", true);
+  add("\\\\SERVER\\SHARE\\DIR\\A.TXT", "a.txt", false);
+  const TableLookup lookup("C:\\Tools", fs);
+
+  struct Row {
+    std::string arg, canonical;
+  } rows[] = {
+      {"sub\\readme.txt", "C:\\Tools\\Sub\\ReadMe.txt"},
+      {"c:\\progra~1\\data", "\\c:\\Program Files\\Data"},                  // drive letter as given
+      {"C:\\Docs\\re*.txt", "C:\\Docs\\ReadMe.txt"},
+      {"C:\\Docs\\missing.txt", ""},
+      {"c:/tools/./sub/../SUB/readme.TXT", "c:\\Tools\\Sub\\ReadMe.txt"},
+      {"C:\\Tools\\", ""},                                                  // trailing backslash
+      {"C:\\", ""},                                                         // bare root
+      {"", ""},
+      {"c:\\x.txt", "c:\\X.txt"},
+      {"C:\\" + kHyo + "\\x.txt", "C:\\" + kHyo + "\\x.txt"},               // 0x5C second byte: one separator
+      {"C:\\" + kHyo, "\\C:\\" + kHyo},
+      {"C:\\" + longName + "\\" + std::string(15, 'F'), "C:\\" + longName + "\\" + std::string(15, 'f')},
+      {"C:\\" + longName + "\\" + std::string(16, 'F'), ""},                // 260 bytes with the terminator
+      {"\\\\Server\\Share\\dir\\A.TXT", "\\\\Server\\Share\\Dir\\a.txt"},   // server and share as given
+      {"\\\\Server\\Share\\dir", "\\\\\\Server\\Share\\Dir"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(vx::CanonicalizePath(row.arg, kCp932, lookup), row.canonical) << row.arg;
+}
+
+TEST(Canonical, FolderMarkIsToldFromANetworkPath) {
+  struct Row {
+    std::string canonical;
+    bool folder;
+  } rows[] = {
+      {"C:\\a.txt", false}, {"\\C:\\Dir", true}, {"\\\\server\\share\\a.txt", false},
+      {"\\\\\\server\\share\\Dir", true}, {"", false}, {"\\", false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(vx::HasFolderMark(row.canonical), row.folder) << row.canonical;
+}
+
+}  // namespace
