@@ -1,6 +1,7 @@
 #include "ui/main_dialog.h"
 
 #include "res/resource.h"
+#include "ui/program.h"
 
 namespace vx {
 
@@ -27,7 +28,8 @@ CMainDialog::CMainDialog(HWND parent)
       m_hSmallIcon(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP),
                                                    IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR))),
       m_szLastDir(),
-      m_cxMaxItem(0) {}
+      m_cxMaxItem(0),
+      m_targetIndex(AnsiLeadBytes()) {}
 
 CMainDialog::~CMainDialog() {
   // m_hIcon comes from LoadIconA and is shared; the LoadImageA copy is ours.

@@ -14,6 +14,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
+#include <vector>
+
+#include "targets/target_index.h"
 #include "ui/dialog.h"
 
 namespace vx {
@@ -37,7 +41,12 @@ class CMainDialog : public CDialog {
   void LoadReplaceList();
 
   // --- Target list (main_dialog_targets.cpp)
+  void AddTargetFile(std::string path);
+  void AddTargetFolder(std::string folder);
+  int MeasureItemWidth(const char* text);
   void AddCommandLineTargets();
+  // The intake's work for arguments 1.. of an argument vector.
+  void AddArgumentTargets(const std::vector<std::string>& arguments);
   void AddFilesFromDialog();
   void AddDroppedPaths(HDROP drop);
   void RemoveSelectedTargets();
@@ -64,6 +73,9 @@ class CMainDialog : public CDialog {
  private:
   void PaintIconic();
   static const EventTable kEventTable;
+
+  // The list box's paths by case-folded key, for the duplicate test.
+  TargetIndex m_targetIndex;
 };
 
 }  // namespace vx

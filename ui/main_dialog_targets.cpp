@@ -2,19 +2,235 @@
 // drops, command line), removing entries, opening an entry in the editor.
 #include "ui/main_dialog.h"
 
+#include <cderr.h>
+#include <commdlg.h>
+
+#include <cstring>
+
+#include "platform/file.h"
+#include "res/resource.h"
+#include "targets/canonical.h"
+#include "targets/path_text.h"
+#include "ui/program.h"
+#include "ui/target_paths.h"
+
 namespace vx {
 
-void CMainDialog::AddCommandLineTargets() {
-  // Not built yet: every command-line argument, canonicalised, added to the
-  // target list as a file or, recursively, as a folder.
+namespace {
+
+// The Add Files dialog's result buffer: room for any realistic selection
+// (thousands of names) in one folder.
+constexpr DWORD kSelectionBufferSize = 1 << 20;
+
+// A device context of a window with the window's font selected into it,
+// for measuring texts as the window draws them.
+class FontDC {
+ public:
+  explicit FontDC(const CWnd& wnd) : m_hWnd(wnd), m_hDC(::GetDC(wnd)) {
+    if (HFONT font = wnd.GetFont()) m_hOldFont = ::SelectObject(m_hDC, font);
+  }
+  ~FontDC() {
+    if (m_hOldFont != nullptr) ::SelectObject(m_hDC, m_hOldFont);
+    ::ReleaseDC(m_hWnd, m_hDC);
+  }
+  FontDC(const FontDC&) = delete;
+  FontDC& operator=(const FontDC&) = delete;
+
+  int Width(const char* text) const {
+    SIZE size{};
+    ::GetTextExtentPoint32A(m_hDC, text, static_cast<int>(std::strlen(text)), &size);
+    return size.cx;
+  }
+
+ private:
+  HWND m_hWnd;
+  HDC m_hDC;
+  HGDIOBJ m_hOldFont = nullptr;
+};
+
+// Lets one queued message through, of any window: painting and input go on
+// during a long add. A quit request is put back for the loop that ends on it.
+void PassOneMessage() {
+  MSG msg;
+  if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
+  if (msg.message == WM_QUIT) {
+    ::PostQuitMessage(static_cast<int>(msg.wParam));
+    return;
+  }
+  ::TranslateMessage(&msg);
+  ::DispatchMessageA(&msg);
 }
 
-void CMainDialog::AddFilesFromDialog() {}
+}  // namespace
 
-void CMainDialog::AddDroppedPaths(HDROP) {}
+void CMainDialog::AddTargetFile(std::string path) {
+  // The index follows every change this window makes to the list; should
+  // the two ever disagree, the list box is the truth.
+  if (m_targetIndex.size() != static_cast<std::size_t>(m_lbTargets.GetCount())) {
+    m_targetIndex.Clear();
+    for (int i = 0, n = m_lbTargets.GetCount(); i < n; ++i) m_targetIndex.Insert(m_lbTargets.GetText(i));
+  }
+  if (m_targetIndex.Contains(path)) {
+    const std::string text = path + "は\nすでにリストに存在します。";
+    ::MessageBoxA(m_hWnd, text.c_str(), "エラー", MB_ICONERROR | MB_OK);
+    return;
+  }
 
-void CMainDialog::RemoveSelectedTargets() {}
+  const int n = m_lbTargets.AddString(path);  // unsorted: lands at the end
+  if (n < 0) return;                          // the list box is out of memory
+  m_targetIndex.Insert(path);
+  m_lbTargets.SetCaretIndex(n, false);
+  m_lbTargets.SetSel(n, true);
 
-void CMainDialog::OpenTargetInEditor() {}
+  const int width = MeasureItemWidth(path.c_str());
+  if (width > m_cxMaxItem) {
+    m_cxMaxItem = width;
+    m_lbTargets.SetHorizontalExtent(width + 5);
+  }
+
+  PassOneMessage();
+
+  if (m_cbSearch.GetWindowTextLength() != 0) EnableItem(IDC_START, true);
+}
+
+int CMainDialog::MeasureItemWidth(const char* text) { return FontDC(m_lbTargets).Width(text); }
+
+void CMainDialog::AddTargetFolder(std::string folder) {
+  const LeadBytes& lead = AnsiLeadBytes();
+  const std::string pattern = JoinPath(folder, "*.*", lead);
+  if (platform::FullPath(pattern).size() + 1 > kMaxPathBytes) return;
+  WIN32_FIND_DATAA data;
+  const HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  const std::string base = platform::FullPath(folder);
+  do {
+    const std::string name = data.cFileName;
+    const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (directory && (name == "." || name == "..")) continue;
+    // A temporary file left behind by a rewrite that was cut short is no
+    // target of its own.
+    if (!directory && HasTempSuffix(name)) continue;
+    const std::string path = JoinPath(base, name, lead);
+    if (directory) {
+      AddTargetFolder(path);  // depth first: this level's handle stays open meanwhile
+    } else {
+      AddTargetFile(path);
+    }
+  } while (::FindNextFileA(find, &data));
+  ::FindClose(find);
+}
+
+void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(SplitCommandLine(::GetCommandLineA(), AnsiLeadBytes())); }
+
+void CMainDialog::AddArgumentTargets(const std::vector<std::string>& arguments) {
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string canonical = CanonicalizePath(arguments[i]);
+    if (canonical.empty()) continue;
+    if (HasFolderMark(canonical)) {
+      AddTargetFolder(canonical.substr(1));
+    } else {
+      AddTargetFile(canonical);
+    }
+  }
+}
+
+void CMainDialog::AddFilesFromDialog() {
+  std::vector<char> names(kSelectionBufferSize, '\0');
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = m_hWnd;
+  ofn.lpstrFilter = "全てのファイル (*.*)\0*.*\0";
+  ofn.lpstrFile = names.data();
+  ofn.nMaxFile = kSelectionBufferSize;
+  ofn.lpstrInitialDir = m_szLastDir;
+  ofn.lpstrTitle = "ファイルを追加する";
+  ofn.Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+  ofn.lpstrDefExt = "*.*";
+  // Some platforms' dialogs move the working directory while the user
+  // browses and leave it there on Cancel; list.dat is opened by its
+  // relative name, so a cancelled dialog puts it back.
+  char workingDir[MAX_PATH] = {};
+  const DWORD workingDirLength = ::GetCurrentDirectoryA(MAX_PATH, workingDir);
+  if (!::GetOpenFileNameA(&ofn)) {
+    if (workingDirLength > 0 && workingDirLength < MAX_PATH) ::SetCurrentDirectoryA(workingDir);
+    if (::CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+      ::MessageBoxA(m_hWnd, "選択したファイルが多すぎるため、追加できませんでした。", "エラー", MB_ICONERROR | MB_OK);
+    }
+    return;
+  }
+
+  m_lbTargets.SetSel(-1, false);
+  m_lbTargets.SetFocus();
+  ::GetCurrentDirectoryA(MAX_PATH, m_szLastDir);
+  ChangeToProgramDirectory();
+  for (const std::string& path : SplitMultiSelection(names.data(), names.size(), AnsiLeadBytes())) {
+    AddTargetFile(path);
+  }
+}
+
+void CMainDialog::AddDroppedPaths(HDROP drop) {
+  m_lbTargets.SetSel(-1, false);
+  m_lbTargets.SetFocus();
+  const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    // The path's real length first: a path is never cut to fit a buffer.
+    // One the program cannot hold (260 bytes with its terminator) is skipped.
+    const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
+    if (length == 0 || length + 1 > kMaxPathBytes) continue;
+    std::string path(length, '\0');
+    if (::DragQueryFileA(drop, i, path.data(), length + 1) != length) continue;
+    // GetFileAttributesA answers for a drive root too (find-first does not),
+    // so a dropped root is taken as the folder it is.
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      AddTargetFolder(path);
+    } else {
+      AddTargetFile(path);
+    }
+  }
+  ::DragFinish(drop);
+}
+
+void CMainDialog::RemoveSelectedTargets() {
+  // Nothing selected: nothing to remove, and the selection, the caret and
+  // Start stay as they are.
+  if (m_lbTargets.GetSelCount() <= 0) return;
+
+  int top = m_lbTargets.GetTopIndex();
+  const FontDC dc(m_lbTargets);
+  m_cxMaxItem = 0;
+  int lowest = -1;
+  // From the end, so the indices still to visit stay valid.
+  for (int n = m_lbTargets.GetCount() - 1; n >= 0; --n) {
+    const std::string text = m_lbTargets.GetText(n);
+    if (m_lbTargets.GetSel(n) > 0) {
+      m_lbTargets.DeleteString(n);
+      m_targetIndex.Erase(text);
+      lowest = n;
+    } else {
+      const int width = dc.Width(text.c_str());
+      if (width > m_cxMaxItem) m_cxMaxItem = width;
+    }
+  }
+  if (lowest == m_lbTargets.GetCount()) --lowest;  // the removed ones reached the end
+  if (top > lowest) top = lowest;
+  if (lowest >= 0) {
+    m_lbTargets.SetTopIndex(top);
+    m_lbTargets.SetCaretIndex(lowest, false);
+    m_lbTargets.SetSel(lowest, true);
+  } else {
+    EnableItem(IDC_START, false);
+  }
+  m_lbTargets.SetHorizontalExtent(m_cxMaxItem + 5);
+}
+
+void CMainDialog::OpenTargetInEditor() {
+  if (m_lbTargets.GetCount() <= 0) return;  // no entry to open
+  const int caret = m_lbTargets.GetCaretIndex();
+  if (caret < 0) return;
+  const std::string command = "notepad \"" + m_lbTargets.GetText(caret) + "\"";
+  g_pfnStartProgram(command.c_str(), SW_SHOWNORMAL);  // not waited for; a failure shows nothing
+}
 
 }  // namespace vx

@@ -1,0 +1,667 @@
+// The target list on the real main window: adds and the duplicate test,
+// drops (real WM_DROPFILES messages), folders, the Add Files dialog, Remove,
+// the editor command, canonical paths and the command-line intake.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
+#undef ReplaceText  // commdlg.h names a function so; the harness has its own
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "res/resource.h"
+#include "targets/path_text.h"
+#include "ui/main_dialog.h"
+#include "ui/program.h"
+#include "ui/target_paths.h"
+#include "win/harness/harness.h"
+
+namespace {
+
+using vx::test::ModalResponder;
+using vx::test::RunModal;
+
+const std::string kDuplicateTail = "は\nすでにリストに存在します。";
+
+std::string CurrentDirectory() {
+  char dir[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, dir);
+  return dir;
+}
+
+std::string ExeFolder() { return vx::FolderOf(vx::ProgramPath(), vx::AnsiLeadBytes()); }
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return vx::JoinPath(folder, name, vx::AnsiLeadBytes());
+}
+
+// A fresh folder under the temporary folder, removed with all it holds.
+class TempTree {
+ public:
+  TempTree() {
+    char base[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, base);
+    static int serial = 0;
+    root_ = Join(vx::platform::FullPath(base), "vxt" + std::to_string(::GetCurrentProcessId()) + "_" +
+                                                   std::to_string(++serial));
+    ::CreateDirectoryA(root_.c_str(), nullptr);
+  }
+  ~TempTree() { Remove(root_); }
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+
+  const std::string& root() const { return root_; }
+  std::string Path(const std::string& relative) const { return Join(root_, relative); }
+  std::string Folder(const std::string& relative) const {
+    const std::string path = Path(relative);
+    ::CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+  }
+  std::string File(const std::string& relative, DWORD attributes = FILE_ATTRIBUTE_NORMAL) const {
+    const std::string path = Path(relative);
+    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
+    ::WriteFile(h, "x", 1, nullptr, nullptr);
+    ::CloseHandle(h);
+    return path;
+  }
+
+ private:
+  static void Remove(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    const HANDLE find = ::FindFirstFileA(Join(folder, "*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = Join(folder, name);
+        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          Remove(path);
+        } else {
+          ::DeleteFileA(path.c_str());
+        }
+      } while (::FindNextFileA(find, &data));
+      ::FindClose(find);
+    }
+    ::RemoveDirectoryA(folder.c_str());
+  }
+  std::string root_;
+};
+
+// Drops `paths` on the window as the shell does: a WM_DROPFILES message with
+// a DROPFILES block in a global handle (the receiver releases it).
+void DropPaths(HWND window, const std::vector<std::string>& paths) {
+  std::size_t bytes = sizeof(DROPFILES) + 1;
+  for (const std::string& path : paths) bytes += path.size() + 1;
+  const HGLOBAL handle = ::GlobalAlloc(GHND, bytes);
+  auto* drop = static_cast<DROPFILES*>(::GlobalLock(handle));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = FALSE;
+  char* at = reinterpret_cast<char*>(drop) + sizeof(DROPFILES);
+  for (const std::string& path : paths) {
+    std::memcpy(at, path.c_str(), path.size() + 1);
+    at += path.size() + 1;
+  }
+  ::GlobalUnlock(handle);
+  ::SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0);
+  vx::test::PumpMessages();
+}
+
+std::vector<std::string> Entries(const vx::CMainDialog& dlg) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < dlg.m_lbTargets.GetCount(); ++i) entries.push_back(dlg.m_lbTargets.GetText(i));
+  return entries;
+}
+
+std::vector<int> Selected(const vx::CMainDialog& dlg) {
+  std::vector<int> selected;
+  for (int i = 0; i < dlg.m_lbTargets.GetCount(); ++i) {
+    if (dlg.m_lbTargets.GetSel(i) > 0) selected.push_back(i);
+  }
+  return selected;
+}
+
+std::vector<int> Range(int first, int end) {
+  std::vector<int> v;
+  for (int i = first; i < end; ++i) v.push_back(i);
+  return v;
+}
+
+bool StartEnabled(const vx::CMainDialog& dlg) { return ::IsWindowEnabled(dlg.GetDlgItem(IDC_START)) != FALSE; }
+
+void TypeSearchText(const vx::CMainDialog& dlg, const std::string& text) {
+  vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), text);
+}
+
+// ------------------------------------------------------------------ adds
+
+TEST(TargetList, AddsAppendSelectAndMoveTheCaret) {
+  TempTree tree;
+  const std::string a = tree.File("a.txt"), b = tree.File("b.txt"), c = tree.File("c.txt");
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    dlg.AddTargetFile(c);
+    DropPaths(dlg, {a, b});
+    EXPECT_EQ(Entries(dlg), (std::vector<std::string>{c, a, b}));
+    EXPECT_EQ(Selected(dlg), (std::vector<int>{1, 2}));  // the drop deselected c first
+    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), 2);
+    EXPECT_EQ(::GetFocus(), dlg.m_lbTargets.m_hWnd);
+    EXPECT_FALSE(StartEnabled(dlg));  // the search field is empty
+  });
+}
+
+TEST(TargetList, StartIsEnabledOnlyWhenTheSearchFieldHoldsText) {
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    dlg.AddTargetFile("C:\\x\\1.txt");
+    EXPECT_FALSE(StartEnabled(dlg));
+    TypeSearchText(dlg, "検索");
+    dlg.AddTargetFile("C:\\x\\2.txt");
+    EXPECT_TRUE(StartEnabled(dlg));
+    // An add never disables it.
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "");
+    dlg.EnableItem(IDC_START, true);
+    dlg.AddTargetFile("C:\\x\\3.txt");
+    EXPECT_TRUE(StartEnabled(dlg));
+  });
+}
+
+TEST(TargetList, DuplicatesAreRefusedWhereverTheyStandAndInAnyLetterCase) {
+  ModalResponder responder;
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    const std::vector<std::string> listed = {"C:\\a\\b.txt.bak", "C:\\a\\b.txt", "C:\\a\\表\\x.txt",
+                                             "C:\\a\\ヂ.txt"};
+    for (const std::string& path : listed) dlg.AddTargetFile(path);
+    ASSERT_EQ(Entries(dlg), listed);
+    struct Row {
+      std::string path;
+      bool refused;
+    } rows[] = {
+        {"C:\\a\\b.txt", true},        // stands below a longer entry with the same beginning
+        {"c:\\A\\B.TXT", true},        // the same file in other letter case
+        {"C:\\A\\表\\X.TXT", true},
+        {"C:\\a\\b.tx", false},        // a prefix of an entry is another file
+        {"C:\\a\\\x83" "A.txt", false},  // 0x83 0x41 is another character, not ヂ in upper case
+    };
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.path);
+      const std::size_t boxes = responder.boxes().size();
+      const int count = dlg.m_lbTargets.GetCount();
+      dlg.AddTargetFile(row.path);
+      EXPECT_EQ(dlg.m_lbTargets.GetCount(), count + (row.refused ? 0 : 1));
+      ASSERT_EQ(responder.boxes().size(), boxes + (row.refused ? 1 : 0));
+      if (row.refused) {
+        const vx::test::CapturedBox& box = responder.boxes().back();
+        EXPECT_EQ(box.text, row.path + kDuplicateTail);
+        EXPECT_EQ(box.caption, "エラー");
+        EXPECT_EQ(box.icon, static_cast<UINT>(MB_ICONSTOP));
+        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        EXPECT_EQ(box.owner, dlg.m_hWnd);
+      }
+    }
+  });
+}
+
+TEST(TargetList, DropOfListedFilesShowsOneBoxPerFileAndAddsNothing) {
+  TempTree tree;
+  const std::string a = tree.File("a.txt"), b = tree.File("b.txt");
+  ModalResponder responder;
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    DropPaths(dlg, {a, b});
+    ASSERT_EQ(Selected(dlg), (std::vector<int>{0, 1}));
+    DropPaths(dlg, {b, a});
+    EXPECT_EQ(Entries(dlg), (std::vector<std::string>{a, b}));
+    EXPECT_TRUE(Selected(dlg).empty());
+    ASSERT_EQ(responder.boxes().size(), 2u);
+    EXPECT_EQ(responder.boxes()[0].text, b + kDuplicateTail);
+    EXPECT_EQ(responder.boxes()[1].text, a + kDuplicateTail);
+  });
+}
+
+TEST(TargetList, ExtentFollowsTheWidestEntry) {
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    const std::string wide = "C:\\" + std::string(120, 'W') + ".txt";
+    dlg.AddTargetFile("C:\\a.txt");
+    const int narrow = dlg.MeasureItemWidth("C:\\a.txt");
+    EXPECT_GT(narrow, 0);
+    EXPECT_EQ(dlg.m_cxMaxItem, narrow);
+    EXPECT_EQ(dlg.m_lbTargets.GetHorizontalExtent(), narrow + 5);
+    dlg.AddTargetFile(wide);
+    dlg.AddTargetFile("C:\\b.txt");  // narrower: nothing changes
+    EXPECT_EQ(dlg.m_cxMaxItem, dlg.MeasureItemWidth(wide.c_str()));
+    EXPECT_GT(dlg.m_cxMaxItem, narrow);
+    EXPECT_EQ(dlg.m_lbTargets.GetHorizontalExtent(), dlg.m_cxMaxItem + 5);
+  });
+}
+
+// A long add lets queued messages through: one per added file.
+int g_appMessages = 0;
+LRESULT CALLBACK CountAppMessages(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_APP) ++g_appMessages;
+  return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST(TargetList, EachAddPassesOneQueuedMessage) {
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    g_appMessages = 0;
+    const HWND target = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ::SetWindowLongPtrA(target, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountAppMessages));
+    for (int i = 0; i < 5; ++i) ::PostMessageA(target, WM_APP, 0, 0);
+    dlg.AddTargetFile("C:\\q\\1.txt");
+    EXPECT_EQ(g_appMessages, 1);
+    dlg.AddTargetFile("C:\\q\\2.txt");
+    dlg.AddTargetFile("C:\\q\\3.txt");
+    EXPECT_EQ(g_appMessages, 3);
+    ::DestroyWindow(target);
+  });
+}
+
+// ---------------------------------------------------------------- remove
+
+TEST(TargetList, RemoveLeavesOneSelectedEntryWithTheCaret) {
+  struct Row {
+    const char* what;
+    int count;
+    std::vector<int> remove;
+    std::vector<int> left;  // the original indices that stay
+    int selected;           // the new index selected and with the caret; -1: none
+  } rows[] = {
+      {"all", 5, {0, 1, 2, 3, 4}, {}, -1},
+      {"a tail", 5, {3, 4}, {0, 1, 2}, 2},
+      {"scattered", 5, {1, 3}, {0, 2, 4}, 1},
+      {"the first", 5, {0}, {1, 2, 3, 4}, 0},
+      {"the last", 5, {4}, {0, 1, 2, 3}, 3},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    vx::CMainDialog dlg;
+    RunModal(dlg, [&] {
+      TypeSearchText(dlg, "a");
+      std::vector<std::string> paths;
+      for (int i = 0; i < row.count; ++i) paths.push_back("C:\\r\\" + std::to_string(i) + ".txt");
+      for (const std::string& path : paths) dlg.AddTargetFile(path);
+      ASSERT_TRUE(StartEnabled(dlg));
+      dlg.m_lbTargets.SetSel(-1, false);
+      for (int i : row.remove) dlg.m_lbTargets.SetSel(i, true);
+      vx::test::Click(dlg, IDC_REMOVE_FILES);
+      std::vector<std::string> left;
+      for (int i : row.left) left.push_back(paths[i]);
+      EXPECT_EQ(Entries(dlg), left);
+      EXPECT_EQ(Selected(dlg), row.selected < 0 ? std::vector<int>{} : std::vector<int>{row.selected});
+      if (row.selected >= 0) {
+        EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), row.selected);
+      }
+      EXPECT_EQ(StartEnabled(dlg), !left.empty());
+      if (left.empty()) {
+        EXPECT_EQ(dlg.m_lbTargets.GetHorizontalExtent(), 5);
+      }
+      // A removed path can be added again; a remaining one is still refused.
+      ModalResponder responder;
+      dlg.AddTargetFile(paths[row.remove[0]]);
+      EXPECT_TRUE(responder.boxes().empty());
+      if (!left.empty()) {
+        dlg.AddTargetFile(left[0]);
+        EXPECT_EQ(responder.boxes().size(), 1u);
+      }
+    });
+  }
+}
+
+TEST(TargetList, RemoveAboveTheVisiblePartScrollsToTheLowestRemoved) {
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    for (int i = 0; i < 40; ++i) dlg.AddTargetFile("C:\\v\\" + std::to_string(i) + ".txt");
+    dlg.m_lbTargets.SetSel(-1, false);
+    dlg.m_lbTargets.SetTopIndex(20);
+    ASSERT_EQ(dlg.m_lbTargets.GetTopIndex(), 20);
+    dlg.m_lbTargets.SetSel(3, true);
+    dlg.m_lbTargets.SetSel(30, true);
+    vx::test::Click(dlg, IDC_REMOVE_FILES);
+    EXPECT_EQ(dlg.m_lbTargets.GetCount(), 38);
+    EXPECT_EQ(dlg.m_lbTargets.GetTopIndex(), 3);
+    EXPECT_EQ(Selected(dlg), std::vector<int>{3});
+    EXPECT_EQ(dlg.m_lbTargets.GetText(3), "C:\\v\\4.txt");
+  });
+}
+
+TEST(TargetList, RemovingTheWidestEntryShrinksTheExtent) {
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    const std::string wide = "C:\\" + std::string(150, 'W') + ".txt";
+    const std::string middle = "C:\\" + std::string(40, 'M') + ".txt";
+    for (const std::string& path : {std::string("C:\\a.txt"), wide, middle}) dlg.AddTargetFile(path);
+    EXPECT_EQ(dlg.m_lbTargets.GetHorizontalExtent(), dlg.MeasureItemWidth(wide.c_str()) + 5);
+    dlg.m_lbTargets.SetSel(-1, false);
+    dlg.m_lbTargets.SetSel(1, true);
+    vx::test::Click(dlg, IDC_REMOVE_FILES);
+    EXPECT_EQ(dlg.m_cxMaxItem, dlg.MeasureItemWidth(middle.c_str()));
+    EXPECT_EQ(dlg.m_lbTargets.GetHorizontalExtent(), dlg.m_cxMaxItem + 5);
+  });
+}
+
+TEST(TargetList, RemoveWithNothingSelectedChangesNothing) {
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    TypeSearchText(dlg, "a");
+    for (int i = 0; i < 4; ++i) dlg.AddTargetFile("C:\\n\\" + std::to_string(i) + ".txt");
+    dlg.m_lbTargets.SetSel(-1, false);
+    dlg.m_lbTargets.SetCaretIndex(1);
+    const int extent = dlg.m_lbTargets.GetHorizontalExtent();
+    vx::test::Click(dlg, IDC_REMOVE_FILES);
+    EXPECT_EQ(dlg.m_lbTargets.GetCount(), 4);
+    EXPECT_TRUE(Selected(dlg).empty());
+    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), 1);
+    EXPECT_TRUE(StartEnabled(dlg));
+    EXPECT_EQ(dlg.m_lbTargets.GetHorizontalExtent(), extent);
+  });
+}
+
+// --------------------------------------------------------------- editor
+
+std::vector<std::pair<std::string, UINT>> g_started;
+UINT WINAPI RecordStart(LPCSTR commandLine, UINT show) {
+  g_started.emplace_back(commandLine, show);
+  return 33;
+}
+
+TEST(TargetList, DoubleClickOpensTheEntryInTheEditor) {
+  g_started.clear();
+  const vx::StartProgramFn saved = vx::g_pfnStartProgram;
+  vx::g_pfnStartProgram = RecordStart;
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    vx::test::SendCommand(dlg, IDC_FILE_LIST, LBN_DBLCLK);  // empty list: nothing
+    EXPECT_TRUE(g_started.empty());
+    dlg.AddTargetFile("C:\\My Docs\\first.txt");
+    dlg.AddTargetFile("C:\\My Docs\\表 second.txt");
+    dlg.AddTargetFile("C:\\My Docs\\third.txt");
+    // A real double-click on the second entry.
+    RECT item{};
+    dlg.m_lbTargets.Send(LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+    const LPARAM at = MAKELPARAM(item.left + 4, (item.top + item.bottom) / 2);
+    dlg.m_lbTargets.Send(WM_LBUTTONDOWN, MK_LBUTTON, at);
+    dlg.m_lbTargets.Send(WM_LBUTTONUP, 0, at);
+    dlg.m_lbTargets.Send(WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    dlg.m_lbTargets.Send(WM_LBUTTONUP, 0, at);
+    vx::test::PumpMessages();
+  });
+  vx::g_pfnStartProgram = saved;
+  ASSERT_EQ(g_started.size(), 1u);
+  EXPECT_EQ(g_started[0].first, "notepad \"C:\\My Docs\\表 second.txt\"");
+  EXPECT_EQ(g_started[0].second, static_cast<UINT>(SW_SHOWNORMAL));
+}
+
+// --------------------------------------------------------------- folders
+
+TEST(TargetFolder, AddsEveryFileDepthFirstWithNoAttributeFilter) {
+  TempTree tree;
+  tree.Folder("sub");
+  tree.Folder("sub\\deep");
+  tree.Folder("empty");
+  tree.Folder("表");
+  const std::set<std::string> expected = {
+      tree.File("a.txt"),
+      tree.File("noext"),
+      tree.File("hidden.txt", FILE_ATTRIBUTE_HIDDEN),
+      tree.File("readonly.txt", FILE_ATTRIBUTE_READONLY),
+      tree.File("sub\\b.txt"),
+      tree.File("sub\\deep\\c.txt"),
+      tree.File("sub\\deep\\d.txt"),
+      tree.File("表\\e.txt"),
+  };
+  tree.File(std::string("a.txt") + vx::platform::kTempSuffix);  // a rewrite's leftover
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    dlg.AddTargetFolder(tree.root());
+    const std::vector<std::string> entries = Entries(dlg);
+    EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()), expected);
+    EXPECT_EQ(entries.size(), expected.size());
+    EXPECT_EQ(Selected(dlg), Range(0, static_cast<int>(expected.size())));
+    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), static_cast<int>(expected.size()) - 1);
+    // Depth first: the files below each folder form one unbroken run.
+    for (const std::string& folder : {tree.Path("sub"), tree.Path("sub\\deep"), tree.Path("表")}) {
+      std::vector<int> at;
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].rfind(folder + "\\", 0) == 0) at.push_back(static_cast<int>(i));
+      }
+      ASSERT_FALSE(at.empty()) << folder;
+      EXPECT_EQ(at.back() - at.front() + 1, static_cast<int>(at.size())) << folder;
+    }
+    // 表 ends in byte 0x5C and still gets exactly one separator.
+    EXPECT_NE(std::find(entries.begin(), entries.end(), tree.root() + "\\表\\e.txt"), entries.end());
+  });
+}
+
+TEST(TargetFolder, FolderThatCannotBeEnumeratedAddsNothing) {
+  TempTree tree;
+  const std::string file = tree.File("plain.txt");
+  ModalResponder responder;
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    dlg.AddTargetFolder(tree.Path("missing"));
+    dlg.AddTargetFolder(file);  // a file is no folder
+    dlg.AddTargetFolder(tree.Path(std::string(250, 'L')));  // its pattern passes the path limit
+    EXPECT_EQ(dlg.m_lbTargets.GetCount(), 0);
+    EXPECT_TRUE(responder.boxes().empty());
+  });
+}
+
+TEST(TargetFolder, FolderWithListedFilesRefusesOnlyThose) {
+  TempTree tree;
+  const std::string a = tree.File("a.txt"), b = tree.File("b.txt"), c = tree.File("c.txt");
+  ModalResponder responder;
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    dlg.AddTargetFile(b);
+    DropPaths(dlg, {tree.root()});
+    EXPECT_EQ(dlg.m_lbTargets.GetCount(), 3);
+    ASSERT_EQ(responder.boxes().size(), 1u);
+    EXPECT_EQ(responder.boxes()[0].text, b + kDuplicateTail);
+    const std::vector<int> selected = Selected(dlg);
+    EXPECT_EQ(selected, (std::vector<int>{1, 2}));
+  });
+}
+
+// ----------------------------------------------------------------- drops
+
+TEST(TargetDrop, FilesAndAFolderAreAllAddedAndSelected) {
+  TempTree tree;
+  const std::string f1 = tree.File("one.txt"), f2 = tree.File("two.txt");
+  tree.Folder("dir");
+  const std::string d1 = tree.File("dir\\x.txt"), d2 = tree.File("dir\\y.txt");
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    dlg.AddTargetFile("C:\\before.txt");
+    DropPaths(dlg, {f1, tree.Path("dir"), f2});
+    const std::vector<std::string> entries = Entries(dlg);
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[1], f1);
+    EXPECT_EQ(std::set<std::string>(entries.begin() + 2, entries.begin() + 4), (std::set<std::string>{d1, d2}));
+    EXPECT_EQ(entries[4], f2);
+    EXPECT_EQ(Selected(dlg), Range(1, 5));
+    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), 4);
+  });
+}
+
+TEST(TargetDrop, ALongPathIsNeverCutAndAddedAsAnother) {
+  TempTree tree;
+  // A file whose full path takes 259 bytes, the most the program holds.
+  const std::size_t room = 259 - tree.root().size() - 1;
+  const std::string fits = tree.File(std::string(room, 'p'));
+  ASSERT_EQ(fits.size(), 259u);
+  ModalResponder responder;
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    // Its first 259 bytes name the file above: cut to fit, it would be added.
+    DropPaths(dlg, {fits + "-longer.txt", tree.Path("missing.txt")});
+    EXPECT_EQ(dlg.m_lbTargets.GetCount(), 0);
+    DropPaths(dlg, {fits});
+    EXPECT_EQ(Entries(dlg), std::vector<std::string>{fits});
+    EXPECT_TRUE(responder.boxes().empty());
+  });
+}
+
+TEST(TargetDrop, ADroppedDriveRootIsTakenAsAFolder) {
+  TempTree tree;
+  const std::string a = tree.File("a.txt");
+  tree.Folder("sub");
+  tree.File("sub\\b.txt");
+  // A drive whose root is the tree.
+  char drive[] = "Q:";
+  for (; drive[0] >= 'M'; --drive[0]) {
+    if (::GetDriveTypeA((std::string(drive) + "\\").c_str()) == DRIVE_NO_ROOT_DIR) break;
+  }
+  const auto mapped = [&] {
+    return ::GetFileAttributesA((std::string(drive) + "\\a.txt").c_str()) != INVALID_FILE_ATTRIBUTES;
+  };
+  if (!(::DefineDosDeviceA(0, drive, tree.root().c_str()) && mapped()) &&
+      !(::DefineDosDeviceA(DDD_RAW_TARGET_PATH, drive, ("\\??\\" + tree.root()).c_str()) && mapped())) {
+    ::DefineDosDeviceA(DDD_REMOVE_DEFINITION, drive, nullptr);
+    GTEST_SKIP() << "no drive letter can be mapped onto a folder here";
+  }
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    DropPaths(dlg, {std::string(drive) + "\\"});
+    const std::vector<std::string> entries = Entries(dlg);
+    EXPECT_EQ(std::set<std::string>(entries.begin(), entries.end()),
+              (std::set<std::string>{std::string(drive) + "\\a.txt", std::string(drive) + "\\sub\\b.txt"}));
+  });
+  ::DefineDosDeviceA(DDD_REMOVE_DEFINITION, drive, nullptr);
+}
+
+// ------------------------------------------------------------- Add Files
+
+// Types `text` into the file dialog's name field and presses Open.
+void ChooseInFileDialog(HWND dialog, const std::string& text) {
+  HWND field = nullptr;
+  for (int id : {0x47c /* cmb13 */, 0x480 /* edt1 */}) {
+    if (HWND control = ::GetDlgItem(dialog, id); control != nullptr && ::IsWindowVisible(control)) {
+      field = control;
+      break;
+    }
+  }
+  ASSERT_NE(field, nullptr);
+  ::SetWindowTextA(field, text.c_str());
+  vx::test::Click(dialog, IDOK);
+}
+
+TEST(TargetAddFiles, TwoFilesFromAnotherFolder) {
+  TempTree tree;
+  const std::string folder = tree.Folder("chosen 表");
+  const std::string a = tree.File("chosen 表\\a.txt"), b = tree.File("chosen 表\\b.txt");
+  const std::string programDir = ExeFolder();
+  ModalResponder responder;
+  std::string title, filterFolder;
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    dlg.AddTargetFile("C:\\listed.txt");
+    ASSERT_EQ(std::string(dlg.m_szLastDir), programDir);
+    responder.OnNextDialog([&](HWND fd) {
+      title = vx::test::WindowText(fd);
+      ChooseInFileDialog(fd, folder);  // opens the folder
+      ChooseInFileDialog(fd, "\"a.txt\" \"b.txt\"");
+    });
+    vx::test::Click(dlg, IDC_ADD_FILES);
+    EXPECT_EQ(title, "ファイルを追加する");
+    EXPECT_EQ(Entries(dlg), (std::vector<std::string>{"C:\\listed.txt", a, b}));
+    EXPECT_EQ(Selected(dlg), (std::vector<int>{1, 2}));
+    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), 2);
+    EXPECT_EQ(std::string(dlg.m_szLastDir), folder);
+    EXPECT_EQ(CurrentDirectory(), programDir);
+
+    // The next dialog opens in that folder; cancelled, it changes nothing.
+    responder.OnNextDialog([&](HWND fd) {
+      char shown[MAX_PATH] = {};
+      ::SendMessageA(fd, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(shown));
+      filterFolder = shown;
+      vx::test::Click(fd, IDCANCEL);
+    });
+    dlg.m_lbTargets.SetSel(0, true);
+    vx::test::Click(dlg, IDC_ADD_FILES);
+    EXPECT_EQ(filterFolder, folder);
+    EXPECT_EQ(dlg.m_lbTargets.GetCount(), 3);
+    EXPECT_EQ(Selected(dlg), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(std::string(dlg.m_szLastDir), folder);
+    EXPECT_EQ(CurrentDirectory(), programDir);
+  });
+  EXPECT_EQ(responder.dialogs().size(), 2u);
+  EXPECT_TRUE(responder.boxes().empty());
+}
+
+// -------------------------------------------------------- canonical form
+
+TEST(TargetCanonical, CommandLinePathsTakeTheirStoredForm) {
+  TempTree tree;
+  const std::string dir = tree.Folder("Mixed Case Dir");
+  const std::string file = tree.File("Mixed Case Dir\\LongFileName.Text");
+  tree.File("Mixed Case Dir\\Other.Text");
+  const std::string sub = tree.Folder("Mixed Case Dir\\Sub");
+  const std::string hyo = tree.Folder("表");
+  const std::string hyoFile = tree.File("表\\x.txt");
+  std::string lower = file;  // all but the drive letter
+  for (std::size_t i = 2; i < lower.size(); ++i) {
+    if (lower[i] >= 'A' && lower[i] <= 'Z') lower[i] = static_cast<char>(lower[i] - 'A' + 'a');
+  }
+  std::string slashes = tree.root() + "/./Mixed Case Dir/Sub/../LongFileName.Text";
+  std::string lowerDrive = file;
+  lowerDrive[0] = static_cast<char>(lowerDrive[0] - 'A' + 'a');
+
+  struct Row {
+    std::string arg, canonical;
+  } rows[] = {
+      {lower, file},
+      {slashes, file},
+      {tree.Path("Mixed Case Dir\\long*.text"), file},
+      {tree.Path("mixed case dir\\sub"), "\\" + sub},
+      {tree.Path("Mixed Case Dir\\missing.txt"), ""},
+      {dir + "\\", ""},
+      {tree.Path("表\\X.TXT"), hyoFile},
+      {hyo, "\\" + hyo},
+      {lowerDrive, lowerDrive.substr(0, 2) + file.substr(2)},
+      {"", ""},
+  };
+  for (const Row& row : rows) EXPECT_EQ(vx::CanonicalizePath(row.arg), row.canonical) << row.arg;
+
+  // Short names, where the file system has them, give the long ones.
+  char shortPath[MAX_PATH] = {};
+  if (::GetShortPathNameA(file.c_str(), shortPath, MAX_PATH) != 0 && file != shortPath) {
+    EXPECT_EQ(vx::CanonicalizePath(shortPath), file) << shortPath;
+  }
+  // A bare drive root is skipped.
+  EXPECT_EQ(vx::CanonicalizePath(file.substr(0, 3)), "");
+}
+
+// ---------------------------------------------------------------- intake
+
+TEST(TargetIntake, ArgumentsAreAddedSelectedWithTheCaretOnTheLast) {
+  TempTree tree;
+  const std::string file = tree.File("Intake.txt");
+  tree.Folder("Folder");
+  const std::string inner = tree.File("Folder\\Inner.txt");
+  ModalResponder responder;
+  vx::CMainDialog dlg;
+  RunModal(dlg, [&] {
+    dlg.AddArgumentTargets({"Vextrane.exe", vx::FoldPathKey(file, vx::LeadBytes::Cp932()), tree.Path("missing"),
+                            tree.Path("folder"), file});
+    EXPECT_EQ(Entries(dlg), (std::vector<std::string>{file, inner}));
+    EXPECT_EQ(Selected(dlg), (std::vector<int>{0, 1}));
+    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), 1);
+    EXPECT_FALSE(StartEnabled(dlg));
+    // The same file named twice, in two spellings: the second is refused.
+    ASSERT_EQ(responder.boxes().size(), 1u);
+    EXPECT_EQ(responder.boxes()[0].text, file + kDuplicateTail);
+  });
+}
+
+}  // namespace
