@@ -103,7 +103,9 @@ void CMainDialog::AddTargetFolder(std::string folder) {
   const HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return;
   const std::string base = platform::FullPath(folder);
+  // A window closed (Exit) during the add takes no more files.
   do {
+    if (IsEnded()) break;
     const std::string name = data.cFileName;
     const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (directory && (name == "." || name == "..")) continue;
@@ -164,6 +166,7 @@ void CMainDialog::AddFilesFromDialog() {
   ::GetCurrentDirectoryA(MAX_PATH, m_szLastDir);
   ChangeToProgramDirectory();
   for (const std::string& path : SplitMultiSelection(names.data(), names.size(), AnsiLeadBytes())) {
+    if (IsEnded()) break;
     AddTargetFile(path);
   }
 }
@@ -172,7 +175,7 @@ void CMainDialog::AddDroppedPaths(HDROP drop) {
   m_lbTargets.SetSel(-1, false);
   m_lbTargets.SetFocus();
   const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-  for (UINT i = 0; i < count; ++i) {
+  for (UINT i = 0; i < count && !IsEnded(); ++i) {
     // The path's real length first: a path is never cut to fit a buffer.
     // One the program cannot hold (260 bytes with its terminator) is skipped.
     const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);

@@ -443,6 +443,21 @@ TEST(TargetFolder, AddsEveryFileDepthFirstWithNoAttributeFilter) {
   });
 }
 
+TEST(TargetFolder, ExitDuringAFolderAddStopsIt) {
+  TempTree tree;
+  for (int i = 0; i < 20; ++i) tree.File("f" + std::to_string(i) + ".txt");
+  vx::CMainDialog dlg;
+  int count = -1;
+  const INT_PTR result = RunModal(dlg, [&] {
+    // Exit, queued: the first add lets it through.
+    ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(dlg.GetDlgItem(IDCANCEL)));
+    dlg.AddTargetFolder(tree.root());
+    count = dlg.m_lbTargets.GetCount();
+  });
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_EQ(count, 1);
+}
+
 TEST(TargetFolder, FolderThatCannotBeEnumeratedAddsNothing) {
   TempTree tree;
   const std::string file = tree.File("plain.txt");
