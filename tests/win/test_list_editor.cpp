@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_fault.h"
 #include "res/resource.h"
 #include "ui/list_edit_dialog.h"
 #include "win/harness/harness.h"
@@ -518,6 +519,31 @@ TEST_F(ListEditor, ReadOnlyListKeepsTheEditorOpen) {
   });
   EXPECT_EQ(result, IDCANCEL);
   EXPECT_EQ(ReadList(), "a\r\n1\r\n");
+}
+
+// A read error while the editor loads: the rows read so far are in, the
+// error is shown, and the editor stays open without a selection.
+TEST_F(ListEditor, ReadErrorWhileOpeningIsShownAndTheEditorStaysOpen) {
+  PutRows({{"a", "1"}, {"b", "2"}});
+  char fullPath[MAX_PATH] = {};
+  ::GetFullPathNameA("list.dat", MAX_PATH, fullPath, nullptr);
+  vx::test::ModalResponder responder;
+  // The first read gets the whole file; the next one, which would find its
+  // end, fails.
+  vx::platform::InjectFileFault(vx::platform::FileOp::kRead, ERROR_CRC, 1);
+  vx::CListEditDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    vx::platform::ClearFileFaults();
+    ASSERT_EQ(responder.boxes().size(), 1u);
+    EXPECT_EQ(responder.boxes()[0].text, std::string(fullPath) + " へのｱｸｾｽ中に不明なｴﾗｰが発生しました。");
+    EXPECT_EQ(responder.boxes()[0].icon, UINT{MB_ICONSTOP});
+    EXPECT_EQ(RowsOf(dlg), (Rows{{"a", "1"}, {"b", "2"}}));
+    EXPECT_EQ(SelectedRows(dlg), std::vector<int>{});
+    EXPECT_EQ(Buttons(dlg), "---");
+    EXPECT_TRUE(::IsWindowVisible(dlg));
+    EXPECT_TRUE(dlg.IsModalLoopRunning());
+  });
+  vx::platform::ClearFileFaults();
 }
 
 }  // namespace
