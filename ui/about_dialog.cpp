@@ -50,7 +50,11 @@ BOOL CAboutDialog::OnInitDialog() {
 }
 
 void CAboutDialog::ReleaseLinkCursor() {
-  if (m_bOwnsLinkCursor) ::DestroyCursor(m_hLinkCursor);
+  if (m_bOwnsLinkCursor) {
+    // A cursor still shown cannot be destroyed: the arrow takes its place.
+    if (::GetCursor() == m_hLinkCursor) ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
+    ::DestroyCursor(m_hLinkCursor);
+  }
   m_bOwnsLinkCursor = false;
   m_hLinkCursor = nullptr;
 }

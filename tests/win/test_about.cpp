@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -172,6 +174,107 @@ TEST(AboutBox, LinkCursorOverTheLinksOnly) {
     ::SendMessageA(dlg, WM_SETCURSOR, reinterpret_cast<WPARAM>(dlg.m_hWnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(::GetCursor(), arrow);
   });
+}
+
+// A help viewer beside the program (found first by LoadLibrary) with a
+// cursor 106 of its own: the links show a private copy of that cursor,
+// released with the About box.
+#pragma pack(push, 2)
+struct CursorGroup {
+  WORD reserved = 0, type = 2, count = 1;
+  WORD width = 32, height = 64, planes = 1, bitCount = 1;
+  DWORD bytesInRes;
+  WORD id = 1;
+};
+#pragma pack(pop)
+
+bool WriteHelpViewerWithCursor(const std::string& path) {
+  char self[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (!::CopyFileA(self, path.c_str(), FALSE)) return false;
+  // A black 32 x 32 monochrome cursor: hot spot (0, 0), header, two
+  // colours, XOR and AND masks all zero.
+  std::vector<BYTE> cursor(4 + sizeof(BITMAPINFOHEADER) + 8 + 128 + 128, 0);
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = 32;
+  header.biHeight = 64;
+  header.biPlanes = 1;
+  header.biBitCount = 1;
+  std::memcpy(cursor.data() + 4, &header, sizeof header);
+  std::fill(cursor.begin() + 4 + sizeof header + 4, cursor.begin() + 4 + sizeof header + 8, BYTE{0xFF});  // white
+  CursorGroup group;
+  group.bytesInRes = static_cast<DWORD>(cursor.size());
+  HANDLE update = ::BeginUpdateResourceA(path.c_str(), FALSE);
+  if (update == nullptr) return false;
+  const WORD neutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+  const bool ok = ::UpdateResourceA(update, RT_CURSOR, MAKEINTRESOURCEA(1), neutral, cursor.data(),
+                                    static_cast<DWORD>(cursor.size())) &&
+                  ::UpdateResourceA(update, RT_GROUP_CURSOR, MAKEINTRESOURCEA(106), neutral, &group, sizeof group);
+  return ::EndUpdateResourceA(update, !ok) && ok;
+}
+
+class WineNativeOverride {
+ public:
+  explicit WineNativeOverride(const char* module) : module_(module) {
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
+      key_ = nullptr;
+      return;
+    }
+    ::RegSetValueExA(key_, module_, 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+  }
+  ~WineNativeOverride() {
+    if (key_ == nullptr) return;
+    ::RegDeleteValueA(key_, module_);
+    ::RegCloseKey(key_);
+  }
+
+ private:
+  static constexpr char kKey[] = "Software\\Wine\\DllOverrides";
+  const char* module_;
+  HKEY key_ = nullptr;
+};
+
+TEST(AboutBox, LinkCursorIsACopyOfTheHelpViewersCursor106) {
+  char self[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string viewer = self;
+  viewer = viewer.substr(0, viewer.find_last_of('\\') + 1) + "winhlp32.exe";
+  ASSERT_TRUE(WriteHelpViewerWithCursor(viewer));
+  // Wine loads its own help viewer for that name unless told to take the
+  // file (the setting is read at each load).
+  WineNativeOverride native("winhlp32.exe");
+  const HCURSOR arrow = ::LoadCursorA(nullptr, IDC_ARROW);
+  HCURSOR cursor = nullptr;
+  {
+    vx::CAboutDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      cursor = dlg.m_hLinkCursor;
+      ASSERT_NE(cursor, nullptr);
+      EXPECT_NE(cursor, ::LoadCursorA(nullptr, IDC_HAND));
+      // Our cursor, not the system's: its masks are all zero bits (black).
+      ICONINFO info{};
+      ASSERT_TRUE(::GetIconInfo(cursor, &info));
+      BITMAP mask{};
+      ::GetObjectA(info.hbmMask, sizeof mask, &mask);
+      EXPECT_EQ(mask.bmWidth, 32);
+      std::vector<BYTE> bits(static_cast<std::size_t>(mask.bmWidthBytes) * mask.bmHeight);
+      EXPECT_EQ(::GetBitmapBits(info.hbmMask, static_cast<LONG>(bits.size()), bits.data()), static_cast<LONG>(bits.size()));
+      EXPECT_EQ(std::count(bits.begin(), bits.end(), BYTE{0}), static_cast<std::ptrdiff_t>(bits.size()));
+      if (info.hbmColor != nullptr) ::DeleteObject(info.hbmColor);
+      if (info.hbmMask != nullptr) ::DeleteObject(info.hbmMask);
+      // The library is free again; the copy shows all the same.
+      EXPECT_EQ(::GetModuleHandleA("winhlp32.exe"), nullptr);
+      ::SendMessageA(dlg.GetDlgItem(IDC_LINK_URL), WM_SETCURSOR, reinterpret_cast<WPARAM>(dlg.GetDlgItem(IDC_LINK_URL)),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+      EXPECT_EQ(::GetCursor(), cursor);
+    });
+  }
+  // Released with the About box, even while it was the cursor shown.
+  ICONINFO gone{};
+  EXPECT_FALSE(::GetIconInfo(cursor, &gone));
+  EXPECT_EQ(::GetCursor(), arrow);
+  EXPECT_TRUE(::DeleteFileA(viewer.c_str()));
 }
 
 TEST(AboutBox, AClickHandsTheTargetToTheShellAndTheBoxStaysOpen) {
