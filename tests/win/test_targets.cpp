@@ -664,14 +664,17 @@ TEST(TargetIntake, ArgumentsAreAddedSelectedWithTheCaretOnTheLast) {
   const std::string file = tree.File("Intake.txt");
   tree.Folder("Folder");
   const std::string inner = tree.File("Folder\\Inner.txt");
+  tree.Folder("WildFolder");
+  const std::string wildInner = tree.File("WildFolder\\w.txt");
   ModalResponder responder;
   vx::CMainDialog dlg;
   RunModal(dlg, [&] {
     dlg.AddArgumentTargets({"Vextrane.exe", vx::FoldPathKey(file, vx::LeadBytes::Cp932()), tree.Path("missing"),
-                            tree.Path("folder"), file});
-    EXPECT_EQ(Entries(dlg), (std::vector<std::string>{file, inner}));
-    EXPECT_EQ(Selected(dlg), (std::vector<int>{0, 1}));
-    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), 1);
+                            tree.Path("folder"), file, tree.Path("Wild*")});
+    // A wildcard naming a folder adds what is below it.
+    EXPECT_EQ(Entries(dlg), (std::vector<std::string>{file, inner, wildInner}));
+    EXPECT_EQ(Selected(dlg), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), 2);
     EXPECT_FALSE(StartEnabled(dlg));
     // The same file named twice, in two spellings: the second is refused.
     ASSERT_EQ(responder.boxes().size(), 1u);
