@@ -1,0 +1,115 @@
+#include "cli/terminal.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+
+namespace vx::cli {
+
+namespace {
+
+// The terminal's encoding as iconv names it. The plain C locale claims
+// ASCII; terminals today send UTF-8 there, and UTF-8 is a superset of ASCII.
+std::string TerminalEncoding() {
+  std::setlocale(LC_CTYPE, "");
+  std::string codeset = nl_langinfo(CODESET);
+  if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII") return "UTF-8";
+  return codeset;
+}
+
+const std::string& Encoding() {
+  static const std::string encoding = TerminalEncoding();
+  return encoding;
+}
+
+// Converts `in`; with `lossy`, a byte sequence that cannot be converted
+// becomes "?" and conversion goes on, otherwise it fails.
+bool Convert(const std::string& in, const char* from, const char* to, bool lossy, std::string* out) {
+  out->clear();
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    if (!lossy) return false;
+    *out = in;
+    return true;
+  }
+  std::string source = in;
+  char* src = source.data();
+  std::size_t src_left = source.size();
+  char buffer[4096];
+  bool ok = true;
+  for (;;) {
+    char* dst = buffer;
+    std::size_t dst_left = sizeof buffer;
+    const std::size_t rc = src_left == 0 ? iconv(cd, nullptr, nullptr, &dst, &dst_left)
+                                         : iconv(cd, &src, &src_left, &dst, &dst_left);
+    out->append(buffer, dst - buffer);
+    if (rc != static_cast<std::size_t>(-1)) {
+      if (src_left == 0) break;
+      continue;
+    }
+    if (errno == E2BIG) continue;
+    if (!lossy) {
+      ok = false;
+      break;
+    }
+    out->push_back('?');  // EILSEQ or EINVAL: skip the byte that stops it
+    ++src;
+    --src_left;
+  }
+  iconv_close(cd);
+  return ok;
+}
+
+}  // namespace
+
+Terminal::Terminal(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) args_.emplace_back(argv[i]);
+}
+
+bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, std::string* text) const {
+  const std::string arg = args_.at(index).substr(skip);
+  switch (code_page) {
+    case CodePage::kNone: *text = arg; return true;
+    case CodePage::kUtf8: return Convert(arg, Encoding().c_str(), "UTF-8", false, text);
+    case CodePage::kCp932:
+    case CodePage::kAnsi: return Convert(arg, Encoding().c_str(), "CP932", false, text);
+  }
+  return false;
+}
+
+void Terminal::Write(std::FILE* stream, const std::string& text, bool is_path) const {
+  std::string converted;
+  const std::string* out = &text;
+  // Paths are in the file system's encoding, which is the terminal's here.
+  if (!raw && !is_path) {
+    Convert(text, "CP932", Encoding().c_str(), true, &converted);
+    out = &converted;
+  }
+  std::fwrite(out->data(), 1, out->size(), stream);
+}
+
+void Terminal::WriteCp932(std::FILE* stream, const std::string& text) const { Write(stream, text, false); }
+void Terminal::WritePath(std::FILE* stream, const std::string& path) const { Write(stream, path, true); }
+
+bool Terminal::IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+std::string Terminal::ProgramDirectory() {
+  std::string path(4096, '\0');
+  const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+  if (n <= 0) return ".";
+  path.resize(static_cast<std::size_t>(n));
+  const std::size_t slash = path.rfind('/');
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+CodePage Terminal::DefaultCodePage() { return CodePage::kCp932; }
+
+LeadBytes Terminal::LeadBytesOf(CodePage code_page) {
+  return code_page == CodePage::kCp932 || code_page == CodePage::kAnsi ? LeadBytes::Cp932() : LeadBytes();
+}
+
+}  // namespace vx::cli

@@ -1,0 +1,134 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include <io.h>
+
+#include "cli/terminal.h"
+
+namespace vx::cli {
+
+namespace {
+
+std::wstring Widen(const std::string& text, UINT code_page) {
+  if (text.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+// Converts to `code_page`; false if a character has no form there.
+bool Narrow(const std::wstring& wide, UINT code_page, std::string* text) {
+  text->clear();
+  if (wide.empty()) return true;
+  BOOL lost = FALSE;
+  BOOL* lost_flag = code_page == CP_UTF8 ? nullptr : &lost;  // UTF-8 takes no such flag
+  const int n = WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                    lost_flag);
+  if (n <= 0) return false;
+  text->resize(static_cast<std::size_t>(n));
+  WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), text->data(), n, nullptr, lost_flag);
+  return !lost;
+}
+
+// The command line as the system holds it, in UTF-16, program name first.
+std::vector<std::wstring> WideArgs() {
+  std::vector<std::wstring> args;
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv) return args;
+  for (int i = 0; i < argc; ++i) args.emplace_back(argv[i]);
+  LocalFree(argv);
+  return args;
+}
+
+UINT CodePageNumber(CodePage code_page) {
+  switch (code_page) {
+    case CodePage::kCp932: return 932;
+    case CodePage::kUtf8: return CP_UTF8;
+    case CodePage::kNone:
+    case CodePage::kAnsi: break;
+  }
+  return CP_ACP;
+}
+
+HANDLE HandleOf(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
+
+}  // namespace
+
+Terminal::Terminal(int argc, char** argv) {
+  // Paths go to the ANSI file functions, so they are taken in the ANSI code
+  // page, as the runtime's own argv has them.
+  for (int i = 1; i < argc; ++i) args_.emplace_back(argv[i]);
+}
+
+bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, std::string* text) const {
+  if (code_page == CodePage::kNone) {
+    *text = args_.at(index).substr(skip);
+    return true;
+  }
+  // The texts come from the command line's UTF-16 form, so a character the
+  // ANSI code page lacks still reaches a UTF-8 target. The option name
+  // glued in front is ASCII: one UTF-16 unit per byte.
+  const std::vector<std::wstring> wide = WideArgs();
+  if (index + 1 >= wide.size()) return false;
+  return Narrow(wide[index + 1].substr(skip), CodePageNumber(code_page), text);
+}
+
+void Terminal::Write(std::FILE* stream, const std::string& text, bool is_path) const {
+  std::fflush(stream);
+  if (raw) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    return;
+  }
+  const std::wstring wide = Widen(text, is_path ? CP_ACP : 932);
+  DWORD mode = 0;
+  HANDLE handle = HandleOf(stream);
+  if (GetConsoleMode(handle, &mode)) {
+    DWORD written = 0;
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  // Redirected: in the console's code page, or the ANSI one without a console.
+  const UINT console = GetConsoleOutputCP();
+  std::string out;
+  Narrow(wide, console != 0 ? console : CP_ACP, &out);
+  std::fwrite(out.data(), 1, out.size(), stream);
+}
+
+void Terminal::WriteCp932(std::FILE* stream, const std::string& text) const { Write(stream, text, false); }
+void Terminal::WritePath(std::FILE* stream, const std::string& path) const { Write(stream, path, true); }
+
+bool Terminal::IsTerminal(std::FILE* stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(HandleOf(stream), &mode) != 0;
+}
+
+std::string Terminal::ProgramDirectory() {
+  char path[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string dir(path, n);
+  // Cut at the last separator, reading by characters.
+  std::size_t cut = std::string::npos;
+  for (std::size_t i = 0; i < dir.size(); ++i) {
+    if (dir[i] == '\\' || dir[i] == '/') cut = i;
+    if (IsDBCSLeadByte(static_cast<BYTE>(dir[i]))) ++i;
+  }
+  return cut == std::string::npos ? "." : dir.substr(0, cut);
+}
+
+CodePage Terminal::DefaultCodePage() { return CodePage::kAnsi; }
+
+LeadBytes Terminal::LeadBytesOf(CodePage code_page) {
+  if (code_page == CodePage::kCp932) return LeadBytes::Cp932();
+  LeadBytes lead;
+  CPINFO info;
+  if (code_page == CodePage::kAnsi && GetCPInfo(CP_ACP, &info)) {
+    for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+      lead.AddRange(info.LeadByte[i], info.LeadByte[i + 1]);
+    }
+  }
+  return lead;
+}
+
+}  // namespace vx::cli
