@@ -1,0 +1,257 @@
+// vextrane-cli as a user runs it: the built program in a child process, with
+// its stdout, stderr and exit status, on files in a scratch folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/temp_dir.h"
+
+namespace vx {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the program with `args` under the locale `locale` (the terminal's encoding).
+Outcome RunCli(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8",
+               const std::string& program = VX_CLI_PATH) {
+  TempDir io;
+  const std::string out = io.Path("out"), err = io.Path("err");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    if (!freopen(out.c_str(), "wb", stdout) || !freopen(err.c_str(), "wb", stderr)) _exit(127);
+    setenv("LC_ALL", locale.c_str(), 1);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(out), ReadBytes(err)};
+}
+
+// The texts of the log as a UTF-8 terminal shows them (this file is compiled
+// with the execution character set 932, so they are spelled out in bytes).
+const std::string kHeadUtf8 = "\xE7\xBD\xAE\xE6\x8F\x9B\xE7\xB5\x90\xE6\x9E\x9C\xE3\x83\xAD\xE3\x82\xB0\n\n"
+                              "\xE7\xB7\x8F\xE7\xBD\xAE\xE6\x8F\x9B\xE3\x81\x88\xE6\x95\xB0  ";  // 置換結果ログ 総置換え数
+const std::string kCountUtf8 = "\xE7\xBD\xAE\xE6\x8F\x9B\xE3\x81\x88\xE6\x95\xB0\xE3\x80\x80";   // 置換え数 + U+3000
+const std::string kPiecesUtf8 = "\xE5\x80\x8B";                                                   // 個
+const std::string kNotTextUtf8 =
+    "\xE3\x83\x86\xE3\x82\xAD\xE3\x82\xB9\xE3\x83\x88\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB"
+    "\xE3\x81\xA7\xE3\x81\xAF\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82\n";
+const std::string kHiraganaA_Utf8 = "\xE3\x81\x82", kHiraganaI_Utf8 = "\xE3\x81\x84";  // あ い
+const std::string kHiraganaA_Sjis = "\x82\xA0", kHiraganaI_Sjis = "\x82\xA2";
+
+std::string HeadUtf8(long long total) { return kHeadUtf8 + std::to_string(total) + kPiecesUtf8 + "\n\n"; }
+std::string LineUtf8(const std::string& path, long long count) {
+  return path + "  " + kCountUtf8 + std::to_string(count) + kPiecesUtf8 + "\n";
+}
+
+TEST(Cli, UsageErrorsAndInformation) {
+  TempDir dir;
+  const std::string f = dir.Path("f.txt");
+  WriteBytes(f, "abc");
+  struct Row {
+    std::vector<std::string> args;
+    int status;
+    std::string in_out, in_err;
+  };
+  const Row rows[] = {
+      {{"--help"}, 0, "Usage: vextrane-cli", ""},
+      {{"-h"}, 0, "--dry-run", ""},
+      {{"--version"}, 0, "vextrane-cli 1.10\n", ""},
+      {{}, 2, "", "no file or folder named"},
+      {{"-s", "a"}, 2, "", "no file or folder named"},
+      {{"-x", f}, 2, "", "unknown option '-x'"},
+      {{"--frobnicate", f}, 2, "", "unknown option '--frobnicate'"},
+      {{f, "-s"}, 2, "", "option '-s' needs a value"},
+      {{"--no-backup=yes", f}, 2, "", "takes no value"},
+      {{"--codepage", "1252", f}, 2, "", "unknown code page '1252'"},
+      {{"-a", "-s", "x", f}, 2, "", "cannot be combined with -s or -r"},
+      {{"-l", dir.Path("list.dat"), f}, 2, "", "add -a"},
+      {{"-a", "-l", dir.Path("none.dat"), f}, 2, "", "cannot open the replace list"},
+      {{"-s", "\xF0\x9F\x98\x80", f}, 2, "", "cannot be written in the files' code page"},  // an emoji has no 932 form
+  };
+  for (const Row& row : rows) {
+    const Outcome o = RunCli(row.args);
+    std::string joined;
+    for (const std::string& a : row.args) joined += a + " ";
+    EXPECT_EQ(o.status, row.status) << joined << o.err;
+    EXPECT_NE(o.out.find(row.in_out), std::string::npos) << joined << o.out;
+    EXPECT_NE(o.err.find(row.in_err), std::string::npos) << joined << o.err;
+    if (row.status == 2) {
+      EXPECT_EQ(o.out, "") << joined;
+    }
+  }
+  EXPECT_EQ(ReadBytes(f), "abc");  // no usage error touched the file
+}
+
+TEST(Cli, RunPrintsTheLogAndKeepsBackups) {
+  TempDir dir;
+  const std::string a = dir.Path("a.txt"), b = dir.Path("b.txt"), bin = dir.Path("bin.dat");
+  WriteBytes(a, "abc abc");
+  WriteBytes(b, "xyz");
+  WriteBytes(bin, std::string("abc\0", 4));
+
+  Outcome o = RunCli({"-s", "abc", "-r", "Q", a, b});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, HeadUtf8(2) + LineUtf8(a, 2) + LineUtf8(b, 0));
+  EXPECT_EQ(o.err, "");  // no progress line when stderr is no terminal
+  EXPECT_EQ(ReadBytes(a), "Q Q");
+  EXPECT_EQ(ReadBytes(a + ".bak"), "abc abc");
+  EXPECT_EQ(ReadBytes(b + ".bak"), "xyz");
+
+  // An error line makes the exit status 1; the other files are still done.
+  o = RunCli({"--search=Q", "--replace", "R", "--no-backup", bin, dir.Path("missing.txt"), a});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, HeadUtf8(2) + bin + "  " + kNotTextUtf8 + LineUtf8(a, 2));
+  EXPECT_EQ(o.err, "vextrane-cli: " + dir.Path("missing.txt") + ": no such file or folder; skipped\n");
+  EXPECT_EQ(ReadBytes(a), "R R");
+  EXPECT_EQ(ReadBytes(a + ".bak"), "abc abc");  // --no-backup left the old backup alone
+}
+
+TEST(Cli, RawPassesBytesAndPrintsTheLogInCodePage932) {
+  TempDir dir;
+  const std::string a = dir.Path("a.txt");
+  WriteBytes(a, kHiraganaA_Sjis + "A" + kHiraganaA_Sjis);
+  const Outcome o = RunCli({"--raw", "--no-backup", "-s" + kHiraganaA_Sjis, "-r", kHiraganaI_Sjis, a});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(ReadBytes(a), kHiraganaI_Sjis + "A" + kHiraganaI_Sjis);
+  // This file's narrow literals are code page 932: the log exactly as the box holds it.
+  EXPECT_EQ(o.out, "置換結果ログ\n\n総置換え数  2個\n\n" + a + "  置換え数　2個\n");
+}
+
+TEST(Cli, TextsAreConvertedFromTheTerminalToTheCodePage) {
+  struct Row {
+    std::string name;
+    std::vector<std::string> options;
+    std::string before, after;
+    int count;
+  };
+  const Row rows[] = {
+      {"default 932", {"-s", kHiraganaA_Utf8, "-r", kHiraganaI_Utf8}, "x" + kHiraganaA_Sjis, "x" + kHiraganaI_Sjis, 1},
+      {"utf-8", {"--codepage", "utf-8", "-s", kHiraganaA_Utf8, "-r", kHiraganaI_Utf8}, "x" + kHiraganaA_Utf8,
+       "x" + kHiraganaI_Utf8, 1},
+      {"none", {"--codepage=none", "-s", kHiraganaA_Utf8, "-r", "i"}, kHiraganaA_Utf8, "i", 1},
+      // 932 keeps a match from starting after a lead byte (0x9F of ぁ); utf-8 has no lead bytes.
+      {"lead bytes 932", {"--codepage", "932", "-s", "A", "-r", "B"}, "\x82\x9F" "A", "\x82\x9F" "A", 0},
+      {"no lead bytes", {"--codepage", "utf-8", "-s", "A", "-r", "B"}, "\x82\x9F" "A", "\x82\x9F" "B", 1},
+      // The escapes are the window's: \n is CR LF, \| separates alternatives.
+      {"escapes", {"-s", "x\\|y", "-r", "\\n"}, "axbyc", "a\r\nb\r\nc", 2},
+  };
+  for (const Row& row : rows) {
+    TempDir dir;
+    const std::string f = dir.Path("f.txt");
+    WriteBytes(f, row.before);
+    std::vector<std::string> args = row.options;
+    args.push_back("--no-backup");
+    args.push_back(f);
+    const Outcome o = RunCli(args);
+    EXPECT_EQ(o.status, 0) << row.name << o.err;
+    EXPECT_EQ(ReadBytes(f), row.after) << row.name;
+    EXPECT_EQ(o.out, HeadUtf8(row.count) + LineUtf8(f, row.count)) << row.name;
+  }
+}
+
+TEST(Cli, LogIsConvertedToTheTerminalsEncoding) {
+  TempDir dir;
+  const std::string f = dir.Path("f.txt");
+  WriteBytes(f, "abc");
+  // A Japanese UTF-8 locale and the plain C locale both show UTF-8.
+  for (const char* locale : {"ja_JP.UTF-8", "C"}) {
+    const Outcome o = RunCli({"-n", "-s", "b", f}, locale);
+    EXPECT_EQ(o.out, HeadUtf8(1) + LineUtf8(f, 1)) << locale;
+  }
+}
+
+TEST(Cli, DryRunLeavesFilesAndTimesUntouched) {
+  TempDir dir;
+  const std::string a = dir.Path("a.txt");
+  WriteBytes(a, "aaa");
+  struct stat before {};
+  ASSERT_EQ(stat(a.c_str(), &before), 0);
+  sleep(1);  // a rewrite now would show in the modification time
+  const Outcome o = RunCli({"--dry-run", "-s", "a", "-r", "b", a});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, HeadUtf8(3) + LineUtf8(a, 3));
+  struct stat after {};
+  ASSERT_EQ(stat(a.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(ReadBytes(a), "aaa");
+  EXPECT_EQ(dir.Listing(), "a.txt;");
+}
+
+TEST(Cli, FoldersAreTakenRecursivelyInByteOrderWithoutDuplicates) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  const fs::path root = dir.path() / "root";
+  for (const char* sub : {"root/b", "root/b/deep", "root/B", "root/\xC3\xA9", "root/empty"})
+    fs::create_directories(dir.path() / sub);
+  // Names whose byte order differs from a locale's order: upper case before
+  // lower case, "~" after letters, non-ASCII (0xC3) last.
+  const char* files[] = {"root/z.txt",    "root/a.txt",      "root/B/x.txt", "root/b/deep/d.txt",
+                         "root/b/c.txt",  "root/~.txt",      "root/.h",      "root/\xC3\xA9/e.txt",
+                         "root/a.txt.vxtmp"};
+  for (const char* f : files) WriteBytes((dir.path() / f).string(), "q");
+  fs::create_symlink(dir.path() / "root/b", root / "link-to-b");  // not followed
+  const std::string r = root.string();
+  const std::vector<std::string> order = {r + "/.h",           r + "/B/x.txt", r + "/a.txt",
+                                          r + "/b/c.txt",      r + "/b/deep/d.txt",
+                                          r + "/z.txt",        r + "/~.txt",   r + "/\xC3\xA9/e.txt"};
+  // The folder, then a file in it under another spelling: refused.
+  const Outcome o = RunCli({"-n", "-s", "q", r, r + "/b/../a.txt"});
+  EXPECT_EQ(o.status, 0);
+  std::string expected = HeadUtf8(static_cast<long long>(order.size()));
+  for (const std::string& path : order) expected += LineUtf8(path, 1);
+  EXPECT_EQ(o.out, expected);
+  // The window's duplicate message: は, line break, すでにリストに存在します。
+  EXPECT_EQ(o.err, r + "/a.txt\xE3\x81\xAF\n\xE3\x81\x99\xE3\x81\xA7\xE3\x81\xAB\xE3\x83\xAA\xE3\x82\xB9\xE3\x83\x88"
+                           "\xE3\x81\xAB\xE5\xAD\x98\xE5\x9C\xA8\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82\n");
+}
+
+TEST(Cli, AllPairsComeFromTheListBesideTheProgramOrNamedByList) {
+  TempDir dir;
+  // A copy of the program, so that a list.dat can lie beside it.
+  const std::string program = dir.Path("vextrane-cli");
+  std::filesystem::copy_file(VX_CLI_PATH, program);
+  WriteBytes(dir.Path("list.dat"), "a\r\n1\r\nb\r\n2\r\nc\r\n");  // odd: c is replaced by nothing
+  WriteBytes(dir.Path("other.dat"), "abc\r\n" + kHiraganaA_Sjis + "\r\n");
+  const std::string f = dir.Path("f.txt"), g = dir.Path("g.txt");
+  WriteBytes(f, "abcabc");
+  WriteBytes(g, "abc");
+
+  Outcome o = RunCli({"-a", "--no-backup", f}, "C.UTF-8", program);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, HeadUtf8(6) + LineUtf8(f, 6));
+  EXPECT_EQ(ReadBytes(f), "1212");
+
+  o = RunCli({"--all-pairs", "--list", dir.Path("other.dat"), g}, "C.UTF-8", program);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(ReadBytes(g), kHiraganaA_Sjis);  // list texts are used as stored, in code page 932
+  EXPECT_EQ(ReadBytes(g + ".bak"), "abc");
+
+  std::filesystem::remove(dir.Path("list.dat"));
+  o = RunCli({"-a", f}, "C.UTF-8", program);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("list.dat"), std::string::npos) << o.err;
+}
+
+}  // namespace
+}  // namespace vx
