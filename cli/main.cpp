@@ -290,8 +290,7 @@ int Run(int argc, char** argv) {
   progress.Clear();
 
   if (o.raw) {
-    const std::string log = FormatBatchLog(report);
-    std::fwrite(log.data(), 1, log.size(), stdout);
+    terminal.WriteCp932(stdout, FormatBatchLog(report));
   } else {
     terminal.WriteCp932(stdout, FormatLogHead(report.total));
     for (const BatchEntry& entry : report.entries) {

@@ -29,8 +29,8 @@ class Terminal {
   bool TextArg(std::size_t index, std::size_t skip, CodePage code_page, std::string* text) const;
 
   // Writes code page 932 text (the log's own texts) or a path as it came
-  // from args() or a folder listing, converted to the terminal's encoding
-  // unless `raw`.
+  // from args() or a folder listing, converted to the terminal's encoding;
+  // with `raw`, the bytes unchanged (on Windows without CR before LF).
   void WriteCp932(std::FILE* stream, const std::string& text) const;
   void WritePath(std::FILE* stream, const std::string& path) const;
   bool raw = false;

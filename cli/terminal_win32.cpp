@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include "cli/terminal.h"
@@ -78,6 +79,7 @@ bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, 
 void Terminal::Write(std::FILE* stream, const std::string& text, bool is_path) const {
   std::fflush(stream);
   if (raw) {
+    _setmode(_fileno(stream), _O_BINARY);  // the log's own LF line breaks, byte for byte
     std::fwrite(text.data(), 1, text.size(), stream);
     return;
   }
