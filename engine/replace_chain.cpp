@@ -43,98 +43,90 @@ class ReplaceChain::Bytes {
 };
 
 // One alternative with its replacement. Its output goes into the next
-// stage's input, or for the last stage into the chain's output buffer; either
-// is handed on once it holds a chunk.
+// stage's input, or for the last stage into the chain's output buffer. A
+// stage works in steps that stop once its output holds a chunk, so no
+// buffer grows far past a chunk whatever the replacements, and the chain
+// drives the stages in a loop, never one from inside another.
 class ReplaceChain::Stage {
  public:
   Stage(std::string alternative, std::string_view replacement, const LeadBytes& lead, std::size_t chunk)
       : scanner_(std::move(alternative), lead), replacement_(replacement), chunk_(chunk) {}
 
-  void Connect(Stage* next, Bytes* output, ByteSink* sink) {
-    next_ = next;
-    out_ = next ? &next->input_ : output;
-    sink_ = sink;
-  }
+  void Connect(Bytes* out) { out_ = out; }
+  Bytes& input() { return input_; }
   std::int64_t count() const { return count_; }
+  bool finished() const { return finished_; }
 
-  char* Space(std::size_t n) {
-    input_.Reserve(input_.size() + n);
-    return input_.data() + input_.size();
+  // Whether a step is due: a chunk of input waits beyond the bytes a step
+  // may have to keep back, or this is the end of the text (every stage
+  // before has finished) and this stage has not finished.
+  bool Ready(bool final) const {
+    return final ? !finished_ : input_.size() - emitted_ >= chunk_ + scanner_.alternative().size() - 1;
   }
-  void Grew(std::size_t n) {
-    input_.Grow(n);
-    if (input_.size() >= chunk_) Work(false);
-  }
-  void Finish() {
-    Work(true);
-    HandOn();
-    if (next_) next_->Finish();
+
+  // Replaces the matches that lie wholly within the held bytes, from where
+  // the last step stopped, until it has put out a chunk. When no match is
+  // left, passes on the bytes that cannot begin one; at the end of the text,
+  // all of them.
+  void Step(bool final) {
+    const std::size_t m = scanner_.alternative().size();
+    const std::size_t out_before = out_->size();
+    const char* text = input_.data();
+    const std::size_t size = input_.size();
+    std::size_t found[32];
+    for (;;) {
+      const std::size_t n = scanner_.FindAll(text, size, pos_, found, std::size(found));
+      for (std::size_t i = 0; i < n; ++i) {
+        out_->Append(text + emitted_, found[i] - emitted_);
+        out_->Append(replacement_.data(), replacement_.size());
+        emitted_ = pos_ = found[i] + m;
+        ++count_;
+        if (out_->size() - out_before >= chunk_) {
+          // The next step goes on from pos_. Drop the bytes passed on once
+          // they are at least as many as those still held.
+          if (emitted_ >= size - emitted_) {
+            input_.KeepFrom(emitted_);
+            pos_ -= emitted_;
+            emitted_ = 0;
+          }
+          return;
+        }
+      }
+      if (n < std::size(found)) break;
+    }
+    if (final) {
+      out_->Append(text + emitted_, size - emitted_);
+      input_.Clear();
+      emitted_ = pos_ = 0;
+      finished_ = true;
+      return;
+    }
+    // Keep the last bytes that could begin a match still to be completed.
+    // They (perhaps none yet) begin on a boundary, or on the second byte of
+    // a character, in which case the byte after it is one.
+    const std::size_t keep = std::max(pos_, size - std::min(size, m - 1));
+    const bool on_boundary = scanner_.IsBoundary(text, pos_, keep);
+    out_->Append(text + emitted_, keep - emitted_);
+    input_.KeepFrom(keep);
+    emitted_ = 0;
+    pos_ = on_boundary ? 0 : 1;
   }
 
  private:
-  void Emit(const char* p, std::size_t n) {
-    out_->Append(p, n);
-    if (out_->size() >= chunk_) HandOn();
-  }
-  void HandOn() {
-    if (next_) {
-      if (out_->size() >= chunk_) next_->Work(false);
-    } else if (out_->size()) {
-      sink_->Put(out_->data(), out_->size());
-      out_->Clear();
-    }
-  }
-
-  // Replaces every match that lies wholly within the held bytes; unless this
-  // is the end of the text, keeps back the last bytes that could begin a
-  // match still to be completed.
-  void Work(bool last) {
-    const std::size_t m = scanner_.alternative().size();
-    const char* text = input_.data();
-    const std::size_t size = input_.size();
-    std::size_t pos = start_;  // segment start or a known boundary
-    std::size_t emitted = 0;
-    std::size_t found[256];
-    for (;;) {
-      const std::size_t n = scanner_.FindAll(text, size, pos, found, std::size(found));
-      for (std::size_t i = 0; i < n; ++i) {
-        Emit(text + emitted, found[i] - emitted);
-        Emit(replacement_.data(), replacement_.size());
-        emitted = found[i] + m;
-      }
-      count_ += static_cast<std::int64_t>(n);
-      if (n) pos = emitted;
-      if (n < std::size(found)) break;
-    }
-    if (last) {
-      Emit(text + emitted, size - emitted);
-      input_.Clear();
-      start_ = 0;
-      return;
-    }
-    const std::size_t keep = std::max(pos, size - std::min(size, m - 1));
-    // The kept bytes (perhaps none yet) begin on a boundary, or on the
-    // second byte of a character, in which case the byte after it is one.
-    start_ = scanner_.IsBoundary(text, pos, keep) ? 0 : 1;
-    Emit(text + emitted, keep - emitted);
-    input_.KeepFrom(keep);
-  }
-
   AlternativeScanner scanner_;
   std::string_view replacement_;
   std::size_t chunk_;
   Bytes input_;
-  std::size_t start_ = 0;
+  std::size_t emitted_ = 0;  // input bytes passed on so far
+  std::size_t pos_ = 0;      // where the search goes on: the segment start or a known boundary
   std::int64_t count_ = 0;
-  Stage* next_ = nullptr;
+  bool finished_ = false;
   Bytes* out_ = nullptr;
-  ByteSink* sink_ = nullptr;
 };
 
 ReplaceChain::ReplaceChain(const std::vector<ReplacePair>& pairs, const LeadBytes& lead, ByteSink* sink,
                            std::size_t chunk)
-    : output_(std::make_unique<Bytes>()), sink_(sink) {
-  chunk = std::max<std::size_t>(chunk, 1);
+    : output_(std::make_unique<Bytes>()), sink_(sink), chunk_(std::max<std::size_t>(chunk, 1)) {
   replacements_.reserve(pairs.size());  // the stages point into these
   for (const ReplacePair& pair : pairs) {
     DecodedTexts decoded = DecodeEscapes(pair.search, pair.replace, lead);
@@ -142,36 +134,60 @@ ReplaceChain::ReplaceChain(const std::vector<ReplacePair>& pairs, const LeadByte
     for (std::string& alternative : SplitAlternatives(decoded.search)) {
       // An empty alternative never matches: it needs no stage.
       if (!alternative.empty())
-        stages_.push_back(std::make_unique<Stage>(std::move(alternative), replacements_.back(), lead, chunk));
+        stages_.push_back(std::make_unique<Stage>(std::move(alternative), replacements_.back(), lead, chunk_));
     }
   }
   for (std::size_t i = 0; i < stages_.size(); ++i)
-    stages_[i]->Connect(i + 1 < stages_.size() ? stages_[i + 1].get() : nullptr, output_.get(), sink_);
+    stages_[i]->Connect(i + 1 < stages_.size() ? &stages_[i + 1]->input() : output_.get());
 }
 
 ReplaceChain::~ReplaceChain() = default;
 
 char* ReplaceChain::InputSpace(std::size_t n) {
-  if (!stages_.empty()) return stages_.front()->Space(n);
-  if (direct_.size() < n) direct_.resize(n);
-  return direct_.data();
+  Bytes& input = stages_.empty() ? *output_ : stages_.front()->input();
+  input.Reserve(input.size() + n);
+  return input.data() + input.size();
 }
 
 void ReplaceChain::Commit(std::size_t got) {
-  if (got == 0) return;
-  if (stages_.empty())
-    sink_->Put(direct_.data(), got);
-  else
-    stages_.front()->Grew(got);
+  (stages_.empty() ? *output_ : stages_.front()->input()).Grow(got);
+  Drive(false);
 }
 
 void ReplaceChain::Feed(const char* data, std::size_t n) {
+  if (n == 0) return;
   std::memcpy(InputSpace(n), data, n);
   Commit(n);
 }
 
-void ReplaceChain::Finish() {
-  if (!stages_.empty()) stages_.front()->Finish();
+void ReplaceChain::Finish() { Drive(true); }
+
+// Runs the due steps, moving down the chain whenever a step has made work
+// for the next stage and back up when a stage has none, so that what a
+// stage produced is worked off before it goes on. Every stage below the
+// current one is never due; so when the first one is not due either, all
+// is done (at the end of the text: every stage has finished).
+void ReplaceChain::Drive(bool last) {
+  const std::size_t k = stages_.size();
+  const auto at_end = [&](std::size_t i) { return last && (i == 0 || stages_[i - 1]->finished()); };
+  std::size_t i = 0;
+  while (k) {
+    if (stages_[i]->Ready(at_end(i))) {
+      stages_[i]->Step(at_end(i));
+      if (output_->size() >= chunk_) HandOut();
+      if (i + 1 < k && stages_[i + 1]->Ready(at_end(i + 1))) ++i;
+    } else if (i > 0) {
+      --i;
+    } else {
+      break;
+    }
+  }
+  if (last || output_->size() >= chunk_) HandOut();
+}
+
+void ReplaceChain::HandOut() {
+  if (output_->size()) sink_->Put(output_->data(), output_->size());
+  output_->Clear();
 }
 
 std::int64_t ReplaceChain::count() const {

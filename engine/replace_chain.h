@@ -31,7 +31,8 @@ class StringSink : public ByteSink {
 
 class ReplaceChain {
  public:
-  // Decodes the typed pairs. Each stage works once it holds `chunk` bytes.
+  // Decodes the typed pairs. Stages work on, and hand on, pieces of about
+  // `chunk` bytes; buffers stay within a few chunks.
   ReplaceChain(const std::vector<ReplacePair>& pairs, const LeadBytes& lead, ByteSink* sink,
                std::size_t chunk = std::size_t{1} << 18);
   ~ReplaceChain();
@@ -54,11 +55,16 @@ class ReplaceChain {
   class Stage;
 
  private:
-  std::unique_ptr<Bytes> output_;  // the last stage's output, handed to the sink in chunks
+  void Drive(bool last);
+  void HandOut();
+
+  // The last stage's output (with no stages, the input), handed to the sink
+  // in chunks.
+  std::unique_ptr<Bytes> output_;
   std::vector<std::string> replacements_;
   std::vector<std::unique_ptr<Stage>> stages_;
   ByteSink* sink_;
-  std::string direct_;  // input space when there are no stages
+  std::size_t chunk_;
 };
 
 }  // namespace vx

@@ -10,7 +10,7 @@
 namespace vx {
 
 AlternativeScanner::AlternativeScanner(std::string alternative, const LeadBytes& lead)
-    : alternative_(std::move(alternative)), lead_(&lead) {}
+    : alternative_(std::move(alternative)), lead_(lead) {}
 
 // The first position in [from, end) where the whole alternative occurs.
 const char* AlternativeScanner::Candidate(const char* from, const char* end) const {
@@ -31,7 +31,7 @@ const char* AlternativeScanner::Candidate(const char* from, const char* end) con
 
 bool AlternativeScanner::IsBoundary(const char* text, std::size_t b, std::size_t p) const {
   std::size_t i = p;
-  while (i > b && lead_->IsLead(static_cast<unsigned char>(text[i - 1]))) --i;
+  while (i > b && lead_.IsLead(static_cast<unsigned char>(text[i - 1]))) --i;
   // Position i is a boundary: either b itself, or the byte before it is
   // outside the set and so ends a character whichever way the walk met it.
   // From there the lead-set bytes pair up.

@@ -34,6 +34,27 @@ TEST(ReplaceChain, EmptyAlternativesHaveNoStage) {
   EXPECT_EQ(chain.count(), 2);
 }
 
+// A long replace list applied at once: thousands of stages, each working
+// off what the one before produced.
+TEST(ReplaceChain, ThousandsOfPairs) {
+  const LeadBytes lead = LeadBytes::Cp932();
+  std::vector<ReplacePair> pairs;
+  for (int i = 0; i < 3000; ++i) pairs.push_back({i % 2 ? "b" : "a", i % 2 ? "a" : "b"});
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += "a\x82\x9F" "c";
+  std::string expected = text;
+  const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead);
+  for (std::size_t chunk : {std::size_t{50}, std::size_t{1} << 18}) {
+    StringSink sink;
+    ReplaceChain chain(pairs, lead, &sink, chunk);
+    chain.Feed(text.data(), text.size());
+    chain.Finish();
+    EXPECT_EQ(chain.count(), expected_count);
+    EXPECT_EQ(chain.count(), 3000 * 5000);
+    EXPECT_TRUE(sink.text == expected);
+  }
+}
+
 // The chain against the pass-by-pass definition on random text, with every
 // buffer size from one byte up, so matches and characters straddle every
 // kind of edge between the pieces.
