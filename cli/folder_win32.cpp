@@ -1,46 +1,60 @@
 #include <windows.h>
 
 #include "cli/target_files.h"
+#include "cli/terminal.h"
 #include "platform/file.h"
+#include "targets/canonical.h"
+#include "targets/path_text.h"
 
 namespace vx::cli {
 
 namespace {
 
-// Whether the path ends in a backslash, reading it by characters: the second
-// byte of a double-byte character is never a separator.
-bool EndsInSeparator(const std::string& path) {
-  bool last_was_separator = false;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    last_was_separator = path[i] == '\\' || path[i] == '/';
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) ++i;
-  }
-  return last_was_separator;
+const LeadBytes& AnsiLead() {
+  static const LeadBytes lead = Terminal::LeadBytesOf(CodePage::kAnsi);
+  return lead;
 }
+
+// The Windows file system, as the canonical form reads it.
+class Win32PathLookup : public PathLookup {
+ public:
+  bool FindFirst(const std::string& pattern, FoundEntry* found) const override {
+    WIN32_FIND_DATAA data;
+    const HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    found->name = data.cFileName;
+    found->directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    ::FindClose(find);
+    return true;
+  }
+  std::string FullPath(const std::string& path) const override { return platform::FullPath(path); }
+};
 
 }  // namespace
 
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
   entries->clear();
   WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA(JoinPath(folder, "*.*").c_str(), &data);
+  const HANDLE find = ::FindFirstFileA(JoinPath(folder, "*.*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
   do {
     const std::string name = data.cFileName;
     if (name == "." || name == "..") continue;
     entries->push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
-  } while (FindNextFileA(find, &data));
-  FindClose(find);
+  } while (::FindNextFileA(find, &data));
+  ::FindClose(find);
   return true;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-  return EndsInSeparator(folder) ? folder + name : folder + "\\" + name;
+  return vx::JoinPath(folder, name, AnsiLead());
 }
 
+// As the window takes its command-line arguments: every component in its
+// stored long name and case, a wildcard resolved to its first match.
 std::string CanonicalPath(const std::string& path) {
-  if (path.empty()) return std::string();
-  return platform::FullPath(path);
+  const std::string canonical = CanonicalizePath(path, AnsiLead(), Win32PathLookup());
+  return HasFolderMark(canonical) ? canonical.substr(1) : canonical;
 }
 
 }  // namespace vx::cli

@@ -1,19 +1,9 @@
 #include "cli/target_files.h"
 
-#include <cstring>
-
 #include "platform/file.h"
+#include "targets/path_text.h"
 
 namespace vx::cli {
-
-namespace {
-
-bool EndsWith(const std::string& s, const char* suffix) {
-  const std::size_t n = std::strlen(suffix);
-  return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
-}
-
-}  // namespace
 
 TargetFiles::Added TargetFiles::Add(const std::string& path) {
   const std::string full = CanonicalPath(path);
@@ -46,7 +36,7 @@ void TargetFiles::AddFolder(const std::string& folder) {
     const std::string path = JoinPath(folder, entry.name);
     if (entry.folder) {
       AddFolder(path);
-    } else if (!EndsWith(entry.name, platform::kTempSuffix)) {
+    } else if (!HasTempSuffix(entry.name)) {
       // A leftover of a rewrite that was cut short is no target of its own.
       AddFile(path);
     }

@@ -47,8 +47,9 @@ struct FolderEntry {
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
 // `folder` and `name` with exactly one separator between them.
 std::string JoinPath(const std::string& folder, const std::string& name);
-// The form a command-line path takes in the list: absolute, and on Windows
-// in the names the file system stores.
+// The form a command-line path takes in the list, without a folder mark:
+// POSIX: the real path; Windows: the window's canonical form. Empty if the
+// path names nothing.
 std::string CanonicalPath(const std::string& path);
 
 }  // namespace vx::cli

@@ -97,29 +97,28 @@ TEST(BatchRun, StartRewritesTheListedFilesAndShowsTheLog) {
   EXPECT_EQ(::GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST(BatchRun, AllPairsComeFromTheDropDownLists) {
+TEST(BatchRun, AllPairsComeFromListDatThroughTheDropDownLists) {
   ScratchFolder dir;
+  // Three texts: the pair (a, 1) and a search text c without a partner,
+  // which is applied with an empty replacement.
+  WriteFile(dir.Path("list.dat"), "a\r\n1\r\nc\r\n");
   const std::string f = dir.Path("f.txt");
   WriteFile(f, "abcabc");
-  // list.dat says otherwise: the run takes the pairs the lists hold.
-  WriteFile(dir.Path("list.dat"), "b\r\n2\r\n");
   vx::CMainDialog dlg;
   vx::test::RunModal(dlg, [&] {
-    // The lists as an odd list.dat leaves them: pair (a, 1) and a search
-    // text c without a partner, which is applied with an empty replacement.
-    dlg.m_cbSearch.ResetContent();
-    dlg.m_cbReplace.ResetContent();
-    dlg.m_cbSearch.AddString("a");
-    dlg.m_cbSearch.AddString("c");
-    dlg.m_cbReplace.AddString("1");
+    ASSERT_EQ(dlg.m_cbSearch.GetCount(), 2);
+    ASSERT_EQ(dlg.m_cbReplace.GetCount(), 1);
     dlg.m_lbTargets.AddString(f);
     ::CheckDlgButton(dlg, IDC_AUTO_ALL, BST_CHECKED);
     ::CheckDlgButton(dlg, IDC_MAKE_BACKUP, BST_UNCHECKED);
-    // The fields do not count in this mode.
+    // Neither the fields nor a list.dat changed since count in this mode:
+    // the run takes the pairs the drop-down lists hold.
     vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "b");
+    WriteFile(dir.Path("list.dat"), "b\r\n2\r\n");
 
     const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
     ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "置換完了");
     EXPECT_EQ(boxes[0].text, "置換結果ログ\n\n総置換え数  4個\n\n" + f + "  置換え数　4個\n");
   });
   EXPECT_EQ(ReadFile(f), "1b1b");
