@@ -23,7 +23,7 @@ struct ReplacePair {
 };
 
 struct RewriteOptions {
-  bool dry_run = false;       // count only: write nothing, make no backup
+  bool dry_run = false;       // count only: write nothing, make no backup, leave *make_backup
   bool durable = false;       // force the new content to disk before it takes the name
   std::size_t buffer_bytes = 0;  // size of the working buffers; 0: the default (tests use tiny ones)
 };
@@ -32,8 +32,11 @@ struct RewriteOptions {
 // pair each alternative of the search text in turn, each seeing the text the
 // earlier ones produced. Results, counts and bytes are those of reading and
 // rewriting the file once per alternative, but the file is read once and
-// written once. If *make_backup is nonzero when the new content is stored,
-// the old file becomes path + ".bak" and *make_backup is set to 0.
+// written once, in a stream through small buffers (no file is too large). If
+// *make_backup (may be null) is nonzero when the new content is stored, the
+// old file becomes path + ".bak" (an old one is deleted first; if the
+// rename fails the rewrite goes on without a backup) and *make_backup is
+// set to 0.
 //
 // The new content goes to a temporary file beside the target and takes the
 // target's name only when complete, so every failure leaves the target as it
