@@ -143,8 +143,16 @@ TEST(Crash, KilledRunsLoseNothingAndRerunCleanly) {
     for (auto& entry : std::filesystem::recursive_directory_iterator(root)) files_before += entry.is_regular_file();
     const CliRun again = RunCli(run_args, dir.Path("log2"));
     EXPECT_EQ(again.exit_code, 0);
+    // A .bak made just before the kill may still be a second name of its
+    // target: the folder add takes the two for one file (a duplicate).
+    std::size_t shared = 0;
+    for (const std::string& path : c.paths) {
+      platform::FileIdentity a, b;
+      shared += platform::GetFileIdentity(path, &a) == platform::kOk &&
+                platform::GetFileIdentity(path + ".bak", &b) == platform::kOk && a == b;
+    }
     const std::vector<std::string> logged = LoggedPaths(ReadBytes(dir.Path("log2")));
-    EXPECT_EQ(logged.size(), files_before - leftovers.size());
+    EXPECT_EQ(logged.size(), files_before - leftovers.size() - shared);
     for (const std::string& path : logged) EXPECT_FALSE(EndsWith(path, platform::kTempSuffix)) << path;
     for (std::size_t i = 0; i < c.paths.size(); ++i) {
       EXPECT_EQ(Classify(c.paths[i], c.olds[i], c.news[i]), "new") << c.paths[i];
