@@ -21,6 +21,16 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
+// The sanitizer build is unoptimised and instrumented: there the scenarios
+// take the same paths with a fraction of the bytes and repetitions.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+inline constexpr std::size_t Scaled(std::size_t n) { return kSanitized ? n / 16 : n; }
+inline std::string MiB(std::size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
 // What the whole run did, printed at its end.
 struct Tally {
   int scenarios = 0;

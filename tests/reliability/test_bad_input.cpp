@@ -61,7 +61,8 @@ TEST(BadInput, FilesThatAreNotTextAreLeftUntouchedWithoutBackup) {
 }
 
 TEST(BadInput, EmptyFileAndOneHugeLine) {
-  Scenario s("bad input: a 0-byte file and a 24 MiB file that is one line");
+  const std::size_t line_size = Scaled(24u << 20);
+  Scenario s("bad input: a 0-byte file and a " + MiB(line_size) + " file that is one line");
   TempDir dir;
   const std::string empty = dir.Path("empty.txt");
   WriteBytes(empty, "");
@@ -79,8 +80,8 @@ TEST(BadInput, EmptyFileAndOneHugeLine) {
   std::mt19937 rng(8);
   const char* pieces[] = {"\x82\x9F", "A", "\x95\x5C", "\\", "\x88\x9F", "abc", "\x83\x41", " "};
   std::string line;
-  line.reserve(24 << 20);
-  while (line.size() < (24u << 20)) line += pieces[rng() % std::size(pieces)];
+  line.reserve(line_size + 8);
+  while (line.size() < line_size) line += pieces[rng() % std::size(pieces)];
   const std::string path = dir.Path("one line.txt");
   WriteBytes(path, line);
   s.BadInput();
@@ -89,7 +90,7 @@ TEST(BadInput, EmptyFileAndOneHugeLine) {
   EXPECT_EQ(Rewrite(path, "A\\|\\\\", "[\x95\x5C]", true), count);
   EXPECT_EQ(Classify(path, line, expected), "new");
   EXPECT_EQ(Classify(path + ".bak", line, line), "old");
-  s.Did("replaced A and backslash in 24 MiB of Shift-JIS with no line break (" + std::to_string(count) +
+  s.Did("replaced A and backslash in " + MiB(line_size) + " of Shift-JIS with no line break (" + std::to_string(count) +
         " matches)");
   s.Checked("count and bytes equal the in-memory reference passes; .bak holds the old bytes");
 }

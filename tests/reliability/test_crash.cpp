@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kFolders = 10;
 constexpr int kFilesPerFolder = 200;
-constexpr int kKills = 20;
+constexpr int kKills = kSanitized ? 4 : 20;
 
 struct Corpus {
   std::vector<std::string> paths, olds, news;
@@ -81,7 +81,8 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
 
 TEST(Crash, KilledRunsLoseNothingAndRerunCleanly) {
   VX_CLI_OR_SKIP();
-  Scenario s("crash: vextrane-cli over 2,000 files killed with SIGKILL at 20 random moments, then run again");
+  Scenario s("crash: vextrane-cli over 2,000 files killed with SIGKILL at " + std::to_string(kKills) +
+             " random moments, then run again");
   const std::vector<std::string> args = {"-s", "foo", "-r", "BARBAZ", "--raw"};
   std::uint32_t base_seed = static_cast<std::uint32_t>(std::random_device{}());
   if (const char* fixed = std::getenv("VX_CRASH_SEED")) base_seed = static_cast<std::uint32_t>(std::atoll(fixed));
