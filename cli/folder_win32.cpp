@@ -2,7 +2,6 @@
 
 #include "cli/target_files.h"
 #include "cli/terminal.h"
-#include "platform/file.h"
 #include "targets/canonical.h"
 #include "targets/path_text.h"
 
@@ -14,21 +13,6 @@ const LeadBytes& AnsiLead() {
   static const LeadBytes lead = Terminal::LeadBytesOf(CodePage::kAnsi);
   return lead;
 }
-
-// The Windows file system, as the canonical form reads it.
-class Win32PathLookup : public PathLookup {
- public:
-  bool FindFirst(const std::string& pattern, FoundEntry* found) const override {
-    WIN32_FIND_DATAA data;
-    const HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    found->name = data.cFileName;
-    found->directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    ::FindClose(find);
-    return true;
-  }
-  std::string FullPath(const std::string& path) const override { return platform::FullPath(path); }
-};
 
 }  // namespace
 
@@ -53,7 +37,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 // As the window takes its command-line arguments: every component in its
 // stored long name and case, a wildcard resolved to its first match.
 std::string CanonicalPath(const std::string& path) {
-  const std::string canonical = CanonicalizePath(path, AnsiLead(), Win32PathLookup());
+  const std::string canonical = CanonicalizePath(path, AnsiLead(), WindowsFileSystem());
   return HasFolderMark(canonical) ? canonical.substr(1) : canonical;
 }
 

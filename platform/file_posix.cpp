@@ -83,19 +83,6 @@ std::intptr_t OpenLocked(const std::string& path, int flags, SysError* error) {
 
 }  // namespace
 
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 File File::OpenReadExclusive(const std::string& path, SysError* error) {
   File f;
   if ((*error = TakeFileFault(FileOp::kOpenRead)) != kOk) return f;

@@ -47,19 +47,6 @@ std::size_t LastSeparator(const std::string& path) {
 
 }  // namespace
 
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 File File::OpenReadExclusive(const std::string& path, SysError* error) {
   File f;
   if ((*error = TakeFileFault(FileOp::kOpenRead)) != kOk) return f;

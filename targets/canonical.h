@@ -52,4 +52,9 @@ std::string CanonicalizePath(const std::string& path, const LeadBytes& lead, con
 // begins with two backslashes of its own, and its folder form with three.
 bool HasFolderMark(const std::string& canonical);
 
+#ifdef _WIN32
+// The Windows file system (FindFirstFileA, GetFullPathNameA).
+const PathLookup& WindowsFileSystem();
+#endif
+
 }  // namespace vx

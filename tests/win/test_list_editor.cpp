@@ -90,39 +90,11 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms = 2000) {
 }
 
 // Each test runs in a folder of its own, where list.dat is looked for.
-class ListEditor : public ::testing::Test {
+class ListEditor : public vx::test::ListFolderTest {
  protected:
-  void SetUp() override {
-    char buffer[MAX_PATH] = {};
-    ::GetCurrentDirectoryA(MAX_PATH, buffer);
-    previous_ = buffer;
-    ::GetTempPathA(MAX_PATH, buffer);
-    folder_ = std::string(buffer) + "vx-list-editor";
-    ::CreateDirectoryA(folder_.c_str(), nullptr);
-    ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
-    RemoveList();
-  }
-  void TearDown() override {
-    RemoveList();
-    ::SetCurrentDirectoryA(previous_.c_str());
-    ::RemoveDirectoryA(folder_.c_str());
-  }
-  static void RemoveList() {
-    ::SetFileAttributesA("list.dat", FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileA("list.dat");
-  }
-  static void PutList(const std::string& bytes) {
-    std::ofstream("list.dat", std::ios::binary | std::ios::trunc) << bytes;
-  }
+  ListEditor() : ListFolderTest("vx-list-editor") {}
   static void PutRows(const Rows& rows) { PutList(ListBytes(rows)); }
-  static std::string ReadList() {
-    std::ifstream in("list.dat", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
   static bool ListExists() { return ::GetFileAttributesA("list.dat") != INVALID_FILE_ATTRIBUTES; }
-
-  std::string previous_;
-  std::string folder_;
 };
 
 const Rows kFive = {{"a", "1"}, {"b", "2"}, {"c", "3"}, {"d", "4"}, {"e", "5"}};

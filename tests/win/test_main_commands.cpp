@@ -46,34 +46,13 @@ void FillLists(const vx::CMainDialog& dlg, const Entries& search, const Entries&
 }
 
 // Each test runs in a folder of its own, where list.dat is looked for.
-class MainCommands : public ::testing::Test {
+class MainCommands : public vx::test::ListFolderTest {
  protected:
-  void SetUp() override {
-    char buffer[MAX_PATH] = {};
-    ::GetCurrentDirectoryA(MAX_PATH, buffer);
-    previous_ = buffer;
-    ::GetTempPathA(MAX_PATH, buffer);
-    folder_ = std::string(buffer) + "vx-main-commands";
-    ::CreateDirectoryA(folder_.c_str(), nullptr);
-    ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
-    ::DeleteFileA("list.dat");
-  }
+  MainCommands() : ListFolderTest("vx-main-commands") {}
   void TearDown() override {
     vx::platform::ClearFileFaults();
-    ::DeleteFileA("list.dat");
-    ::SetCurrentDirectoryA(previous_.c_str());
-    ::RemoveDirectoryA(folder_.c_str());
+    ListFolderTest::TearDown();
   }
-  static void PutList(const std::string& bytes) {
-    std::ofstream("list.dat", std::ios::binary | std::ios::trunc) << bytes;
-  }
-  static std::string ReadList() {
-    std::ifstream in("list.dat", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-
-  std::string previous_;
-  std::string folder_;
 };
 
 // Typing in the search field: Start needs a search text and a target.

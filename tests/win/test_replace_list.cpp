@@ -26,26 +26,12 @@ Entries ListEntries(const vx::CComboBox& combo) {
 
 // Runs each test in a folder of its own, which is where list.dat is looked
 // for (the program keeps the working directory at its own folder).
-class MainWindowReplaceList : public ::testing::Test {
+class MainWindowReplaceList : public vx::test::ListFolderTest {
  protected:
-  void SetUp() override {
-    char buffer[MAX_PATH] = {};
-    ::GetCurrentDirectoryA(MAX_PATH, buffer);
-    previous_ = buffer;
-    ::GetTempPathA(MAX_PATH, buffer);
-    folder_ = std::string(buffer) + "vx-list-window";
-    ::CreateDirectoryA(folder_.c_str(), nullptr);
-    ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
-    ::DeleteFileA("list.dat");
-  }
+  MainWindowReplaceList() : ListFolderTest("vx-list-window") {}
   void TearDown() override {
     vx::platform::ClearFileFaults();
-    ::DeleteFileA("list.dat");
-    ::SetCurrentDirectoryA(previous_.c_str());
-    ::RemoveDirectoryA(folder_.c_str());
-  }
-  static void PutList(const std::string& bytes) {
-    std::ofstream("list.dat", std::ios::binary | std::ios::trunc) << bytes;
+    ListFolderTest::TearDown();
   }
   // Checks both drop-down lists and that nothing is selected or shown.
   static void ExpectLists(const vx::CMainDialog& dlg, const Entries& search, const Entries& replace) {
@@ -56,9 +42,6 @@ class MainWindowReplaceList : public ::testing::Test {
     EXPECT_EQ(vx::test::WindowText(dlg.m_cbSearch), "");
     EXPECT_EQ(vx::test::WindowText(dlg.m_cbReplace), "");
   }
-
-  std::string previous_;
-  std::string folder_;
 };
 
 TEST_F(MainWindowReplaceList, ListsAfterStartUp) {

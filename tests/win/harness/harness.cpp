@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "ui/win_app.h"
@@ -293,6 +295,37 @@ void ModalResponder::OnActivate(HWND hwnd) {
     if (callback) callback(hwnd);
     CloseIfOpen(hwnd);
   });
+}
+
+void ListFolderTest::SetUp() {
+  char buffer[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, buffer);
+  previous_ = buffer;
+  ::GetTempPathA(MAX_PATH, buffer);
+  folder_ = std::string(buffer) + name_;
+  ::CreateDirectoryA(folder_.c_str(), nullptr);
+  ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
+  RemoveList();
+}
+
+void ListFolderTest::TearDown() {
+  RemoveList();
+  ::SetCurrentDirectoryA(previous_.c_str());
+  ::RemoveDirectoryA(folder_.c_str());
+}
+
+void ListFolderTest::RemoveList() {
+  ::SetFileAttributesA("list.dat", FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileA("list.dat");
+}
+
+void ListFolderTest::PutList(const std::string& bytes) {
+  std::ofstream("list.dat", std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string ListFolderTest::ReadList() {
+  std::ifstream in("list.dat", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace vx::test

@@ -43,6 +43,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "ui/dialog.h"
 
 namespace vx::test {
@@ -120,6 +122,27 @@ class ModalResponder {
   std::vector<CapturedBox> boxes_;
   std::vector<std::string> dialogs_;
   std::vector<HWND> seen_;
+};
+
+// A fixture that runs each test in a fresh folder of its own under the temp
+// folder, made the working directory (where list.dat is looked for), and
+// goes back and removes the folder's list.dat and the folder afterwards.
+class ListFolderTest : public ::testing::Test {
+ protected:
+  explicit ListFolderTest(const char* name) : name_(name) {}
+  void SetUp() override;
+  void TearDown() override;
+
+  // Removes list.dat, also when read-only.
+  static void RemoveList();
+  static void PutList(const std::string& bytes);
+  static std::string ReadList();
+
+  std::string previous_;
+  std::string folder_;
+
+ private:
+  const char* name_;
 };
 
 }  // namespace vx::test
