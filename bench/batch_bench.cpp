@@ -238,6 +238,7 @@ void ManyFiles(const std::string& cli, const std::string& dir, int files, int ru
       {"vextrane-cli -a (50 pairs) (backup)", {cli, "--raw", "-a", "-l", list, work}},
       {"sed -i.bak", {"sh", "-c", each + "sed -i.bak \"$2\"", "sh", work, expr}},
       {"perl -pi.bak", {"sh", "-c", each + "perl -pi.bak -e \"$2\"", "sh", work, expr}},
+      {"vextrane-cli --no-backup -j 1", {cli, "--raw", "--no-backup", "-j", "1", "-s", kRare, "-r", kRareNew, work}},
   };
   char title[160];
   std::snprintf(title, sizeof title, "%d files of 4 KiB in nested folders, median of %d runs", files, runs);

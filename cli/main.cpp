@@ -1,9 +1,12 @@
 // vextrane-cli: one batch run over the files and folders named on the
 // command line, with the result log on stdout.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/target_files.h"
@@ -36,6 +39,8 @@ constexpr char kHelp[] =
     "      --no-backup        make no .bak files (default: each file rewritten\n"
     "                         is first kept as its name plus .bak)\n"
     "  -n, --dry-run          count what a run would replace; change nothing\n"
+    "  -j, --jobs N           rewrite up to N files at a time (default: 4, or the\n"
+    "                         number of processors if more); the log is the same\n"
     "      --codepage CP      the files' code page: 932, utf-8 or none; the\n"
     "                         texts given here are converted to it, and 932\n"
     "                         keeps matches from starting inside a double-byte\n"
@@ -56,6 +61,10 @@ struct ArgRef {
   std::size_t skip = 0;
 };
 
+// File system calls, not the processors, bound a run over many small files,
+// and they overlap well: a few files at a time even on one processor.
+unsigned DefaultJobs() { return std::max(4u, std::thread::hardware_concurrency()); }
+
 struct Options {
   std::optional<ArgRef> search, replace;
   bool all_pairs = false;
@@ -64,6 +73,7 @@ struct Options {
   bool dry_run = false;
   CodePage code_page = Terminal::DefaultCodePage();
   bool raw = false;
+  unsigned jobs = DefaultJobs();
   bool help = false;
   bool version = false;
   std::vector<std::string> paths;
@@ -80,6 +90,15 @@ CodePage ParseCodePage(const std::string& value) {
   if (value == "utf-8" || value == "utf8" || value == "UTF-8" || value == "65001") return CodePage::kUtf8;
   if (value == "none") return CodePage::kNone;
   throw UsageError("unknown code page '" + value + "' (use 932, utf-8 or none)");
+}
+
+unsigned ParseJobs(const std::string& value) {
+  char* end = nullptr;
+  const unsigned long n = std::strtoul(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || n < 1 || n > 256 || value[0] == '-') {
+    throw UsageError("--jobs takes a number from 1 to 256, not '" + value + "'");
+  }
+  return static_cast<unsigned>(n);
 }
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -116,6 +135,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
         o.replace = value();
       } else if (name == "--list") {
         o.list = text_of(value());
+      } else if (name == "--jobs") {
+        o.jobs = ParseJobs(text_of(value()));
       } else if (name == "--codepage") {
         o.code_page = ParseCodePage(text_of(value()));
       } else if (name == "--all-pairs") {
@@ -149,6 +170,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
       }
       if (c == 'l') {
         o.list = text_of(value_of(k + 1, name));
+        break;
+      }
+      if (c == 'j') {
+        o.jobs = ParseJobs(text_of(value_of(k + 1, name)));
         break;
       }
       if (c == 'a') {
@@ -195,9 +220,9 @@ bool ReadListPairs(const std::string& path, std::vector<ReplacePair>* pairs, std
 class Progress {
  public:
   Progress(const Terminal& terminal, bool shown) : terminal_(terminal), shown_(shown) {}
-  void Show(std::size_t index, std::size_t count, const std::string& path) {
+  void Show(std::size_t done, std::size_t count, const std::string& path) {
     if (!shown_) return;
-    const std::string head = "\r[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] ";
+    const std::string head = "\r[" + std::to_string(done) + "/" + std::to_string(count) + "] ";
     Clear();
     std::fputs(head.c_str(), stderr);
     terminal_.WritePath(stderr, path);
@@ -277,16 +302,13 @@ int Run(int argc, char** argv) {
   BatchSettings settings;
   settings.lead = Terminal::LeadBytesOf(o.code_page);
   settings.options.dry_run = o.dry_run;
-  const BatchReport report = ProcessBatch(
-      [&](std::size_t index, BatchFile* file) {
-        if (index >= files.size()) return false;
-        progress.Show(index, files.size(), files[index]);
-        file->path = files[index];
-        file->pairs = pairs;
-        file->make_backup = o.backup;
-        return true;
-      },
-      settings);
+  std::vector<BatchFile> batch;
+  batch.reserve(files.size());
+  for (const std::string& path : files) batch.push_back(BatchFile{path, pairs, o.backup});
+  const BatchReport report = ProcessFiles(std::move(batch), settings, o.jobs,
+                                          [&](std::size_t done, const std::string& path) {
+                                            progress.Show(done, files.size(), path);
+                                          });
   progress.Clear();
 
   if (o.raw) {

@@ -1,7 +1,14 @@
 #include "engine/batch.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
 #include <set>
+#include <system_error>
+#include <string_view>
+#include <thread>
 #include <utility>
 
 #include "platform/file.h"
@@ -17,6 +24,61 @@ bool IdentityOf(const std::string& path, Identity* id) {
   if (platform::GetFileIdentity(path, &identity) != platform::kOk) return false;
   *id = {identity.volume, identity.index};
   return true;
+}
+
+// Units of work for ProcessFiles, each in list order, the units in the order
+// of their first file: files that must not be rewritten side by side go in
+// one unit. They are the paths that name one file, and a file with the file
+// that its backup would replace (a listed "a.txt.bak" beside "a.txt").
+std::vector<std::vector<std::size_t>> GroupDependentFiles(const std::vector<BatchFile>& files) {
+  std::vector<std::size_t> parent(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) parent[i] = i;
+  auto root = [&](std::size_t i) {
+    while (parent[i] != i) i = parent[i] = parent[parent[i]];
+    return i;
+  };
+  auto join = [&](std::size_t a, std::size_t b) {
+    a = root(a), b = root(b);
+    parent[std::max(a, b)] = std::min(a, b);
+  };
+  std::map<Identity, std::size_t> first_with;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    Identity id;
+    if (!IdentityOf(files[i].path, &id)) continue;
+    const auto [it, added] = first_with.try_emplace(id, i);
+    if (!added) join(i, it->second);
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    Identity id;
+    if (!IdentityOf(files[i].path + kBackupSuffix, &id)) continue;
+    if (const auto it = first_with.find(id); it != first_with.end()) join(i, it->second);
+  }
+  std::vector<std::vector<std::size_t>> units;
+  std::vector<std::size_t> unit_of_root(files.size(), SIZE_MAX);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    std::size_t& unit = unit_of_root[root(i)];
+    if (unit == SIZE_MAX) {
+      unit = units.size();
+      units.emplace_back();
+    }
+    units[unit].push_back(i);
+  }
+  return units;
+}
+
+// The folder part of a path (up to its last separator), walked by characters
+// so that the second byte of a double-byte character is never taken for one.
+std::string_view FolderOf(std::string_view path, const LeadBytes& lead) {
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (lead.IsLead(c)) {
+      ++i;
+    } else if (c == '/' || c == '\\') {
+      end = i;
+    }
+  }
+  return path.substr(0, end);
 }
 
 }  // namespace
@@ -47,6 +109,67 @@ BatchReport ProcessBatch(const BatchSource& source, const BatchSettings& setting
     report.entries.push_back({std::move(file.path), result});
     file = BatchFile{};
   }
+  return report;
+}
+
+BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& settings, unsigned jobs,
+                         const BatchProgress& progress) {
+  const std::vector<std::vector<std::size_t>> units = GroupDependentFiles(files);
+  // Creating and renaming files lock their folder, so files rewritten side
+  // by side in one folder mostly wait for each other: a thread takes all the
+  // units of one folder (by the folder of their first file) at a time.
+  std::vector<std::vector<std::size_t>> folders;
+  {
+    std::map<std::string_view, std::size_t> folder_index;
+    for (std::size_t u = 0; u < units.size(); ++u) {
+      const auto [it, added] = folder_index.try_emplace(FolderOf(files[units[u][0]].path, settings.lead), folders.size());
+      if (added) folders.emplace_back();
+      folders[it->second].push_back(u);
+    }
+  }
+
+  std::vector<BatchEntry> entries(files.size());
+  std::atomic<std::size_t> next_folder{0};
+  std::mutex progress_lock;
+  std::size_t done = 0;
+  auto work = [&] {
+    for (std::size_t f; (f = next_folder.fetch_add(1)) < folders.size();) {
+      for (const std::size_t u : folders[f]) {
+        const std::vector<std::size_t>& unit = units[u];
+        const BatchReport part = ProcessBatch(
+            [&](std::size_t k, BatchFile* file) {
+              if (k >= unit.size()) return false;
+              *file = std::move(files[unit[k]]);
+              return true;
+            },
+            settings);
+        for (std::size_t k = 0; k < unit.size(); ++k) {
+          entries[unit[k]] = part.entries[k];
+          if (progress) {
+            const std::lock_guard<std::mutex> hold(progress_lock);
+            progress(++done, part.entries[k].path);
+          }
+        }
+      }
+    }
+  };
+  const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(std::max(jobs, 1u), folders.size()));
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads; ++t) {
+    try {
+      pool.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer threads; the work is the same
+    }
+  }
+  work();
+  for (std::thread& t : pool) t.join();
+
+  BatchReport report;
+  for (const BatchEntry& entry : entries) {
+    if (entry.result > 0) report.total += entry.result;
+  }
+  report.entries = std::move(entries);
   return report;
 }
 

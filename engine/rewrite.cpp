@@ -71,7 +71,7 @@ Scan Pump(File& in, ReplaceChain& chain, std::size_t chunk) {
 // its old content.
 bool StoreNewContent(const std::string& path, const std::string& temp, int* make_backup) {
   if (make_backup && *make_backup) {
-    const std::string backup = path + ".bak";
+    const std::string backup = path + kBackupSuffix;
     platform::DeleteFile(backup);
     // The old file takes the backup name as a second name, and the new file
     // then replaces it under the target's name in one step: at no moment is

@@ -28,6 +28,9 @@ struct RewriteOptions {
   std::size_t buffer_bytes = 0;  // size of the working buffers; 0: the default (tests use tiny ones)
 };
 
+// What a backup's name is: the whole name of its file plus this.
+inline constexpr char kBackupSuffix[] = ".bak";
+
 // Rewrites `path` in place. Applies pairs[0], then pairs[1], ...; within a
 // pair each alternative of the search text in turn, each seeing the text the
 // earlier ones produced. Results, counts and bytes are those of reading and

@@ -82,6 +82,8 @@ TEST(Cli, UsageErrorsAndInformation) {
       {{f, "-s"}, 2, "", "option '-s' needs a value"},
       {{"--no-backup=yes", f}, 2, "", "takes no value"},
       {{"--codepage", "1252", f}, 2, "", "unknown code page '1252'"},
+      {{"--jobs", "0", f}, 2, "", "--jobs takes a number from 1 to 256, not '0'"},
+      {{"-j4x", f}, 2, "", "not '4x'"},
       {{"-a", "-s", "x", f}, 2, "", "cannot be combined with -s or -r"},
       {{"-l", dir.Path("list.dat"), f}, 2, "", "add -a"},
       {{"-a", "-l", dir.Path("none.dat"), f}, 2, "", "cannot open the replace list"},

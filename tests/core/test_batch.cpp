@@ -291,5 +291,62 @@ TEST_F(BatchOnFiles, DryRunCountsAndChangesNothing) {
   EXPECT_EQ(dir_.Listing(), "a.txt;");
 }
 
+// Many files at a time: the same report and the same files as one at a time,
+// also where files depend on each other (one file under two spellings, the
+// listed backup of a listed file), however the threads happen to take them.
+TEST(BatchParallel, SameReportAndFilesAsOneAtATime) {
+  auto make = [](const TempDir& dir) {
+    std::filesystem::create_directory(dir.path() / "sub");
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i) {
+      const std::string name = "f" + std::to_string(i) + ".txt";
+      WriteBytes(dir.Path(name), std::string(static_cast<std::size_t>(i % 7), 'a') + "\r\n");
+      names.push_back(name);
+      if (i == 5) names.push_back("g.txt");
+      if (i == 20) names.push_back("sub/../g.txt");
+      if (i == 30) names.push_back("g.txt.bak");
+      if (i == 35) names.push_back("missing.txt");
+    }
+    WriteBytes(dir.Path("g.txt"), "aaaa");
+    WriteBytes(dir.Path("g.txt.bak"), "older");
+    WriteBytes(dir.Path("bin.dat"), std::string("a\0a", 3));
+    names.push_back("bin.dat");
+    return names;
+  };
+  auto contents = [](const TempDir& dir) {
+    std::map<std::string, std::string> files;
+    for (auto& e : std::filesystem::directory_iterator(dir.path()))
+      if (e.is_regular_file()) files[e.path().filename().string()] = ReadBytes(e.path().string());
+    return files;
+  };
+  const std::vector<ReplacePair> pairs = {{"a", "ab"}};  // a second visit changes the file again
+  TempDir one;
+  const std::vector<std::string> names = make(one);
+  std::vector<std::string> paths;
+  for (const std::string& name : names) paths.push_back(one.Path(name));
+  const BatchReport expected = ProcessBatch(FixedSource(paths, pairs, true), {});
+  ASSERT_EQ(ReadBytes(one.Path("g.txt")), "abbabbabbabb");
+  ASSERT_EQ(ReadBytes(one.Path("g.txt.bak.bak")), "aaaa");
+
+  for (int round = 0; round < 10; ++round) {
+    TempDir many;
+    make(many);
+    std::vector<BatchFile> files;
+    for (const std::string& name : names) files.push_back(BatchFile{many.Path(name), pairs, true});
+    std::vector<std::size_t> done;
+    const BatchReport report =
+        ProcessFiles(files, {}, 8, [&](std::size_t n, const std::string&) { done.push_back(n); });
+    ASSERT_EQ(report.entries.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      EXPECT_EQ(report.entries[i].path, many.Path(names[i]));
+      EXPECT_EQ(report.entries[i].result, expected.entries[i].result) << names[i];
+    }
+    EXPECT_EQ(report.total, expected.total);
+    EXPECT_EQ(contents(many), contents(one)) << "round " << round;
+    ASSERT_EQ(done.size(), names.size());  // progress: 1, 2, ... once per file
+    for (std::size_t k = 0; k < done.size(); ++k) EXPECT_EQ(done[k], k + 1);
+  }
+}
+
 }  // namespace
 }  // namespace vx
