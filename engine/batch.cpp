@@ -6,8 +6,8 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <system_error>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -122,7 +122,8 @@ BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& sett
   {
     std::map<std::string_view, std::size_t> folder_index;
     for (std::size_t u = 0; u < units.size(); ++u) {
-      const auto [it, added] = folder_index.try_emplace(FolderOf(files[units[u][0]].path, settings.lead), folders.size());
+      const std::string_view folder = FolderOf(files[units[u][0]].path, settings.lead);
+      const auto [it, added] = folder_index.try_emplace(folder, folders.size());
       if (added) folders.emplace_back();
       folders[it->second].push_back(u);
     }
