@@ -38,6 +38,11 @@ class File {
   // (Windows: share mode 0; POSIX: the nearest equivalent, an exclusive
   // non-blocking advisory lock).
   static File OpenReadExclusive(const std::string& path, SysError* error);
+  // Opens an existing file for reading, sharing it with other readers: the
+  // open fails only while another program writes to the file or holds it
+  // without sharing (Windows: share mode FILE_SHARE_READ; POSIX: a shared
+  // non-blocking advisory lock).
+  static File OpenReadShared(const std::string& path, SysError* error);
   // Creates (or truncates) a file for writing with no sharing.
   static File CreateExclusive(const std::string& path, SysError* error);
   // Creates a new, uniquely named temporary file in the folder of `target`

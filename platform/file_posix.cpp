@@ -58,9 +58,10 @@ SysError LastPathError(const std::string& path) {
 
 int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 
-// Opens and takes an exclusive, non-blocking advisory lock, the nearest
-// POSIX equivalent of share mode 0. A held lock reads as a sharing violation.
-std::intptr_t OpenLocked(const std::string& path, int flags, SysError* error) {
+// Opens and takes a non-blocking advisory lock: exclusive, the nearest POSIX
+// equivalent of share mode 0, or shared, of read sharing. A lock that
+// cannot be had reads as a sharing violation.
+std::intptr_t OpenLocked(const std::string& path, int flags, SysError* error, int lock = LOCK_EX) {
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
   if (fd < 0) {
     *error = LastPathError(path);
@@ -72,7 +73,7 @@ std::intptr_t OpenLocked(const std::string& path, int flags, SysError* error) {
     *error = 5;
     return -1;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (::flock(fd, lock | LOCK_NB) != 0) {
     *error = LastError();
     ::close(fd);
     return -1;
@@ -87,6 +88,13 @@ File File::OpenReadExclusive(const std::string& path, SysError* error) {
   File f;
   if ((*error = TakeFileFault(FileOp::kOpenRead)) != kOk) return f;
   f.handle_ = OpenLocked(path, O_RDONLY, error);
+  return f;
+}
+
+File File::OpenReadShared(const std::string& path, SysError* error) {
+  File f;
+  if ((*error = TakeFileFault(FileOp::kOpenRead)) != kOk) return f;
+  f.handle_ = OpenLocked(path, O_RDONLY, error, LOCK_SH);
   return f;
 }
 

@@ -19,8 +19,8 @@ SysError LastError() {
 }
 
 // Opens a regular file; a folder opened by mistake is refused as access denied.
-std::intptr_t OpenHandle(const std::string& path, DWORD access, DWORD creation, SysError* error) {
-  const HANDLE h = ::CreateFileA(path.c_str(), access, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::intptr_t OpenHandle(const std::string& path, DWORD access, DWORD creation, SysError* error, DWORD share = 0) {
+  const HANDLE h = ::CreateFileA(path.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     *error = LastError();
     return -1;
@@ -51,6 +51,13 @@ File File::OpenReadExclusive(const std::string& path, SysError* error) {
   File f;
   if ((*error = TakeFileFault(FileOp::kOpenRead)) != kOk) return f;
   f.handle_ = OpenHandle(path, GENERIC_READ, OPEN_EXISTING, error);
+  return f;
+}
+
+File File::OpenReadShared(const std::string& path, SysError* error) {
+  File f;
+  if ((*error = TakeFileFault(FileOp::kOpenRead)) != kOk) return f;
+  f.handle_ = OpenHandle(path, GENERIC_READ, OPEN_EXISTING, error, FILE_SHARE_READ);
   return f;
 }
 

@@ -8,6 +8,8 @@ using platform::SysError;
 namespace {
 
 constexpr SysError kAccessDenied = 5;
+constexpr SysError kFileNotFound = 2;
+constexpr SysError kPathNotFound = 3;
 
 // Saving goes through a new file, so it must refuse by itself what writing
 // into the file would have refused: a read-only file (also on POSIX, where
@@ -31,8 +33,11 @@ FileError ToFileError(const ListFileError& error) {
 
 ListFileError ReadReplaceListTexts(std::vector<std::string>* texts, const std::string& name) {
   SysError open_error = platform::kOk;
-  File file = File::OpenReadExclusive(name, &open_error);
-  if (!file.IsOpen()) return {};  // missing, held by another program, no access: an empty list
+  File file = File::OpenReadShared(name, &open_error);
+  if (!file.IsOpen()) {
+    if (open_error == kFileNotFound || open_error == kPathNotFound) return {};  // no list yet
+    return {open_error, name};
+  }
   const SysError read_error = ReadListTexts(
       [&file](char* buffer, std::size_t n, std::size_t* got) { return file.Read(buffer, n, got); }, texts);
   file.Close();
@@ -44,6 +49,7 @@ ListFileError LoadReplaceListColumns(ListColumns* columns, const std::string& na
   std::vector<std::string> texts;
   ListFileError error = ReadReplaceListTexts(&texts, name);
   *columns = PairTextsForComboBoxes(texts);
+  if (!error.read_failure) return {};  // opened and read whole, or not opened: nothing to tell
   return error;
 }
 

@@ -27,19 +27,23 @@ struct ListFileError {
 // The file error the user is shown for a failure.
 FileError ToFileError(const ListFileError& error);
 
-// Reads the texts of the list. A file that cannot be opened (missing, held
-// by another program, no access) is an empty list and no error. A read error
-// gives {its code, full path, read_failure}; the texts completed before it
-// stay in *texts.
+// Reads the texts of the list, sharing the file with other readers (an
+// indexer or a virus scanner that has it open does not stop the read). A
+// missing file is an empty list and no error. A file that exists and cannot
+// be opened gives {its code, the name as given}. A read error gives {its
+// code, full path, read_failure}; the texts completed before it stay in
+// *texts.
 ListFileError ReadReplaceListTexts(std::vector<std::string>* texts, const std::string& name = kReplaceListFile);
 
 // The main window's load: the two drop-down lists, the search list one entry
-// longer with an odd number of texts. On a read error *columns holds the
-// entries read so far.
+// longer with an odd number of texts. The window never saves them, so a file
+// that cannot be opened is only an empty list; on a read error *columns
+// holds the entries read so far.
 ListFileError LoadReplaceListColumns(ListColumns* columns, const std::string& name = kReplaceListFile);
 
 // The editor's load: its rows, a last search text without a partner as a row
-// with an empty replacement. On a read error *rows holds the rows read so far.
+// with an empty replacement. Every failure, an open failure included, comes
+// back: whatever the editor then saved would replace the whole list.
 ListFileError LoadReplaceListRows(std::vector<ListPair>* rows, const std::string& name = kReplaceListFile);
 
 // Saves the rows so that the file is never left half written: the new

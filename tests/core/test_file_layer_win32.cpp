@@ -36,16 +36,22 @@ TEST(Win32FileLayer, ExclusiveOpenRefusedWhileAnotherProgramHoldsTheFile) {
   WriteBytes(path, "abc");
   struct Row {
     DWORD access, share;
+    bool shared_open;  // a shared open, for reading only, gets in beside it
   } rows[] = {
-      {GENERIC_READ, FILE_SHARE_READ},
-      {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
-      {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
+      {GENERIC_READ, FILE_SHARE_READ, true},
+      {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true},
+      {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+      {GENERIC_READ, 0, false},
   };
   const LeadBytes lead = LeadBytes::Cp932();
   for (const Row& row : rows) {
     ForeignHandle other(path, row.access, row.share);
     ASSERT_TRUE(other.ok());
     platform::SysError e = 0;
+    platform::File shared = platform::File::OpenReadShared(path, &e);
+    EXPECT_EQ(shared.IsOpen(), row.shared_open);
+    EXPECT_EQ(e, row.shared_open ? platform::kOk : static_cast<platform::SysError>(ERROR_SHARING_VIOLATION));
+    shared.Close();
     platform::File f = platform::File::OpenReadExclusive(path, &e);
     EXPECT_FALSE(f.IsOpen());
     EXPECT_EQ(e, static_cast<platform::SysError>(ERROR_SHARING_VIOLATION));

@@ -222,8 +222,15 @@ TEST_F(ReplaceListFile, ReadErrorKeepsWhatWasReadAndNamesTheFullPath) {
 TEST_F(ReplaceListFile, FolderInPlaceOfTheFile) {
   fs::create_directory(name_);
   Rows rows{{"stale", "stale"}};
-  EXPECT_FALSE(LoadReplaceListRows(&rows, name_));  // cannot be opened: an empty list
+  // The editor is told; the window's lists are only empty.
+  const ListFileError read = LoadReplaceListRows(&rows, name_);
+  EXPECT_EQ(read.code, kAccessDenied);
+  EXPECT_EQ(read.name, name_);
+  EXPECT_FALSE(read.read_failure);
   EXPECT_TRUE(rows.empty());
+  ListColumns columns{{"stale"}, {"stale"}};
+  EXPECT_FALSE(LoadReplaceListColumns(&columns, name_));
+  EXPECT_TRUE(columns.search.empty());
   const ListFileError error = SaveReplaceListRows({{"a", "b"}}, name_);
   EXPECT_EQ(error.code, kAccessDenied);
   EXPECT_EQ(error.name, name_);
@@ -246,19 +253,29 @@ TEST_F(ReplaceListFile, ReadOnlyFileRefusesSaving) {
   EXPECT_EQ(rows, (Rows{{"keep", "me"}}));
 }
 
-TEST_F(ReplaceListFile, FileHeldOpenByAnotherReader) {
+// Readers share the file; a holder that shares nothing keeps the editor out
+// (never an empty list that OK would save over the file).
+TEST_F(ReplaceListFile, FileHeldOpenByAnotherProgram) {
   Put("held\r\nopen\r\n");
-  platform::SysError open_error = platform::kOk;
-  platform::File holder = platform::File::OpenReadExclusive(name_, &open_error);
-  ASSERT_TRUE(holder.IsOpen()) << open_error;
-  Rows rows{{"stale", "stale"}};
-  EXPECT_FALSE(LoadReplaceListRows(&rows, name_));
-  EXPECT_TRUE(rows.empty());
-  const ListFileError error = SaveReplaceListRows({{"a", "b"}}, name_);
-  EXPECT_EQ(error.code, kSharingViolation);
-  EXPECT_EQ(error.name, name_);
-  holder.Close();
-  EXPECT_EQ(Get(), "held\r\nopen\r\n");
+  for (const bool shares : {true, false}) {
+    SCOPED_TRACE(shares ? "a reader that shares" : "a holder that shares nothing");
+    platform::SysError open_error = platform::kOk;
+    platform::File holder = shares ? platform::File::OpenReadShared(name_, &open_error)
+                                   : platform::File::OpenReadExclusive(name_, &open_error);
+    ASSERT_TRUE(holder.IsOpen()) << open_error;
+    Rows rows{{"stale", "stale"}};
+    const ListFileError read = LoadReplaceListRows(&rows, name_);
+    EXPECT_EQ(read.code, shares ? platform::kOk : kSharingViolation);
+    EXPECT_EQ(rows, shares ? (Rows{{"held", "open"}}) : Rows{});
+    ListColumns columns;
+    EXPECT_FALSE(LoadReplaceListColumns(&columns, name_));
+    EXPECT_EQ(columns.search.size(), shares ? 1u : 0u);
+    const ListFileError error = SaveReplaceListRows({{"a", "b"}}, name_);
+    EXPECT_EQ(error.code, kSharingViolation);
+    EXPECT_EQ(error.name, name_);
+    holder.Close();
+    EXPECT_EQ(Get(), "held\r\nopen\r\n");
+  }
 }
 
 #ifdef _WIN32
@@ -269,7 +286,7 @@ TEST_F(ReplaceListFile, Win32HandleWithoutSharing) {
   HANDLE other = CreateFileA(name_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
   Rows rows{{"stale", "stale"}};
-  EXPECT_FALSE(LoadReplaceListRows(&rows, name_));
+  EXPECT_EQ(LoadReplaceListRows(&rows, name_).code, kSharingViolation);
   EXPECT_TRUE(rows.empty());
   const ListFileError error = SaveReplaceListRows({{"a", "b"}}, name_);
   CloseHandle(other);

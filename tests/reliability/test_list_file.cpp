@@ -90,7 +90,7 @@ TEST(ListFile, HeldOrReadOnlyListKeepsItsContent) {
     ASSERT_TRUE(holder.IsOpen());
     s.Fault(2);
     std::vector<ListPair> rows = {{"stale", "entry"}};
-    EXPECT_FALSE(LoadReplaceListRows(&rows, list)) << "a list that cannot be opened is an empty list, no error";
+    EXPECT_EQ(LoadReplaceListRows(&rows, list).code, 32u) << "the editor is told, never handed an empty list";
     EXPECT_TRUE(rows.empty());
     const ListFileError failed = SaveReplaceListRows({{"new", "rows"}}, list);
     EXPECT_EQ(failed.code, 32u) << "sharing violation";
@@ -105,7 +105,7 @@ TEST(ListFile, HeldOrReadOnlyListKeepsItsContent) {
   EXPECT_EQ(Rows(list), old_rows);
   EXPECT_EQ(dir.Listing(), std::string(kReplaceListFile) + ";");
   s.Did("read and saved list.dat while another handle held it, then saved it read-only");
-  s.Checked("held: read as empty without error, save refused as a sharing violation; read-only: save refused as "
+  s.Checked("held: the editor's read refused as a sharing violation, save refused likewise; read-only: save refused as "
             "access denied; the old bytes whole, no temporary file");
 }
 

@@ -70,15 +70,29 @@ TEST_F(MainWindowReplaceList, ListsAfterStartUp) {
   }
 }
 
-TEST_F(MainWindowReplaceList, FileHeldByAnotherProgramGivesEmptyLists) {
+// Another program's handle: a reader that shares the file does not stop the
+// read; one that does stop it leaves both lists empty, without a message.
+TEST_F(MainWindowReplaceList, FileHeldByAnotherProgram) {
+  const struct {
+    const char* what;
+    DWORD access, share;
+    Entries search, replace;
+  } rows[] = {
+      {"a reader that shares", GENERIC_READ, FILE_SHARE_READ, {"a"}, {"b"}},
+      {"a reader that shares nothing", GENERIC_READ, 0, {}, {}},
+      {"a writer", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, {}, {}},
+  };
   PutList("a\r\nb\r\n");
-  HANDLE other = ::CreateFileA("list.dat", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(other, INVALID_HANDLE_VALUE);
-  vx::test::ModalResponder responder;
-  vx::CMainDialog dlg;
-  vx::test::RunModal(dlg, [&] { ExpectLists(dlg, {}, {}); });
-  ::CloseHandle(other);
-  EXPECT_TRUE(responder.boxes().empty());
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    HANDLE other = ::CreateFileA("list.dat", row.access, row.share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    vx::test::ModalResponder responder;
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] { ExpectLists(dlg, row.search, row.replace); });
+    ::CloseHandle(other);
+    EXPECT_TRUE(responder.boxes().empty());
+  }
 }
 
 TEST_F(MainWindowReplaceList, ReloadEmptiesFieldsAndRefills) {
