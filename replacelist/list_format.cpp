@@ -97,6 +97,11 @@ std::vector<ListPair> PairTextsForEditor(const std::vector<std::string>& texts) 
   return rows;
 }
 
+std::size_t FindUnstorableByte(std::string_view text) {
+  constexpr char kUnstorable[] = {'\n', kEndOfFile, '\0'};
+  return text.find_first_of(std::string_view(kUnstorable, sizeof kUnstorable));
+}
+
 std::string SerializeReplaceList(const std::vector<ListPair>& rows) {
   std::string bytes;
   for (const ListPair& row : rows) {

@@ -79,4 +79,9 @@ std::vector<ListPair> PairTextsForEditor(const std::vector<std::string>& texts);
 // The bytes of the file for these rows.
 std::string SerializeReplaceList(const std::vector<ListPair>& rows);
 
+// The first byte of a text that reading would not give back as part of it
+// (a line feed, 0x1A or a zero byte), or npos. Saved, such a text would cut
+// its own line and shift or drop every text after it at the next load.
+std::size_t FindUnstorableByte(std::string_view text);
+
 }  // namespace vx

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "replacelist/list_file.h"
+#include "replacelist/list_format.h"
 #include "res/resource.h"
 
 namespace vx {
@@ -55,8 +56,8 @@ BOOL CListEditDialog::OnInitDialog() {
   m_bUpdatingItem = 0;
   m_listPairs.InsertColumn(0, "検索文字列", LVCFMT_LEFT, kColumnWidth);
   m_listPairs.InsertColumn(1, "置換文字列", LVCFMT_LEFT, kColumnWidth);
-  // A read error is raised once the rows read so far are in: the selection
-  // and the focus below are skipped, and the error is shown.
+  // A list.dat that cannot be read whole ends the editor before it is shown:
+  // OK would otherwise replace the whole list with the part that was read.
   LoadRows();
   SelectRow(0);
   m_listPairs.SetFocus();
@@ -65,12 +66,14 @@ BOOL CListEditDialog::OnInitDialog() {
 
 void CListEditDialog::LoadRows() {
   std::vector<ListPair> rows;
-  const ListFileError error = LoadReplaceListRows(&rows);
+  if (const ListFileError error = LoadReplaceListRows(&rows)) {
+    EndDialog(IDCANCEL);
+    throw ToFileError(error);
+  }
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const int row = m_listPairs.InsertItem(static_cast<int>(i), rows[i].search);
     m_listPairs.SetItemText(row, 1, rows[i].replace);
   }
-  if (error) throw ToFileError(error);
 }
 
 void CListEditDialog::SelectRow(int row) const {
@@ -163,12 +166,39 @@ void CListEditDialog::SaveReplaceList() {
   rows.reserve(static_cast<std::size_t>(count));
   for (int row = 0; row < count; ++row) {
     rows.push_back({m_listPairs.GetItemText(row, 0), m_listPairs.GetItemText(row, 1)});
+    if (!RefuseUnstorableText(row, rows.back().search) || !RefuseUnstorableText(row, rows.back().replace)) return;
   }
   // The save replaces the file whole or not at all: on any failure the file
   // keeps its old content, so the editor stays open for another try.
   if (const ListFileError error = SaveReplaceListRows(rows)) throw ToFileError(error);
   UpdateData(true);
   EndDialog(IDOK);
+}
+
+bool CListEditDialog::RefuseUnstorableText(int row, const std::string& text) {
+  const std::size_t at = FindUnstorableByte(text);
+  if (at == std::string::npos) return true;
+  // The row is shown in the fields, where the user can mend it.
+  SelectRow(row);
+  m_listPairs.EnsureVisible(row, false);
+  m_listPairs.SetFocus();
+  std::string message = "「" + text + "」\n\n";
+  switch (text[at]) {
+    case '\n':
+      message += "この文字列には改行が含まれているため、置換リストに保存できません。\n"
+                 "改行は \\n と入力してください。";
+      break;
+    case '\x1A':
+      message += "この文字列には制御文字 (1Ah) が含まれているため、置換リストに保存できません。\n"
+                 "この文字を削除してください。";
+      break;
+    default:
+      message += "この文字列には制御文字 (00h) が含まれているため、置換リストに保存できません。\n"
+                 "この文字を削除してください。";
+      break;
+  }
+  ::MessageBoxA(m_hWnd, message.c_str(), "エラー", MB_ICONSTOP | MB_OK);
+  return false;
 }
 
 bool CListEditDialog::TranslateEnterKey(MSG* msg) {

@@ -33,7 +33,9 @@ class CListEditDialog : public CDialog {
   void EditSelectedPair();
   void DeleteSelectedPair();
   // OK: writes every row to list.dat and ends the dialog with IDOK; a file
-  // error is raised and the editor stays open.
+  // error is raised and the editor stays open. A text that would not read
+  // back whole (a line feed, 0x1A or a zero byte) is refused with a message
+  // naming it, its row selected, and nothing is saved.
   void SaveReplaceList();
   // Enter: from a field to Add; elsewhere a press of the Space key for the
   // focused control. Always consumed.
@@ -47,7 +49,12 @@ class CListEditDialog : public CDialog {
   void OnOK() override;
 
  private:
+  // Reads list.dat into the rows; any failure ends the dialog (IDCANCEL)
+  // and is raised.
   void LoadRows();
+  // Shows why `text` of row `row` cannot be saved and selects the row;
+  // false if so, true for a text that reads back whole.
+  bool RefuseUnstorableText(int row, const std::string& text);
   // Gives row `row` the selected and focused state (-1: no row changes).
   void SelectRow(int row) const;
   static const EventTable kEventTable;

@@ -203,6 +203,32 @@ TEST(ReplaceListWriter, Bytes) {
   EXPECT_EQ(SerializeReplaceList(cases[1].rows).size(), 16u);
 }
 
+// The texts the editor refuses to save are exactly those a save and a load
+// would not give back.
+TEST(ReplaceListWriter, UnstorableBytes) {
+  const std::size_t npos = std::string::npos;
+  const struct {
+    std::string text;
+    std::size_t at;
+  } cases[] = {
+      {"", npos},
+      {"plain \\n escape", npos},
+      {"cr\rkept", npos},
+      {"\x95\x5C\x83\x5C", npos},
+      {"line\nfeed", 4},
+      {"crlf\r\n", 5},
+      {"eof\x1A", 3},
+      {std::string("zero\0byte", 9), 4},
+      {"\n\x1A", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FindUnstorableByte(c.text), c.at) << c.text;
+    const Rows rows = {{c.text, "r"}, {"next", "pair"}};
+    const bool survives = PairTextsForEditor(SplitListTexts(SerializeReplaceList(rows))) == rows;
+    EXPECT_EQ(survives, c.at == npos) << c.text;
+  }
+}
+
 TEST(ReplaceListWriter, RoundTrip) {
   const Rows lists[] = {
       {},

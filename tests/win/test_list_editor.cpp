@@ -14,6 +14,7 @@
 #include "platform/file_fault.h"
 #include "res/resource.h"
 #include "ui/list_edit_dialog.h"
+#include "ui/main_dialog.h"
 #include "win/harness/harness.h"
 #include "win/harness/screenshot.h"
 
@@ -493,29 +494,109 @@ TEST_F(ListEditor, ReadOnlyListKeepsTheEditorOpen) {
   EXPECT_EQ(ReadList(), "a\r\n1\r\n");
 }
 
-// A read error while the editor loads: the rows read so far are in, the
-// error is shown, and the editor stays open without a selection.
-TEST_F(ListEditor, ReadErrorWhileOpeningIsShownAndTheEditorStaysOpen) {
-  PutRows({{"a", "1"}, {"b", "2"}});
+// Another program's handle on list.dat: a reader that shares the file does
+// not stop the editor. A writer, a holder that shares nothing, or a read
+// error does: the error is shown, the editor never opens (so OK cannot save
+// what little was read over the list), and the file keeps its bytes.
+TEST_F(ListEditor, OpensOnlyOnAListReadWhole) {
+  const Rows rows = {{"a", "1"}, {"b", "2"}};
   char fullPath[MAX_PATH] = {};
   ::GetFullPathNameA("list.dat", MAX_PATH, fullPath, nullptr);
-  vx::test::ModalResponder responder;
-  // The first read gets the whole file; the next one, which would find its
-  // end, fails.
-  vx::platform::InjectFileFault(vx::platform::FileOp::kRead, ERROR_CRC, 1);
-  vx::CListEditDialog dlg;
-  vx::test::RunModal(dlg, [&] {
-    vx::platform::ClearFileFaults();
-    ASSERT_EQ(responder.boxes().size(), 1u);
-    EXPECT_EQ(responder.boxes()[0].text, std::string(fullPath) + " へのｱｸｾｽ中に不明なｴﾗｰが発生しました。");
-    EXPECT_EQ(responder.boxes()[0].icon, UINT{MB_ICONSTOP});
-    EXPECT_EQ(RowsOf(dlg), (Rows{{"a", "1"}, {"b", "2"}}));
-    EXPECT_EQ(SelectedRows(dlg), std::vector<int>{});
-    EXPECT_EQ(Buttons(dlg), "---");
-    EXPECT_TRUE(::IsWindowVisible(dlg));
-    EXPECT_TRUE(dlg.IsModalLoopRunning());
-  });
-  vx::platform::ClearFileFaults();
+  const std::string sharing = "list.dat へのｱｸｾｽ中に共有違反が発生しました。";
+  const struct {
+    const char* what;
+    DWORD access, share;  // the other handle; no access: none
+    bool readFault;
+    std::string box;      // empty: the editor opens
+  } cases[] = {
+      {"a reader that shares", GENERIC_READ, FILE_SHARE_READ, false, ""},
+      {"a reader that shares everything", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false, ""},
+      {"a writer", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, false, sharing},
+      {"a holder that shares nothing", GENERIC_READ, 0, false, sharing},
+      // The first read gets the whole file; the next, which would find its end, fails.
+      {"a read error", 0, 0, true, std::string(fullPath) + " へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PutRows(rows);
+    const HANDLE other = c.access == 0 ? INVALID_HANDLE_VALUE
+                                       : ::CreateFileA("list.dat", c.access, c.share, nullptr, OPEN_EXISTING,
+                                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_EQ(other != INVALID_HANDLE_VALUE, c.access != 0);
+    vx::test::ModalResponder responder;
+    if (c.box.empty()) {
+      vx::CListEditDialog dlg;
+      vx::test::RunModal(dlg, [&] { EXPECT_EQ(RowsOf(dlg), rows); });
+      EXPECT_TRUE(responder.boxes().empty());
+    } else {
+      // From the main window's Edit List, as the user opens it.
+      vx::CMainDialog main;
+      vx::test::RunModal(main, [&] {
+        // Runs only if the editor's own loop ever runs.
+        bool opened = false;
+        responder.OnNextDialog([&](HWND) { opened = true; });
+        if (c.readFault) vx::platform::InjectFileFault(vx::platform::FileOp::kRead, ERROR_CRC, 1);
+        vx::test::Click(main, IDC_EDIT_LIST);
+        vx::platform::ClearFileFaults();
+        ASSERT_EQ(responder.boxes().size(), 1u);
+        EXPECT_EQ(responder.boxes()[0].text, c.box);
+        EXPECT_EQ(responder.boxes()[0].icon, UINT{MB_ICONSTOP});
+        EXPECT_EQ(responder.boxes()[0].owner, main.m_hWnd);
+        EXPECT_FALSE(opened);
+        EXPECT_TRUE(::IsWindowEnabled(main));
+        EXPECT_TRUE(main.IsModalLoopRunning());
+      });
+    }
+    if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
+    EXPECT_EQ(ReadList(), ListBytes(rows));
+  }
+}
+
+// OK with a text that would not read back whole: refused with a message
+// naming it, its row selected, the editor open and list.dat unchanged.
+TEST_F(ListEditor, OkRefusesATextThatWouldCutTheList) {
+  const std::string lineFeed = "この文字列には改行が含まれているため、置換リストに保存できません。\n改行は \\n と入力してください。";
+  const std::string endOfFile =
+      "この文字列には制御文字 (1Ah) が含まれているため、置換リストに保存できません。\nこの文字を削除してください。";
+  const struct {
+    const char* what;
+    Pair bad;  // becomes row 1 of three
+    std::string text;
+  } cases[] = {
+      {"a line feed in a search text", {"two\nlines", "x"}, "「two\nlines」\n\n" + lineFeed},
+      {"a CR LF in a replacement", {"s", "r\r\n"}, "「r\r\n」\n\n" + lineFeed},
+      {"byte 0x1A in a replacement", {"s", "eof\x1A"}, "「eof\x1A」\n\n" + endOfFile},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PutRows({{"a", "1"}, {"c", "3"}});
+    vx::test::ModalResponder responder;
+    vx::CListEditDialog dlg;
+    const INT_PTR result = vx::test::RunModal(dlg, [&] {
+      // As pasted into the fields, then added.
+      ::SetWindowTextA(Item(dlg, IDC_PAIR_SEARCH), c.bad.search.c_str());
+      ::SetWindowTextA(Item(dlg, IDC_PAIR_REPLACE), c.bad.replace.c_str());
+      ASSERT_EQ(WindowText(Item(dlg, IDC_PAIR_SEARCH)), c.bad.search);
+      ASSERT_EQ(WindowText(Item(dlg, IDC_PAIR_REPLACE)), c.bad.replace);
+      Click(dlg, IDC_PAIR_ADD);
+      ASSERT_EQ(RowsOf(dlg), (Rows{{"a", "1"}, {"c", "3"}, c.bad}));
+      SelectRow(dlg, 0);
+      Click(dlg, IDOK);
+      PumpUntil([&] { return !responder.boxes().empty(); });
+      ASSERT_EQ(responder.boxes().size(), 1u);
+      EXPECT_EQ(responder.boxes()[0].text, c.text);
+      EXPECT_EQ(responder.boxes()[0].caption, "エラー");
+      EXPECT_EQ(responder.boxes()[0].icon, UINT{MB_ICONSTOP});
+      EXPECT_EQ(responder.boxes()[0].owner, dlg.m_hWnd);
+      EXPECT_TRUE(dlg.IsModalLoopRunning());
+      EXPECT_FALSE(dlg.IsEnded());
+      EXPECT_EQ(SelectedRows(dlg), std::vector<int>{2});
+      EXPECT_EQ(WindowText(Item(dlg, IDC_PAIR_SEARCH)), c.bad.search);
+      Click(dlg, IDCANCEL);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(ReadList(), ListBytes({{"a", "1"}, {"c", "3"}}));
+  }
 }
 
 }  // namespace
