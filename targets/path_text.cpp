@@ -12,6 +12,20 @@ std::size_t CharLength(std::string_view text, std::size_t i, const LeadBytes& le
   return lead.IsLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
 }
 
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsNetworkPath(std::string_view path) { return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]); }
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// "X:" at the start of a path. The colon is never the second byte of a
+// double-byte character (those begin at 0x40).
+bool HasDriveLetter(std::string_view path) {
+  if (path.size() < 2 || path[1] != ':') return false;
+  const char letter = UpperAscii(path[0]);
+  return letter >= 'A' && letter <= 'Z';
+}
+
 }  // namespace
 
 std::size_t FindNextBackslash(std::string_view path, std::size_t from, const LeadBytes& lead) {
@@ -45,6 +59,26 @@ std::string FolderOf(std::string_view path, const LeadBytes& lead) {
   if (slash == std::string_view::npos) return std::string();
   const bool drive_root = slash == 2 && path[1] == ':';
   return std::string(path.substr(0, drive_root ? slash + 1 : slash));
+}
+
+std::string ResolvePath(std::string_view folder, std::string_view path, const LeadBytes& lead) {
+  if (folder.empty() || path.empty() || IsNetworkPath(path)) return std::string(path);
+  if (HasDriveLetter(path)) {
+    if (path.size() > 2 && IsSeparator(path[2])) return std::string(path);
+    if (!HasDriveLetter(folder) || UpperAscii(folder[0]) != UpperAscii(path[0])) return std::string(path);
+    return path.size() == 2 ? std::string(folder) : JoinPath(folder, path.substr(2), lead);
+  }
+  if (IsSeparator(path[0])) {
+    // The root of the folder: its drive, or \\server\share of a network folder.
+    std::size_t root = 2;
+    if (IsNetworkPath(folder)) {
+      const std::size_t server_end = FindNextBackslash(folder, 2, lead);
+      root = server_end == std::string_view::npos ? folder.size() : FindNextBackslash(folder, server_end + 1, lead);
+      if (root == std::string_view::npos) root = folder.size();
+    }
+    return std::string(folder.substr(0, root)) + std::string(path);
+  }
+  return JoinPath(folder, path, lead);
 }
 
 std::string FoldPathKey(std::string_view path, const LeadBytes& lead) {

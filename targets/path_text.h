@@ -33,6 +33,15 @@ std::string JoinPath(std::string_view folder, std::string_view name, const LeadB
 // holds no backslash.
 std::string FolderOf(std::string_view path, const LeadBytes& lead);
 
+// The path that `path` names as seen from `folder` (an absolute folder, as
+// the working directory is written): an absolute or network path as it is;
+// a relative one joined to the folder; one from the root ("\docs") on the
+// folder's drive or share; one on a drive's current folder ("C:docs") in
+// the folder when it is on that drive, else as it is. Dots and forward
+// slashes are left for the full-path operation. An empty folder gives the
+// path as it is.
+std::string ResolvePath(std::string_view folder, std::string_view path, const LeadBytes& lead);
+
 // The key under which the target list files a path for its duplicate test:
 // Windows file names do not differ by letter case, so the ASCII letters are
 // folded to upper case, character by character (the second byte of a

@@ -67,6 +67,31 @@ TEST(PathText, JoinPutsExactlyOneSeparator) {
   for (const Row& row : rows) EXPECT_EQ(vx::JoinPath(row.folder, row.name, kCp932), row.joined) << row.folder;
 }
 
+TEST(PathText, ResolveReadsAPathFromAFolder) {
+  struct Row {
+    std::string folder, path, resolved;
+  } rows[] = {
+      {"C:\\work", "notes.txt", "C:\\work\\notes.txt"},
+      {"C:\\work", "docs\\..\\a.txt", "C:\\work\\docs\\..\\a.txt"},   // dots left for the full path
+      {"C:\\work", "./a.txt", "C:\\work\\./a.txt"},
+      {"C:\\", "a.txt", "C:\\a.txt"},                                  // a drive root as the folder
+      {"C:\\" + kHyo, kSo + ".txt", "C:\\" + kHyo + "\\" + kSo + ".txt"},
+      {"C:\\work", "D:\\x.txt", "D:\\x.txt"},                          // absolute
+      {"C:\\work", "d:/x.txt", "d:/x.txt"},
+      {"C:\\work", "\\\\server\\share\\x.txt", "\\\\server\\share\\x.txt"},  // network
+      {"C:\\work", "\\x.txt", "C:\\x.txt"},                            // from the root of the folder's drive
+      {"C:\\work", "/x.txt", "C:/x.txt"},
+      {"\\\\server\\share\\dir", "\\x.txt", "\\\\server\\share\\x.txt"},
+      {"\\\\server\\share\\dir", "x.txt", "\\\\server\\share\\dir\\x.txt"},
+      {"C:\\work", "c:notes.txt", "C:\\work\\notes.txt"},              // the folder's drive
+      {"C:\\work", "c:", "C:\\work"},
+      {"C:\\work", "D:notes.txt", "D:notes.txt"},                      // another drive's own folder
+      {"C:\\work", "", ""},
+      {"", "notes.txt", "notes.txt"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(vx::ResolvePath(row.folder, row.path, kCp932), row.resolved) << row.path;
+}
+
 TEST(PathText, FolderOfCutsAtTheLastSeparator) {
   struct Row {
     std::string path, folder;

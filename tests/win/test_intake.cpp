@@ -74,9 +74,12 @@ TEST(Intake, FilesAndFoldersFromTheCommandLine) {
   ::GetTempPathA(MAX_PATH, temp);
   const std::string root = Join(temp, "vx_intake_" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(::GetTickCount()));
   const std::string folder = Join(root, "Folder 表");
+  const std::string docs = Join(root, "Docs");
   ASSERT_TRUE(::CreateDirectoryA(root.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
-  std::vector<std::string> files = {Join(root, "First.txt"), Join(folder, "Inner.txt")};
+  ASSERT_TRUE(::CreateDirectoryA(docs.c_str(), nullptr));
+  std::vector<std::string> files = {Join(root, "First.txt"), Join(folder, "Inner.txt"), Join(root, "Second.txt"),
+                                    Join(docs, "only.txt")};
   for (const std::string& file : files) {
     const HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << file;
@@ -84,10 +87,12 @@ TEST(Intake, FilesAndFoldersFromTheCommandLine) {
   }
   std::string lowerFirst = Join(root, "first.TXT");
 
-  // Relative arguments resolve against the program's folder, not ours.
+  // Started in `root`: relative arguments name files there, though the
+  // program works in its own folder (where list.dat is). A wildcard's first
+  // match is a file, never the folder's "." entry.
   const std::string exe = ProgramUnderTest();
   std::string commandLine = "\"" + exe + "\" \"" + lowerFirst + "\" nothing-here.txt \"" + folder +
-                            "\" \"\" \"" + Join(root, "First.txt") + "\"";
+                            "\" \"\" \"" + Join(root, "First.txt") + "\" Second.txt Docs\\*";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -121,6 +126,7 @@ TEST(Intake, FilesAndFoldersFromTheCommandLine) {
   ::CloseHandle(process.hProcess);
   for (const std::string& file : files) ::DeleteFileA(file.c_str());
   ::RemoveDirectoryA(folder.c_str());
+  ::RemoveDirectoryA(docs.c_str());
   ::RemoveDirectoryA(root.c_str());
 }
 
