@@ -12,14 +12,12 @@ constexpr int kHelpViewerLinkCursor = 106;
 
 }  // namespace
 
-CAboutDialog::ShellOpenFunction CAboutDialog::s_pfnShellOpen = ::ShellExecuteA;
-
 const CDialog::EventTable CAboutDialog::kEventTable = {
     CommandEvent(IDC_LINK_URL, STN_CLICKED, &CAboutDialog::OpenHomePage),
     CommandEvent(IDC_LINK_MAIL, STN_CLICKED, &CAboutDialog::OpenMailLink),
 };
 
-CAboutDialog::CAboutDialog() : CDialog(IDD_ABOUT), m_hLinkCursor(nullptr) {}
+CAboutDialog::CAboutDialog(Shell& shell) : CDialog(IDD_ABOUT), m_hLinkCursor(nullptr), m_pShell(&shell) {}
 
 CAboutDialog::~CAboutDialog() { ReleaseLinkCursor(); }
 
@@ -36,9 +34,11 @@ BOOL CAboutDialog::OnInitDialog() {
   ::SendDlgItemMessageA(m_hWnd, IDC_LINK_MAIL, WM_SETFONT, font, TRUE);
 
   // The help viewer's hand cursor, copied so that it outlives the library;
-  // without the help viewer, the system's hand cursor.
+  // without the help viewer, the system's hand cursor. Only its resources
+  // are wanted: loaded as a data file, none of its code runs and none of
+  // its imports is looked for.
   ReleaseLinkCursor();
-  if (HMODULE viewer = ::LoadLibraryA("winhlp32.exe")) {
+  if (HMODULE viewer = ::LoadLibraryExA("winhlp32.exe", nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
     if (HCURSOR cursor = ::LoadCursorA(viewer, MAKEINTRESOURCEA(kHelpViewerLinkCursor))) {
       m_hLinkCursor = static_cast<HCURSOR>(::CopyIcon(cursor));
       m_bOwnsLinkCursor = m_hLinkCursor != nullptr;
@@ -87,7 +87,7 @@ void CAboutDialog::OpenMailLink() { OpenLink(VX_MAIL_SCHEME VX_MAIL_ADDRESS); }
 
 void CAboutDialog::OpenLink(const char* target) const {
   // A failure shows nothing; the About box stays open either way.
-  s_pfnShellOpen(m_hWnd, "open", target, nullptr, nullptr, SW_SHOWNORMAL);
+  m_pShell->OpenTarget(m_hWnd, target, SW_SHOWNORMAL);
 }
 
 }  // namespace vx

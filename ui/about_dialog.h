@@ -4,30 +4,27 @@
 #pragma once
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include "ui/dialog.h"
 #include "ui/font.h"
+#include "ui/shell.h"
 
 namespace vx {
 
 class CAboutDialog : public CDialog {
  public:
-  // No owner is named: the modal run makes the main window the owner.
-  CAboutDialog();
+  // No owner is named: the modal run makes the main window the owner. The
+  // links are handed to `shell`.
+  explicit CAboutDialog(Shell& shell = SystemShell());
   ~CAboutDialog() override;
 
   HCURSOR m_hLinkCursor;  // shown over the two links; chosen at initialisation
   CFont m_fontLink;       // the links' underlined font, created at initialisation
+  Shell* m_pShell;        // opens the links
 
   // STN_CLICKED from the two links.
   void OpenHomePage();
   void OpenMailLink();
-
-  // The shell call that opens a link (ShellExecuteA); tests put a recorder
-  // in its place.
-  using ShellOpenFunction = decltype(&::ShellExecuteA);
-  static ShellOpenFunction s_pfnShellOpen;
 
  protected:
   BOOL OnInitDialog() override;

@@ -35,6 +35,24 @@ std::string ProgramTitle() {
   return name;
 }
 
+std::string CurrentDirectory() {
+  std::string dir(MAX_PATH, '\0');
+  DWORD length = ::GetCurrentDirectoryA(static_cast<DWORD>(dir.size()), dir.data());
+  if (length >= dir.size()) {  // longer than MAX_PATH: the size it needs
+    dir.resize(length);
+    length = ::GetCurrentDirectoryA(static_cast<DWORD>(dir.size()), dir.data());
+    if (length >= dir.size()) length = 0;
+  }
+  dir.resize(length);
+  return dir;
+}
+
+std::string WindowsFolderPath(const std::string& name) {
+  char folder[MAX_PATH] = {};
+  const UINT length = ::GetSystemWindowsDirectoryA(folder, MAX_PATH);
+  return JoinPath(std::string(folder, length < MAX_PATH ? length : 0), name, AnsiLeadBytes());
+}
+
 void ChangeToProgramDirectory() {
   const std::string folder = FolderOf(ProgramPath(), AnsiLeadBytes());
   if (!folder.empty()) ::SetCurrentDirectoryA(folder.c_str());

@@ -9,6 +9,4 @@ std::string CanonicalizePath(const std::string& path) {
   return CanonicalizePath(path, AnsiLeadBytes(), WindowsFileSystem());
 }
 
-StartProgramFn g_pfnStartProgram = ::WinExec;
-
 }  // namespace vx

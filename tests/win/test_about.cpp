@@ -5,8 +5,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,34 +23,6 @@
 namespace {
 
 using vx::test::WindowText;
-
-// What the About box handed to the shell.
-struct ShellCall {
-  HWND owner;
-  std::string verb, file;
-  bool noParameters, noDirectory;
-  int show;
-};
-std::vector<ShellCall> g_shellCalls;
-
-HINSTANCE WINAPI RecordShellOpen(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory, INT show) {
-  g_shellCalls.push_back({owner, verb != nullptr ? verb : "(null)", file != nullptr ? file : "(null)",
-                          parameters == nullptr, directory == nullptr, show});
-  return reinterpret_cast<HINSTANCE>(42);  // success
-}
-
-// Puts the recorder in place of the shell for one test.
-class ShellRecorder {
- public:
-  ShellRecorder() : saved_(vx::CAboutDialog::s_pfnShellOpen) {
-    g_shellCalls.clear();
-    vx::CAboutDialog::s_pfnShellOpen = RecordShellOpen;
-  }
-  ~ShellRecorder() { vx::CAboutDialog::s_pfnShellOpen = saved_; }
-
- private:
-  vx::CAboutDialog::ShellOpenFunction saved_;
-};
 
 std::vector<HWND> Children(HWND dlg) {
   std::vector<HWND> children;
@@ -146,7 +121,7 @@ TEST(AboutBox, LinkCursorOverTheLinksOnly) {
     ASSERT_NE(dlg.m_hLinkCursor, nullptr);
     // The help viewer's cursor 106 (a copy of it) where it exists, else the
     // system's hand.
-    HMODULE viewer = ::LoadLibraryA("winhlp32.exe");
+    HMODULE viewer = ::LoadLibraryExA("winhlp32.exe", nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HCURSOR viewerCursor = viewer != nullptr ? ::LoadCursorA(viewer, MAKEINTRESOURCEA(106)) : nullptr;
     if (viewerCursor != nullptr) {
       std::printf("link cursor: the help viewer's cursor 106\n");
@@ -176,9 +151,10 @@ TEST(AboutBox, LinkCursorOverTheLinksOnly) {
   });
 }
 
-// A help viewer beside the program (found first by LoadLibrary) with a
-// cursor 106 of its own: the links show a private copy of that cursor,
-// released with the About box.
+// A help viewer beside the program (found first by LoadLibraryEx) with a
+// cursor 106 of its own, made for another processor: loaded as a program
+// it would fail, read as a data file its cursor is found. The links show a
+// private copy of that cursor, released with the About box.
 #pragma pack(push, 2)
 struct CursorGroup {
   WORD reserved = 0, type = 2, count = 1;
@@ -191,7 +167,18 @@ struct CursorGroup {
 bool WriteHelpViewerWithCursor(const std::string& path) {
   char self[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-  if (!::CopyFileA(self, path.c_str(), FALSE)) return false;
+  // A copy of this program made for another processor: it cannot be
+  // loaded as a program here, while its resources read as data all the same.
+  std::ifstream in(self, std::ios::binary);
+  std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (image.size() < 0x40) return false;
+  DWORD pe = 0;
+  std::memcpy(&pe, image.data() + 0x3C, sizeof pe);
+  const std::size_t machine = pe + 4 + offsetof(IMAGE_FILE_HEADER, Machine);
+  if (machine + 2 > image.size()) return false;
+  const WORD foreign = IMAGE_FILE_MACHINE_POWERPC;
+  std::memcpy(image.data() + machine, &foreign, sizeof foreign);
+  if (!(std::ofstream(path, std::ios::binary | std::ios::trunc) << image)) return false;
   // A black 32 x 32 monochrome cursor: hot spot (0, 0), header, two
   // colours, XOR and AND masks all zero.
   std::vector<BYTE> cursor(4 + sizeof(BITMAPINFOHEADER) + 8 + 128 + 128, 0);
@@ -214,36 +201,15 @@ bool WriteHelpViewerWithCursor(const std::string& path) {
   return ::EndUpdateResourceA(update, !ok) && ok;
 }
 
-class WineNativeOverride {
- public:
-  explicit WineNativeOverride(const char* module) : module_(module) {
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS) {
-      key_ = nullptr;
-      return;
-    }
-    ::RegSetValueExA(key_, module_, 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
-  }
-  ~WineNativeOverride() {
-    if (key_ == nullptr) return;
-    ::RegDeleteValueA(key_, module_);
-    ::RegCloseKey(key_);
-  }
-
- private:
-  static constexpr char kKey[] = "Software\\Wine\\DllOverrides";
-  const char* module_;
-  HKEY key_ = nullptr;
-};
-
 TEST(AboutBox, LinkCursorIsACopyOfTheHelpViewersCursor106) {
   char self[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, self, MAX_PATH);
   std::string viewer = self;
   viewer = viewer.substr(0, viewer.find_last_of('\\') + 1) + "winhlp32.exe";
   ASSERT_TRUE(WriteHelpViewerWithCursor(viewer));
-  // Wine loads its own help viewer for that name unless told to take the
-  // file (the setting is read at each load).
-  WineNativeOverride native("winhlp32.exe");
+  HMODULE asProgram = ::LoadLibraryA(viewer.c_str());
+  EXPECT_EQ(asProgram, nullptr) << "the viewer cannot be loaded as a program";
+  if (asProgram != nullptr) ::FreeLibrary(asProgram);
   const HCURSOR arrow = ::LoadCursorA(nullptr, IDC_ARROW);
   HCURSOR cursor = nullptr;
   {
@@ -278,8 +244,8 @@ TEST(AboutBox, LinkCursorIsACopyOfTheHelpViewersCursor106) {
 }
 
 TEST(AboutBox, AClickHandsTheTargetToTheShellAndTheBoxStaysOpen) {
-  ShellRecorder recorder;
-  vx::CAboutDialog dlg;
+  vx::test::RecordingShell shell;
+  vx::CAboutDialog dlg(shell);
   vx::test::RunModal(dlg, [&] {
     const struct {
       int id;
@@ -289,33 +255,31 @@ TEST(AboutBox, AClickHandsTheTargetToTheShellAndTheBoxStaysOpen) {
                  {IDC_LINK_URL, VX_HOME_PAGE_URL}};
     for (const auto& link : links) {
       SCOPED_TRACE(link.target);
-      g_shellCalls.clear();
+      shell.Clear();
       // A mouse click on the text.
       HWND control = dlg.GetDlgItem(link.id);
       ::PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
       ::PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
       vx::test::PumpMessages();
-      ASSERT_EQ(g_shellCalls.size(), 1u);
-      const ShellCall& call = g_shellCalls[0];
+      ASSERT_EQ(shell.calls().size(), 1u);
+      const vx::test::RecordingShell::Call& call = shell.calls()[0];
+      EXPECT_TRUE(call.open);
       EXPECT_EQ(call.owner, dlg.m_hWnd);
-      EXPECT_EQ(call.verb, "open");
-      EXPECT_EQ(call.file, link.target);
-      EXPECT_TRUE(call.noParameters);
-      EXPECT_TRUE(call.noDirectory);
+      EXPECT_EQ(call.text, link.target);
       EXPECT_EQ(call.show, SW_SHOWNORMAL);
       EXPECT_TRUE(dlg.IsModalLoopRunning());
       EXPECT_FALSE(dlg.IsEnded());
       EXPECT_TRUE(::IsWindowVisible(dlg));
     }
     // Clicks elsewhere open nothing.
-    g_shellCalls.clear();
+    shell.Clear();
     for (HWND child : Children(dlg)) {
       if (IsLink(child) || ::GetDlgCtrlID(child) == IDOK) continue;
       ::SendMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
       ::SendMessageA(child, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     }
     vx::test::PumpMessages();
-    EXPECT_TRUE(g_shellCalls.empty());
+    EXPECT_TRUE(shell.calls().empty());
   });
 }
 
@@ -363,6 +327,7 @@ TEST(AboutBox, EachOpeningMakesAFreshFontDeletedWithTheBox) {
         EXPECT_EQ(::GetObjectType(font), DWORD{OBJ_FONT});
         cursor = dlg->m_hLinkCursor;
         ownCursor = cursor != ::LoadCursorA(nullptr, IDC_HAND);
+        EXPECT_EQ(dlg->m_pShell, main.m_pShell) << "the main window's shell";
       });
       vx::test::Click(main, IDC_ABOUT);
       ASSERT_NE(font, nullptr);

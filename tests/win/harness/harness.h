@@ -46,6 +46,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/dialog.h"
+#include "ui/shell.h"
 
 namespace vx::test {
 
@@ -122,6 +123,35 @@ class ModalResponder {
   std::vector<CapturedBox> boxes_;
   std::vector<std::string> dialogs_;
   std::vector<HWND> seen_;
+};
+
+// A shell that records what the dialogs hand it and starts nothing:
+//
+//   vx::test::RecordingShell shell;
+//   dlg.m_pShell = &shell;          // or CAboutDialog about(shell);
+//   ... a double click, a click on a link ...
+//   EXPECT_EQ(shell.calls()[0].text, "...");
+class RecordingShell : public Shell {
+ public:
+  struct Call {
+    bool open = false;     // OpenTarget; false: StartProgram
+    HWND owner = nullptr;  // OpenTarget's owner
+    std::string text;      // the command line or the target
+    int show = 0;
+  };
+  bool StartProgram(const std::string& commandLine, UINT show) override {
+    calls_.push_back({false, nullptr, commandLine, static_cast<int>(show)});
+    return true;
+  }
+  bool OpenTarget(HWND owner, const std::string& target, int show) override {
+    calls_.push_back({true, owner, target, show});
+    return true;
+  }
+  const std::vector<Call>& calls() const { return calls_; }
+  void Clear() { calls_.clear(); }
+
+ private:
+  std::vector<Call> calls_;
 };
 
 // A fixture that runs each test in a fresh folder of its own under the temp
