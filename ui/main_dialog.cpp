@@ -29,6 +29,7 @@ CMainDialog::CMainDialog(HWND parent)
                                                    IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR))),
       m_szLastDir(),
       m_cxMaxItem(0),
+      m_pShell(&SystemShell()),
       m_targetIndex(AnsiLeadBytes()) {}
 
 CMainDialog::~CMainDialog() {

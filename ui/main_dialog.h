@@ -19,6 +19,7 @@
 
 #include "targets/target_index.h"
 #include "ui/dialog.h"
+#include "ui/shell.h"
 
 namespace vx {
 
@@ -36,6 +37,9 @@ class CMainDialog : public CDialog {
   HICON m_hSmallIcon;      // IDI_APP at 16 x 16
   char m_szLastDir[MAX_PATH];  // folder the Add Files dialog opens in
   int m_cxMaxItem;         // width of the widest target-list entry, pixels
+  std::string m_strStartDir;  // the working directory the program was started in; relative
+                              // command-line paths name files there (empty: the current one)
+  Shell* m_pShell;         // starts the editor; handed on to the About box
 
   // --- Replace list (main_dialog_replace_list.cpp)
   void LoadReplaceList();
@@ -56,6 +60,7 @@ class CMainDialog : public CDialog {
   void SyncReplaceSelection();
   void ApplyAutoAllOption();
   void UpdateStartForSearchText();
+  bool UpdateStartForAllPairs();
   void EditReplaceList();
   void ShowAboutBox();
   bool FilterDialogKeys(MSG* msg);

@@ -23,11 +23,23 @@ void CMainDialog::SyncReplaceSelection() {
 }
 
 // BN_CLICKED of the all-pairs check box: both fields are off while every
-// pair of the list is applied. Their contents and Start stay as they are.
+// pair of the list is applied; their contents stay. Start follows the rule
+// of the mode now in force.
 void CMainDialog::ApplyAutoAllOption() {
   UpdateData(true);
   EnableItem(IDC_SEARCH_COMBO, m_bAutoAll == 0);
   EnableItem(IDC_REPLACE_COMBO, m_bAutoAll == 0);
+  if (!UpdateStartForAllPairs()) UpdateStartForSearchText();
+}
+
+// In all-pairs mode the fields are off and count for nothing: Start needs a
+// target and a pair in the replace list (the search list has an entry for
+// each pair). Outside the mode this does nothing and returns false: each
+// handler then applies its own rule.
+bool CMainDialog::UpdateStartForAllPairs() {
+  if (::IsDlgButtonChecked(m_hWnd, IDC_AUTO_ALL) != BST_CHECKED) return false;
+  EnableItem(IDC_START, m_lbTargets.GetCount() > 0 && m_cbSearch.GetCount() > 0);
+  return true;
 }
 
 // CBN_EDITUPDATE of the search field: Start needs a search text and a target.
@@ -40,19 +52,26 @@ void CMainDialog::EditReplaceList() {
   if (editor.DoModal() != IDOK) return;
   // A read error is raised from here: Start then keeps its state.
   LoadReplaceList();
-  EnableItem(IDC_START, false);
+  if (!UpdateStartForAllPairs()) EnableItem(IDC_START, false);
 }
 
 void CMainDialog::ShowAboutBox() {
-  CAboutDialog about;  // no parent: owned by the main window, which it disables
+  CAboutDialog about(*m_pShell);  // no parent: owned by the main window, which it disables
   about.DoModal();
 }
 
 // Enter and Escape never reach the dialog's keyboard handling, so neither
-// presses a button nor closes the window. Keys with Alt, key releases and
+// presses a button nor closes the window; only while a drop-down list is
+// open do they reach its combo box, which closes the list with them (Enter
+// takes the entry, Escape drops the choice). Keys with Alt, key releases and
 // characters pass.
 bool CMainDialog::FilterDialogKeys(MSG* msg) {
-  return msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE);
+  if (msg->message != WM_KEYDOWN || (msg->wParam != VK_RETURN && msg->wParam != VK_ESCAPE)) return false;
+  for (const CComboBox* combo : {&m_cbSearch, &m_cbReplace}) {
+    const bool inCombo = msg->hwnd != nullptr && (msg->hwnd == *combo || ::IsChild(*combo, msg->hwnd));
+    if (inCombo && combo->GetDroppedState()) return false;
+  }
+  return true;
 }
 
 }  // namespace vx

@@ -48,6 +48,19 @@ class FontDC {
   HGDIOBJ m_hOldFont = nullptr;
 };
 
+// Holds a drop until the add is over: the shell's memory is released also
+// when an add throws.
+class DropScope {
+ public:
+  explicit DropScope(HDROP drop) : m_hDrop(drop) {}
+  ~DropScope() { ::DragFinish(m_hDrop); }
+  DropScope(const DropScope&) = delete;
+  DropScope& operator=(const DropScope&) = delete;
+
+ private:
+  HDROP m_hDrop;
+};
+
 // Lets one queued message through, of any window: painting and input go on
 // during a long add. A quit request is put back for the loop that ends on it.
 void PassOneMessage() {
@@ -90,7 +103,7 @@ void CMainDialog::AddTargetFile(std::string path) {
 
   PassOneMessage();
 
-  if (m_cbSearch.GetWindowTextLength() != 0) EnableItem(IDC_START, true);
+  if (!UpdateStartForAllPairs() && m_cbSearch.GetWindowTextLength() != 0) EnableItem(IDC_START, true);
 }
 
 int CMainDialog::MeasureItemWidth(const char* text) { return FontDC(m_lbTargets).Width(text); }
@@ -126,7 +139,7 @@ void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(SplitCommandLine(
 
 void CMainDialog::AddArgumentTargets(const std::vector<std::string>& arguments) {
   for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string canonical = CanonicalizePath(arguments[i]);
+    const std::string canonical = CanonicalizePath(ResolvePath(m_strStartDir, arguments[i], AnsiLeadBytes()));
     if (canonical.empty()) continue;
     if (HasFolderMark(canonical)) {
       AddTargetFolder(canonical.substr(1));
@@ -172,6 +185,7 @@ void CMainDialog::AddFilesFromDialog() {
 }
 
 void CMainDialog::AddDroppedPaths(HDROP drop) {
+  const DropScope scope(drop);
   m_lbTargets.SetSel(-1, false);
   m_lbTargets.SetFocus();
   const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
@@ -192,7 +206,6 @@ void CMainDialog::AddDroppedPaths(HDROP drop) {
       AddTargetFile(path);
     }
   }
-  ::DragFinish(drop);
 }
 
 void CMainDialog::RemoveSelectedTargets() {
@@ -222,6 +235,7 @@ void CMainDialog::RemoveSelectedTargets() {
     m_lbTargets.SetTopIndex(top);
     m_lbTargets.SetCaretIndex(lowest, false);
     m_lbTargets.SetSel(lowest, true);
+    UpdateStartForAllPairs();
   } else {
     EnableItem(IDC_START, false);
   }
@@ -232,8 +246,10 @@ void CMainDialog::OpenTargetInEditor() {
   if (m_lbTargets.GetCount() <= 0) return;  // no entry to open
   const int caret = m_lbTargets.GetCaretIndex();
   if (caret < 0) return;
-  const std::string command = "notepad \"" + m_lbTargets.GetText(caret) + "\"";
-  g_pfnStartProgram(command.c_str(), SW_SHOWNORMAL);  // not waited for; a failure shows nothing
+  // By its full path: a notepad.exe in the program's folder or elsewhere on
+  // the search path is never the one started.
+  const std::string command = "\"" + WindowsFolderPath("notepad.exe") + "\" \"" + m_lbTargets.GetText(caret) + "\"";
+  m_pShell->StartProgram(command, SW_SHOWNORMAL);  // not waited for; a failure shows nothing
 }
 
 }  // namespace vx

@@ -109,6 +109,8 @@ class CComboBox : public CWnd {
   }
   // The edit field inside the combo box.
   HWND GetEditHwnd() const;
+  // Whether the list is dropped down (CB_GETDROPPEDSTATE).
+  bool GetDroppedState() const { return Send(CB_GETDROPPEDSTATE) != FALSE; }
 };
 
 class CListBox : public CWnd {

@@ -191,11 +191,71 @@ TEST_F(MainCommands, AllPairsDisablesBothFieldsAndKeepsTheirContents) {
         EXPECT_EQ(WindowText(dlg.m_cbReplace), "+2");
         EXPECT_EQ(EntriesOf(dlg.m_cbSearch), (Entries{"a", "b"}));
         EXPECT_EQ(EntriesOf(dlg.m_cbReplace), (Entries{"1", "2"}));
-        EXPECT_EQ(StartEnabled(dlg), start);
+        // A target and pairs; a search text when the mode is left.
+        EXPECT_TRUE(StartEnabled(dlg));
         EXPECT_NE(::GetFocus(), nullptr);
       }
     });
   }
+}
+
+// In all-pairs mode Start needs a target and a pair of the replace list,
+// whatever the fields hold: when the mode is ticked, after adds and removes,
+// after the editor's OK. Once the mode is left, the search field counts again.
+TEST_F(MainCommands, AllPairsStartNeedsATargetAndAPair) {
+  PutList("a\r\n1\r\n");
+  vx::test::ModalResponder responder;
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    const auto removeFirst = [&] {
+      dlg.m_lbTargets.SetSel(-1, false);
+      dlg.m_lbTargets.SetSel(0, true);
+      Click(dlg, IDC_REMOVE_FILES);
+    };
+    // The editor's OK with the rows of the list emptied, or with a pair added.
+    const auto editList = [&](bool empty) {
+      responder.OnNextDialog([empty](HWND editor) {
+        if (empty) {
+          while (::SendDlgItemMessageA(editor, IDC_PAIR_LIST, LVM_GETITEMCOUNT, 0, 0) > 0) {
+            Click(editor, IDC_PAIR_DELETE);
+          }
+        } else {
+          ReplaceText(::GetDlgItem(editor, IDC_PAIR_SEARCH), "b");
+          Click(editor, IDC_PAIR_ADD);
+        }
+        Click(editor, IDOK);
+      });
+      Click(dlg, IDC_EDIT_LIST);
+    };
+    const struct {
+      const char* what;
+      std::function<void()> act;
+      bool start;
+    } steps[] = {
+        {"fresh start", [] {}, false},
+        {"ticked, no target", [&] { Click(dlg, IDC_AUTO_ALL); }, false},
+        {"a target added", [&] { dlg.AddTargetFile("C:\\t1.txt"); }, true},
+        {"a second one", [&] { dlg.AddTargetFile("C:\\t2.txt"); }, true},
+        {"one removed", removeFirst, true},
+        {"the last removed", removeFirst, false},
+        {"added again", [&] { dlg.AddTargetFile("C:\\t3.txt"); }, true},
+        {"the editor's OK", [&] { editList(false); }, true},
+        {"the editor's OK with no pair left", [&] { editList(true); }, false},
+        {"a target added to no pair", [&] { dlg.AddTargetFile("C:\\t4.txt"); }, false},
+        {"the editor's OK with a pair", [&] { editList(false); }, true},
+        {"left, the search field empty", [&] { Click(dlg, IDC_AUTO_ALL); }, false},
+        {"a search text typed", [&] { TypeText(dlg.m_cbSearch.GetEditHwnd(), "x"); }, true},
+        {"ticked again", [&] { Click(dlg, IDC_AUTO_ALL); }, true},
+        {"left with a search text", [&] { Click(dlg, IDC_AUTO_ALL); }, true},
+    };
+    for (const auto& step : steps) {
+      SCOPED_TRACE(step.what);
+      step.act();
+      EXPECT_EQ(StartEnabled(dlg), step.start);
+    }
+    EXPECT_TRUE(responder.boxes().empty());
+    EXPECT_EQ(responder.dialogs().size(), 3u);
+  });
 }
 
 // Switched on while the search field has the focus (as by its access key),
@@ -227,7 +287,7 @@ TEST_F(MainCommands, EditListOkReloadsAndBackLeavesEverything) {
     std::string file;
   } rows[] = {
       {"OK", IDOK, false, {"a", "b"}, {"1", "2"}, "", "", false, "a\r\n1\r\nb\r\n2\r\n"},
-      {"OK in all-pairs mode", IDOK, true, {"a", "b"}, {"1", "2"}, "", "", false, "a\r\n1\r\nb\r\n2\r\n"},
+      {"OK in all-pairs mode", IDOK, true, {"a", "b"}, {"1", "2"}, "", "", true, "a\r\n1\r\nb\r\n2\r\n"},
       {"Back", IDCANCEL, false, {"a"}, {"1"}, "typed", "x", true, "a\r\n1\r\n"},
   };
   for (const auto& row : rows) {
@@ -310,14 +370,50 @@ TEST_F(MainCommands, FilterDropsOnlyEnterAndEscapeKeyDowns) {
   };
   vx::CMainDialog dlg;
   vx::test::RunModal(dlg, [&] {
-    for (const auto& row : rows) {
-      SCOPED_TRACE(testing::Message() << row.message << " " << row.key);
-      MSG msg{};
-      msg.hwnd = ::GetFocus();
-      msg.message = row.message;
-      msg.wParam = row.key;
-      EXPECT_EQ(dlg.FilterDialogKeys(&msg), row.dropped);
+    FillLists(dlg, {"a"}, {"1"});
+    // The two keys reach a combo box whose list is dropped down, and only it.
+    const vx::CComboBox* const combos[] = {nullptr, &dlg.m_cbSearch, &dlg.m_cbReplace};
+    for (const vx::CComboBox* dropped : combos) {
+      if (dropped != nullptr) dropped->Send(CB_SHOWDROPDOWN, TRUE);
+      for (const HWND target : {dlg.m_cbSearch.GetEditHwnd(), dlg.m_cbReplace.GetEditHwnd(), dlg.m_lbTargets.m_hWnd}) {
+        const bool reaches = dropped != nullptr && ::IsChild(*dropped, target);
+        for (const auto& row : rows) {
+          SCOPED_TRACE(testing::Message() << row.message << " " << row.key << " to " << vx::test::ClassName(target)
+                                          << (reaches ? ", its list dropped" : ""));
+          MSG msg{};
+          msg.hwnd = target;
+          msg.message = row.message;
+          msg.wParam = row.key;
+          EXPECT_EQ(dlg.FilterDialogKeys(&msg), row.dropped && !reaches);
+        }
+      }
+      if (dropped != nullptr) dropped->Send(CB_SHOWDROPDOWN, FALSE);
     }
+  });
+}
+
+// Enter and Escape close a dropped-down list, as the platform intends; the
+// window stays.
+TEST_F(MainCommands, EnterAndEscapeCloseADroppedList) {
+  vx::test::ModalResponder responder;
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    FillLists(dlg, {"a", "b"}, {"1", "2"});
+    for (const vx::CComboBox* combo : {&dlg.m_cbSearch, &dlg.m_cbReplace}) {
+      for (const UINT key : {VK_RETURN, VK_ESCAPE}) {
+        SCOPED_TRACE(testing::Message() << (combo == &dlg.m_cbSearch ? "search" : "replacement") << " list, key " << key);
+        ::SetFocus(combo->GetEditHwnd());
+        combo->Send(CB_SHOWDROPDOWN, TRUE);
+        ASSERT_TRUE(combo->GetDroppedState());
+        PressKey(key);
+        EXPECT_FALSE(combo->GetDroppedState());
+        EXPECT_TRUE(dlg.IsModalLoopRunning());
+        EXPECT_FALSE(dlg.IsEnded());
+        EXPECT_EQ(::GetFocus(), combo->GetEditHwnd());
+      }
+    }
+    EXPECT_TRUE(responder.boxes().empty());
+    EXPECT_TRUE(responder.dialogs().empty());
   });
 }
 

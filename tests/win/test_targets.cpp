@@ -9,7 +9,9 @@
 #undef ReplaceText  // commdlg.h names a function so; the harness has its own
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,6 +23,21 @@
 #include "ui/program.h"
 #include "ui/target_paths.h"
 #include "win/harness/harness.h"
+
+// Allocations fail once, on the first request of exactly g_failSize bytes
+// (0: never), so that a test can make one add throw.
+std::size_t g_failSize = 0;
+
+void* operator new(std::size_t size) {
+  if (size != 0 && size == g_failSize) {
+    g_failSize = 0;
+    throw std::bad_alloc();
+  }
+  if (void* p = std::malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -96,8 +113,9 @@ class TempTree {
 };
 
 // Drops `paths` on the window as the shell does: a WM_DROPFILES message with
-// a DROPFILES block in a global handle (the receiver releases it).
-void DropPaths(HWND window, const std::vector<std::string>& paths) {
+// a DROPFILES block in a global handle (the receiver releases it; the handle
+// is returned only to see that it did).
+HGLOBAL DropPaths(HWND window, const std::vector<std::string>& paths) {
   std::size_t bytes = sizeof(DROPFILES) + 1;
   for (const std::string& path : paths) bytes += path.size() + 1;
   const HGLOBAL handle = ::GlobalAlloc(GHND, bytes);
@@ -112,6 +130,7 @@ void DropPaths(HWND window, const std::vector<std::string>& paths) {
   ::GlobalUnlock(handle);
   ::SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(handle), 0);
   vx::test::PumpMessages();
+  return handle;
 }
 
 std::vector<std::string> Entries(const vx::CMainDialog& dlg) {
@@ -369,20 +388,13 @@ TEST(TargetList, RemoveWithNothingSelectedChangesNothing) {
 
 // --------------------------------------------------------------- editor
 
-std::vector<std::pair<std::string, UINT>> g_started;
-UINT WINAPI RecordStart(LPCSTR commandLine, UINT show) {
-  g_started.emplace_back(commandLine, show);
-  return 33;
-}
-
 TEST(TargetList, DoubleClickOpensTheEntryInTheEditor) {
-  g_started.clear();
-  const vx::StartProgramFn saved = vx::g_pfnStartProgram;
-  vx::g_pfnStartProgram = RecordStart;
+  vx::test::RecordingShell shell;
   vx::CMainDialog dlg;
+  dlg.m_pShell = &shell;
   RunModal(dlg, [&] {
     vx::test::SendCommand(dlg, IDC_FILE_LIST, LBN_DBLCLK);  // empty list: nothing
-    EXPECT_TRUE(g_started.empty());
+    EXPECT_TRUE(shell.calls().empty());
     dlg.AddTargetFile("C:\\My Docs\\first.txt");
     dlg.AddTargetFile("C:\\My Docs\\表 second.txt");
     dlg.AddTargetFile("C:\\My Docs\\third.txt");
@@ -396,10 +408,15 @@ TEST(TargetList, DoubleClickOpensTheEntryInTheEditor) {
     dlg.m_lbTargets.Send(WM_LBUTTONUP, 0, at);
     vx::test::PumpMessages();
   });
-  vx::g_pfnStartProgram = saved;
-  ASSERT_EQ(g_started.size(), 1u);
-  EXPECT_EQ(g_started[0].first, "notepad \"C:\\My Docs\\表 second.txt\"");
-  EXPECT_EQ(g_started[0].second, static_cast<UINT>(SW_SHOWNORMAL));
+  // Notepad by its full path in the Windows folder, never by the search path.
+  char windows[MAX_PATH] = {};
+  ::GetSystemWindowsDirectoryA(windows, MAX_PATH);
+  const std::string notepad = Join(windows, "notepad.exe");
+  EXPECT_NE(::GetFileAttributesA(notepad.c_str()), INVALID_FILE_ATTRIBUTES) << notepad;
+  ASSERT_EQ(shell.calls().size(), 1u);
+  EXPECT_FALSE(shell.calls()[0].open);
+  EXPECT_EQ(shell.calls()[0].text, "\"" + notepad + "\" \"C:\\My Docs\\表 second.txt\"");
+  EXPECT_EQ(shell.calls()[0].show, SW_SHOWNORMAL);
 }
 
 // --------------------------------------------------------------- folders
@@ -527,6 +544,32 @@ TEST(TargetDrop, ALongPathIsNeverCutAndAddedAsAnother) {
   });
 }
 
+// The add fails for want of memory (the buffer of the dropped path, of a
+// size nothing else asks for meanwhile): the error is shown and the drop is
+// released all the same.
+TEST(TargetDrop, TheDropIsReleasedWhenAnAddThrows) {
+  TempTree tree;
+  const std::string path = tree.File(std::string(211 - tree.root().size() - 1, 'm'));
+  ASSERT_EQ(path.size(), 211u);
+  ModalResponder responder;
+  vx::CMainDialog dlg;
+  const std::vector<std::string> paths = {path};
+  RunModal(dlg, [&] {
+    g_failSize = path.size() + 1;
+    const HGLOBAL drop = DropPaths(dlg, paths);
+    EXPECT_EQ(g_failSize, 0u) << "the allocation was asked for";
+    g_failSize = 0;
+    EXPECT_EQ(::GlobalSize(drop), 0u) << "DragFinish released the drop";
+    EXPECT_EQ(dlg.m_lbTargets.GetCount(), 0);
+    ASSERT_EQ(responder.boxes().size(), 1u);
+    EXPECT_EQ(responder.boxes()[0].text, "メモリが不足しています。");
+    EXPECT_TRUE(dlg.IsModalLoopRunning());
+    // The next drop is taken as usual.
+    DropPaths(dlg, paths);
+    EXPECT_EQ(Entries(dlg), std::vector<std::string>{path});
+  });
+}
+
 TEST(TargetDrop, ADroppedDriveRootIsTakenAsAFolder) {
   TempTree tree;
   const std::string a = tree.File("a.txt");
@@ -624,6 +667,7 @@ TEST(TargetCanonical, CommandLinePathsTakeTheirStoredForm) {
   const std::string sub = tree.Folder("Mixed Case Dir\\Sub");
   const std::string hyo = tree.Folder("表");
   const std::string hyoFile = tree.File("表\\x.txt");
+  tree.Folder("Empty");
   std::string lower = file;  // all but the drive letter
   for (std::size_t i = 2; i < lower.size(); ++i) {
     if (lower[i] >= 'A' && lower[i] <= 'Z') lower[i] = static_cast<char>(lower[i] - 'A' + 'a');
@@ -638,6 +682,10 @@ TEST(TargetCanonical, CommandLinePathsTakeTheirStoredForm) {
       {lower, file},
       {slashes, file},
       {tree.Path("Mixed Case Dir\\long*.text"), file},
+      {tree.Path("表\\*"), hyoFile},         // the first match is never "." or ".."
+      {tree.Path("表\\*.*"), hyoFile},
+      {tree.Path("Empty\\*"), ""},
+      {tree.Path("Mixed Case Dir\\.*"), ""},
       {tree.Path("mixed case dir\\sub"), "\\" + sub},
       {tree.Path("Mixed Case Dir\\missing.txt"), ""},
       {dir + "\\", ""},
@@ -666,15 +714,20 @@ TEST(TargetIntake, ArgumentsAreAddedSelectedWithTheCaretOnTheLast) {
   const std::string inner = tree.File("Folder\\Inner.txt");
   tree.Folder("WildFolder");
   const std::string wildInner = tree.File("WildFolder\\w.txt");
+  tree.Folder("Docs");
+  const std::string docsOnly = tree.File("Docs\\only.txt");
   ModalResponder responder;
   vx::CMainDialog dlg;
+  // Started in the tree; the working directory is the program's folder.
+  dlg.m_strStartDir = tree.root();
+  ASSERT_NE(CurrentDirectory(), tree.root());
   RunModal(dlg, [&] {
-    dlg.AddArgumentTargets({"Vextrane.exe", vx::FoldPathKey(file, vx::LeadBytes::Cp932()), tree.Path("missing"),
-                            tree.Path("folder"), file, tree.Path("Wild*")});
+    dlg.AddArgumentTargets({"Vextrane.exe", vx::FoldPathKey(file, vx::LeadBytes::Cp932()), "missing", "folder", file,
+                            "Wild*", ".\\Docs\\*"});
     // A wildcard naming a folder adds what is below it.
-    EXPECT_EQ(Entries(dlg), (std::vector<std::string>{file, inner, wildInner}));
-    EXPECT_EQ(Selected(dlg), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), 2);
+    EXPECT_EQ(Entries(dlg), (std::vector<std::string>{file, inner, wildInner, docsOnly}));
+    EXPECT_EQ(Selected(dlg), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(dlg.m_lbTargets.GetCaretIndex(), 3);
     EXPECT_FALSE(StartEnabled(dlg));
     // The same file named twice, in two spellings: the second is refused.
     ASSERT_EQ(responder.boxes().size(), 1u);
