@@ -87,8 +87,9 @@ SysError ReplaceFile(const std::string& from, const std::string& to);
 // Gives the file `replacement` the name `target` in one step, as ReplaceFile
 // does, but the file at `target` keeps who it is: its attributes, owner and
 // access rights (POSIX: owner, group and permission bits; Windows: also the
-// security descriptor, the creation time and alternate data streams). A
-// read-only `target` is refused with ERROR_ACCESS_DENIED.
+// security descriptor, the creation time and alternate data streams, carried
+// over onto `replacement` before the rename). A read-only `target` is
+// refused with ERROR_ACCESS_DENIED.
 SysError ReplaceContent(const std::string& replacement, const std::string& target);
 // Renames `from` to `to`; fails if `to` exists.
 SysError MoveFile(const std::string& from, const std::string& to);
@@ -132,8 +133,9 @@ SysError CheckReplaceable(const std::string& path, FileInfo* info);
 
 // Gives the new file `to` who may read and change the file `from`, writable
 // by its owner (POSIX: owner and group where allowed, and the permission
-// bits; Windows: nothing, a new file takes its folder's rights). For a
-// rewritten file that takes the name while the old one becomes its backup.
+// bits; Windows: the DACL where it differs from the one the new file got
+// from its folder, and the owner and group where allowed). For a rewritten
+// file that takes the name while the old one becomes its backup.
 SysError CopyAccess(const std::string& from, const std::string& to);
 
 }  // namespace vx::platform

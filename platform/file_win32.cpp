@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/file_fault.h"
@@ -43,6 +45,115 @@ std::size_t LastSeparator(const std::string& path) {
     }
   }
   return last;
+}
+
+// The parts `what` of the security descriptor of `path`; empty where the
+// file system keeps none.
+std::vector<char> SecurityOf(const std::string& path, SECURITY_INFORMATION what) {
+  DWORD need = 0;
+  ::GetFileSecurityA(path.c_str(), what, nullptr, 0, &need);
+  std::vector<char> sd(need);
+  if (need == 0 || !::GetFileSecurityA(path.c_str(), what, sd.data(), need, &need)) sd.clear();
+  return sd;
+}
+
+// Whether two security descriptors grant the same: the same DACL, entry by
+// entry, equally protected from inheritance.
+bool SameDacl(std::vector<char>& a, std::vector<char>& b) {
+  BOOL present_a = FALSE, present_b = FALSE, defaulted = FALSE;
+  PACL acl_a = nullptr, acl_b = nullptr;
+  SECURITY_DESCRIPTOR_CONTROL control_a = 0, control_b = 0;
+  DWORD revision = 0;
+  if (!::GetSecurityDescriptorDacl(a.data(), &present_a, &acl_a, &defaulted) ||
+      !::GetSecurityDescriptorDacl(b.data(), &present_b, &acl_b, &defaulted) ||
+      !::GetSecurityDescriptorControl(a.data(), &control_a, &revision) ||
+      !::GetSecurityDescriptorControl(b.data(), &control_b, &revision)) {
+    return false;
+  }
+  if (!present_a || !present_b || !acl_a || !acl_b) return present_a == present_b && !acl_a == !acl_b;
+  if ((control_a ^ control_b) & SE_DACL_PROTECTED || acl_a->AceCount != acl_b->AceCount) return false;
+  for (WORD i = 0; i < acl_a->AceCount; ++i) {
+    void* ace_a = nullptr;
+    void* ace_b = nullptr;
+    if (!::GetAce(acl_a, i, &ace_a) || !::GetAce(acl_b, i, &ace_b)) return false;
+    const WORD size = static_cast<ACE_HEADER*>(ace_a)->AceSize;
+    if (size != static_cast<ACE_HEADER*>(ace_b)->AceSize || std::memcmp(ace_a, ace_b, size) != 0) return false;
+  }
+  return true;
+}
+
+// Gives the new file `to` who may read and change the file `from`. The DACL
+// is copied only where it differs: a new file in the same folder already
+// has what the folder hands down, and a file locked down by an ACL of its
+// own must not come out with the folder's, which can be wider. The owner
+// and group follow where this process may set them (another owner takes a
+// privilege; without it the new file stays ours).
+SysError CopySecurity(const std::string& from, const std::string& to) {
+  std::vector<char> wanted =
+      SecurityOf(from, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
+  if (wanted.empty()) return kOk;  // no security on this file system
+  std::vector<char> has = SecurityOf(to, DACL_SECURITY_INFORMATION);
+  if (has.empty() || !SameDacl(wanted, has)) {
+    if (!::SetFileSecurityA(to.c_str(), DACL_SECURITY_INFORMATION, wanted.data())) return LastError();
+  }
+  ::SetFileSecurityA(to.c_str(), OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, wanted.data());
+  return kOk;
+}
+
+std::wstring Wide(const std::string& text) {
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+// Copies one named stream ("file:name:$DATA") of `from` onto `to`.
+SysError CopyStream(const std::wstring& from, const std::wstring& to) {
+  const HANDLE in = ::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return LastError();
+  const HANDLE out = ::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  SysError error = out == INVALID_HANDLE_VALUE ? LastError() : kOk;
+  char buffer[16384];
+  for (DWORD got = 0; error == kOk;) {
+    if (!::ReadFile(in, buffer, sizeof buffer, &got, nullptr)) error = LastError();
+    if (error != kOk || got == 0) break;
+    DWORD written = 0;
+    if (!::WriteFile(out, buffer, got, &written, nullptr) || written != got) error = LastError();
+  }
+  if (out != INVALID_HANDLE_VALUE) ::CloseHandle(out);
+  ::CloseHandle(in);
+  return error;
+}
+
+// Copies the alternate data streams of `from` (the mark of a downloaded
+// file among them) onto `to`. A file system without streams has none.
+SysError CopyStreams(const std::string& from, const std::string& to) {
+  const std::wstring wide_from = Wide(from), wide_to = Wide(to);
+  WIN32_FIND_STREAM_DATA stream;
+  const HANDLE find = ::FindFirstStreamW(wide_from.c_str(), FindStreamInfoStandard, &stream, 0);
+  if (find == INVALID_HANDLE_VALUE) return kOk;
+  SysError error = kOk;
+  do {
+    const std::wstring name = stream.cStreamName;  // ":name:$DATA"; the file's own data is "::$DATA"
+    if (name != L"::$DATA") error = CopyStream(wide_from + name, wide_to + name);
+  } while (error == kOk && ::FindNextStreamW(find, &stream));
+  ::FindClose(find);
+  return error;
+}
+
+// Gives `to` the creation time of `from`. A failure costs only that date.
+void CopyCreationTime(const std::string& from, const std::string& to) {
+  const HANDLE in = ::CreateFileA(from.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return;
+  FILETIME created{};
+  const BOOL got = ::GetFileTime(in, &created, nullptr, nullptr);
+  ::CloseHandle(in);
+  if (!got) return;
+  const HANDLE out = ::CreateFileA(to.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) return;
+  ::SetFileTime(out, &created, nullptr, nullptr);
+  ::CloseHandle(out);
 }
 
 }  // namespace
@@ -152,11 +263,20 @@ SysError ReplaceFile(const std::string& from, const std::string& to) {
   return kOk;
 }
 
+// ReplaceFileA would carry the target's identity over by itself, but it is
+// no single step: without a backup name, a failure half-way leaves the
+// target's name empty (and some implementations remove the old file before
+// the new one has its name). So the identity is carried over here, onto the
+// complete new file, which then takes the name in one rename.
 SysError ReplaceContent(const std::string& replacement, const std::string& target) {
   if (SysError e = TakeFileFault(FileOp::kReplace)) return e;
   const DWORD attrs = ::GetFileAttributesA(target.c_str());
   if (attrs != INVALID_FILE_ATTRIBUTES) {
     if (attrs & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+    if (SysError e = CopySecurity(target, replacement)) return e;
+    if (SysError e = CopyStreams(target, replacement)) return e;
+    CopyCreationTime(target, replacement);
+    // Last: a read-only or system file could refuse the steps above.
     const DWORD keep = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     DWORD wanted = attrs & keep;
@@ -231,8 +351,43 @@ SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {
   return kOk;
 }
 
-std::string FinalPath(const std::string& path) { return path; }
+std::string FinalPath(const std::string& path) {
+  // No access rights and full sharing: a file another program holds still
+  // answers.
+  const HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return path;  // the open that follows reports why
+  std::string final(MAX_PATH + 8, '\0');
+  DWORD n = ::GetFinalPathNameByHandleA(h, final.data(), static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
+  if (n >= final.size()) {
+    final.resize(n + 1);
+    n = ::GetFinalPathNameByHandleA(h, final.data(), static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
+  }
+  ::CloseHandle(h);
+  if (n == 0 || n >= final.size()) return path;
+  final.resize(n);
+  // Back to the form every other call here takes: "\\?\C:\..." as "C:\...",
+  // "\\?\UNC\server\share\..." as "\\server\share\...". A volume without a
+  // drive letter, or a path past the ANSI calls' limit, stays as named.
+  if (final.compare(0, 8, "\\\\?\\UNC\\") == 0) {
+    final = "\\\\" + final.substr(8);
+  } else if (final.compare(0, 4, "\\\\?\\") == 0 && final.size() > 6 && final[5] == ':') {
+    final.erase(0, 4);
+  } else {
+    return path;
+  }
+  return final.size() < MAX_PATH ? final : path;
+}
 
-SysError CopyAccess(const std::string&, const std::string&) { return kOk; }
+SysError CopyAccess(const std::string& from, const std::string& to) {
+  if (SysError e = CopySecurity(from, to)) return e;
+  // The new file stays writable by its owner, also where the rights of a
+  // read-only file are its read-only attribute (Wine: no write bits).
+  const DWORD attrs = ::GetFileAttributesA(to.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_READONLY)) return kOk;
+  const DWORD wanted = attrs & ~FILE_ATTRIBUTE_READONLY;
+  if (!::SetFileAttributesA(to.c_str(), wanted != 0 ? wanted : FILE_ATTRIBUTE_NORMAL)) return LastError();
+  return kOk;
+}
 
 }  // namespace vx::platform

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "engine/rewrite.h"
 #include "platform/file.h"
 #include "outcome.h"
@@ -74,32 +78,214 @@ TEST(Win32FileLayer, OurExclusiveHandleShutsOthersOut) {
   EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 }
 
-TEST(Win32FileLayer, AttributesAfterRewrite) {
+// The DACL of a file, entry by entry; empty where the file system keeps none.
+std::vector<std::string> DaclOf(const std::string& path) {
+  DWORD need = 0;
+  ::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &need);
+  std::vector<char> sd(need);
+  std::vector<std::string> aces;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL acl = nullptr;
+  if (need == 0 || !::GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, sd.data(), need, &need) ||
+      !::GetSecurityDescriptorDacl(sd.data(), &present, &acl, &defaulted) || !present || acl == nullptr) {
+    return aces;
+  }
+  for (WORD i = 0; i < acl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (::GetAce(acl, i, &ace)) aces.emplace_back(static_cast<char*>(ace), static_cast<ACE_HEADER*>(ace)->AceSize);
+  }
+  return aces;
+}
+
+// Whether a DACL lets everyone in (an entry for the world).
+bool GrantsEveryone(const std::vector<std::string>& aces) {
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  bool found = false;
+  for (const std::string& ace : aces) {
+    const auto* header = reinterpret_cast<const ACE_HEADER*>(ace.data());
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+    const auto* allowed = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(ace.data());
+    if (::EqualSid(const_cast<DWORD*>(&allowed->SidStart), everyone)) found = true;
+  }
+  ::FreeSid(everyone);
+  return found;
+}
+
+// Gives a file a DACL of its own, protected from inheritance, that lets only
+// the current user in.
+bool LockToCurrentUser(const std::string& path) {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  DWORD need = 0;
+  ::GetTokenInformation(token, TokenUser, nullptr, 0, &need);
+  std::vector<char> user(need);
+  const BOOL got = ::GetTokenInformation(token, TokenUser, user.data(), need, &need);
+  ::CloseHandle(token);
+  if (!got) return false;
+  PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  std::vector<char> acl(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid));
+  SECURITY_DESCRIPTOR sd;
+  return ::InitializeAcl(reinterpret_cast<PACL>(acl.data()), static_cast<DWORD>(acl.size()), ACL_REVISION) &&
+         ::AddAccessAllowedAce(reinterpret_cast<PACL>(acl.data()), ACL_REVISION, FILE_ALL_ACCESS, sid) &&
+         ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+         ::SetSecurityDescriptorDacl(&sd, TRUE, reinterpret_cast<PACL>(acl.data()), FALSE) &&
+         ::SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED) &&
+         ::SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, &sd);
+}
+
+// The rewritten file stands in for the old one: without a backup it keeps
+// its attributes and its own DACL (never the folder's, which lets more in);
+// with one, the old file keeps them as the backup and the new file takes
+// the DACL over.
+TEST(Win32FileLayer, IdentityAfterRewrite) {
   TempDir dir;
-  const std::string path = dir.Path("hidden.txt");
+  const std::string path = dir.Path("kept.txt");
   const LeadBytes lead = LeadBytes::Cp932();
+  // Those a rewritten file keeps (as far as the file system keeps them).
+  const DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  const DWORD kSet = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   struct Row {
-    int backup;
-    DWORD expected_new;  // of the rewritten file, among hidden and system
+    const char* what;
+    bool backup;
+    DWORD attributes;
+    bool locked;  // a DACL of its own, for the current user only
   } rows[] = {
-      {0, FILE_ATTRIBUTE_HIDDEN},  // replaced in place: keeps its attributes
-      {1, 0},                      // a new file: normal attributes
+      {"hidden", false, FILE_ATTRIBUTE_HIDDEN, false},
+      {"system and archive", false, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE, false},
+      {"hidden and not indexed", false, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, false},
+      {"locked to its owner", false, FILE_ATTRIBUTE_NORMAL, true},
+      {"hidden, with a backup: a new file", true, FILE_ATTRIBUTE_HIDDEN, false},
+      {"locked, with a backup", true, FILE_ATTRIBUTE_NORMAL, true},
   };
   for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
     ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(path.c_str());
+    ::SetFileAttributesA((path + ".bak").c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileA((path + ".bak").c_str());
     WriteBytes(path, "abc");
-    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, row.backup != 0, lead)), 1);
+    ASSERT_TRUE(GrantsEveryone(DaclOf(path))) << "a new file here lets everyone read";
+    if (row.locked) ASSERT_TRUE(LockToCurrentUser(path));
+    const std::vector<std::string> dacl = DaclOf(path);
+    ASSERT_TRUE(::SetFileAttributesA(path.c_str(), row.attributes));
+    const DWORD before = ::GetFileAttributesA(path.c_str()) & kKept;
+    ASSERT_EQ(before & FILE_ATTRIBUTE_HIDDEN, row.attributes & FILE_ATTRIBUTE_HIDDEN) << "kept by this file system";
+    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, row.backup, lead)), 1);
     EXPECT_EQ(ReadBytes(path), "aBc");
-    const DWORD attrs = ::GetFileAttributesA(path.c_str());
-    EXPECT_EQ(attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), row.expected_new) << row.backup;
+    const DWORD after = ::GetFileAttributesA(path.c_str());
+    EXPECT_EQ(after & (row.backup ? kSet : kKept), row.backup ? 0 : before);
+    if (row.locked || !row.backup) EXPECT_EQ(DaclOf(path), dacl);
+    EXPECT_EQ(GrantsEveryone(DaclOf(path)), !row.locked);
     if (row.backup) {
-      const DWORD bak = ::GetFileAttributesA((path + ".bak").c_str());
-      ASSERT_NE(bak, INVALID_FILE_ATTRIBUTES);
-      EXPECT_TRUE(bak & FILE_ATTRIBUTE_HIDDEN);  // the old file itself
+      EXPECT_EQ(::GetFileAttributesA((path + ".bak").c_str()) & kKept, before) << "the old file itself";
+      EXPECT_EQ(DaclOf(path + ".bak"), dacl);
       EXPECT_EQ(ReadBytes(path + ".bak"), "abc");
     }
+  }
+}
+
+// A file with a second name: the new content is a new file that takes the
+// one name rewritten; the other keeps the old content.
+TEST(Win32FileLayer, SecondNameKeepsTheOldContent) {
+  TempDir dir;
+  const std::string first = dir.Path("first.txt"), second = dir.Path("second.txt");
+  WriteBytes(first, "abc");
+  ASSERT_TRUE(::CreateHardLinkA(second.c_str(), first.c_str(), nullptr));
+  EXPECT_EQ(Code(RewriteFile(first, {{"b", "B"}}, false, LeadBytes::Cp932())), 1);
+  EXPECT_EQ(ReadBytes(first), "aBc");
+  EXPECT_EQ(ReadBytes(second), "abc");
+}
+
+// Under Wine: the Unix form of a path (elsewhere empty).
+std::string UnixPath(const std::string& path) {
+  using Convert = char*(CDECL*)(LPCWSTR);
+  const auto convert = reinterpret_cast<Convert>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (convert == nullptr) return std::string();
+  std::wstring wide(MAX_PATH, L'\0');
+  wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), MAX_PATH)));
+  char* unix_path = convert(wide.c_str());
+  std::string result = unix_path != nullptr ? unix_path : "";
+  ::HeapFree(::GetProcessHeap(), 0, unix_path);
+  return result;
+}
+
+// Under Wine: runs `sh -c command` and returns its exit status, or -1. Wine
+// starts a Unix program without a process handle to wait on, so the
+// command leaves its status in a file beside `beside`, waited for here.
+int Shell(const std::string& command, const std::string& beside) {
+  const std::string done = beside + ".status";
+  ::DeleteFileA(done.c_str());
+  const std::string status = UnixPath(done);
+  std::string line = "Z:\\bin\\sh -c \"" + command + "; echo $? > '" + status + ".tmp' && mv '" + status +
+                     ".tmp' '" + status + "'\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
+  if (process.hThread != nullptr) ::CloseHandle(process.hThread);
+  if (process.hProcess != nullptr) ::CloseHandle(process.hProcess);
+  for (int i = 0; i < 3000 && !platform::FileExists(done); ++i) ::Sleep(10);
+  const std::string text = ReadBytes(done);
+  ::DeleteFileA(done.c_str());
+  return text.empty() ? -1 : std::atoi(text.c_str());
+}
+
+// A file's Unix permission bits, as stat prints them ("644").
+std::string UnixMode(const std::string& path) {
+  const std::string out = path + ".mode";
+  if (Shell("stat -c %a '" + UnixPath(path) + "' > '" + UnixPath(out) + "'", path) != 0) return "?";
+  std::string mode = ReadBytes(out);
+  ::DeleteFileA(out.c_str());
+  while (!mode.empty() && (mode.back() == '\n' || mode.back() == '\r')) mode.pop_back();
+  return mode;
+}
+
+// Under Wine, on the Unix files behind the drive letters: a target that is
+// a symbolic link is rewritten where it points and stays a link; the
+// permission bits are what Wine makes of the security descriptor the new
+// file takes over. Wine's descriptors carry no execute bit and give the
+// group what they give the owner: a file only its owner could open stays
+// closed to others, but its group gets the owner's rights; a script comes
+// out without its execute bit.
+TEST(Win32FileLayer, UnixFilesUnderWine) {
+  TempDir dir;
+  if (UnixPath(dir.Path("x")).empty()) GTEST_SKIP() << "not under Wine";
+  const LeadBytes lead = LeadBytes::Cp932();
+  const std::string real = dir.Path("real.txt"), link = dir.Path("link.txt");
+  for (const bool backup : {false, true}) {
+    SCOPED_TRACE(backup ? "with a backup" : "without a backup");
+    WriteBytes(real, "abc");
+    ::DeleteFileA((real + ".bak").c_str());
+    ASSERT_EQ(Shell("cd '" + UnixPath(dir.path().string()) + "' && rm -f link.txt && ln -s real.txt link.txt", real), 0);
+    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, backup, lead)), 1);
+    EXPECT_EQ(ReadBytes(real), "aBc");
+    EXPECT_EQ(Shell("test -L '" + UnixPath(link) + "' && test \\\"$(readlink '" + UnixPath(link) + "')\\\" = real.txt", real), 0)
+        << "still a link to real.txt";
+    EXPECT_EQ(platform::FileExists(real + ".bak"), backup);
+    EXPECT_FALSE(platform::FileExists(link + ".bak"));
+    if (backup) EXPECT_EQ(ReadBytes(real + ".bak"), "abc");
+  }
+  // The folder's removal would not get past the link (and a delete through
+  // Wine would take the file it points to).
+  ASSERT_EQ(Shell("rm '" + UnixPath(link) + "'", real), 0);
+  EXPECT_EQ(ReadBytes(real), "aBc");
+
+  const struct {
+    const char* before;
+    const char* after;
+  } modes[] = {{"600", "770"}, {"644", "644"}, {"640", "770"}, {"755", "644"}, {"666", "777"}};
+  const std::string path = dir.Path("mode.txt");
+  for (const auto& mode : modes) {
+    SCOPED_TRACE(mode.before);
+    WriteBytes(path, "abc");
+    ASSERT_EQ(Shell(std::string("chmod ") + mode.before + " '" + UnixPath(path) + "'", path), 0);
+    ASSERT_EQ(UnixMode(path), mode.before);
+    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, false, lead)), 1);
+    EXPECT_EQ(UnixMode(path), mode.after);
   }
 }
 
