@@ -168,7 +168,9 @@ TEST(Win32FileLayer, IdentityAfterRewrite) {
     ::DeleteFileA((path + ".bak").c_str());
     WriteBytes(path, "abc");
     ASSERT_TRUE(GrantsEveryone(DaclOf(path))) << "a new file here lets everyone read";
-    if (row.locked) ASSERT_TRUE(LockToCurrentUser(path));
+    if (row.locked) {
+      ASSERT_TRUE(LockToCurrentUser(path));
+    }
     const std::vector<std::string> dacl = DaclOf(path);
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), row.attributes));
     const DWORD before = ::GetFileAttributesA(path.c_str()) & kKept;
@@ -177,7 +179,9 @@ TEST(Win32FileLayer, IdentityAfterRewrite) {
     EXPECT_EQ(ReadBytes(path), "aBc");
     const DWORD after = ::GetFileAttributesA(path.c_str());
     EXPECT_EQ(after & (row.backup ? kSet : kKept), row.backup ? 0 : before);
-    if (row.locked || !row.backup) EXPECT_EQ(DaclOf(path), dacl);
+    if (row.locked || !row.backup) {
+      EXPECT_EQ(DaclOf(path), dacl);
+    }
     EXPECT_EQ(GrantsEveryone(DaclOf(path)), !row.locked);
     if (row.backup) {
       EXPECT_EQ(::GetFileAttributesA((path + ".bak").c_str()) & kKept, before) << "the old file itself";
@@ -267,7 +271,9 @@ TEST(Win32FileLayer, UnixFilesUnderWine) {
         << "still a link to real.txt";
     EXPECT_EQ(platform::FileExists(real + ".bak"), backup);
     EXPECT_FALSE(platform::FileExists(link + ".bak"));
-    if (backup) EXPECT_EQ(ReadBytes(real + ".bak"), "abc");
+    if (backup) {
+      EXPECT_EQ(ReadBytes(real + ".bak"), "abc");
+    }
   }
   // The folder's removal would not get past the link (and a delete through
   // Wine would take the file it points to).
