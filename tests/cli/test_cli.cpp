@@ -88,6 +88,23 @@ TEST(Cli, UsageErrorsAndInformation) {
       {{"-l", dir.Path("list.dat"), f}, 2, "", "add -a"},
       {{"-a", "-l", dir.Path("none.dat"), f}, 2, "", "cannot open the replace list"},
       {{"-s", "\xF0\x9F\x98\x80", f}, 2, "", "cannot be written in the files' code page"},  // an emoji has no 932 form
+      // The option parser's edges: every row of the table in the help, forms
+      // glued and abbreviated, clusters, "--", errors naming the form typed.
+      {{"--help"}, 0, "      --exclude-dir GLOB do not enter folders", ""},
+      {{"--help"}, 0, "  -j, --jobs N           rewrite up to N files", ""},
+      {{"-n", "--sea=b", f}, 0, f + "  ", ""},
+      {{"-nsb", f}, 0, f + "  ", ""},
+      {{f, "-n", "--include", "*.c"}, 0, f + "  ", ""},  // options after the paths
+      {{"--", "-n"}, 1, "", "-n: no such file or folder; skipped"},
+      {{"--r", f}, 2, "", "option '--r' is ambiguous (--replace, --restore, --raw)"},
+      {{"--search"}, 2, "", "option '--search' needs a value"},
+      {{"--exclude-dir"}, 2, "", "option '--exclude-dir' needs a value"},
+      {{"--vcs=yes", f}, 2, "", "option '--vcs' takes no value"},
+      {{"--dry-run", "-nx", f}, 2, "", "unknown option '-x'"},
+      {{"-xn", f}, 2, "", "unknown option '-x'"},
+      {{"-n", "-j"}, 2, "", "option '-j' needs a value"},
+      {{"--restore", "-s", "a", f}, 2, "", "--restore puts files back from their backups; it cannot be combined"},
+      {{"--restore", "--diff", f}, 2, "", "cannot be combined"},
   };
   for (const Row& row : rows) {
     const Outcome o = RunCli(row.args);
@@ -118,13 +135,19 @@ TEST(Cli, RunPrintsTheLogAndKeepsBackups) {
   EXPECT_EQ(ReadBytes(a + ".bak"), "abc abc");
   EXPECT_EQ(ReadBytes(b + ".bak"), "xyz");
 
-  // An error line makes the exit status 1; the other files are still done.
+  // An error line, or a path that names nothing, makes the exit status 1;
+  // the other files are still done.
   o = RunCli({"--search=Q", "--replace", "R", "--no-backup", bin, dir.Path("missing.txt"), a});
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.out, HeadUtf8(2) + bin + "  " + kNotTextUtf8 + LineUtf8(a, 2));
   EXPECT_EQ(o.err, "vextrane-cli: " + dir.Path("missing.txt") + ": no such file or folder; skipped\n");
   EXPECT_EQ(ReadBytes(a), "R R");
   EXPECT_EQ(ReadBytes(a + ".bak"), "abc abc");  // --no-backup left the old backup alone
+
+  o = RunCli({"-s", "R", "-r", "S", "--no-backup", dir.Path("typo.txt"), a});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, HeadUtf8(2) + LineUtf8(a, 2));
+  EXPECT_EQ(ReadBytes(a), "S S");
 }
 
 TEST(Cli, RawPassesBytesAndPrintsTheLogInCodePage932) {
@@ -226,6 +249,47 @@ TEST(Cli, FoldersAreTakenRecursivelyInByteOrderWithoutDuplicates) {
   // The window's duplicate message: は, line break, すでにリストに存在します。
   EXPECT_EQ(o.err, r + "/a.txt\xE3\x81\xAF\n\xE3\x81\x99\xE3\x81\xA7\xE3\x81\xAB\xE3\x83\xAA\xE3\x82\xB9\xE3\x83\x88"
                            "\xE3\x81\xAB\xE5\xAD\x98\xE5\x9C\xA8\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82\n");
+}
+
+TEST(Cli, MasksChooseFilesInFoldersAndVersionControlFoldersAreLeftAlone) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  const std::string r = dir.Path("tree");
+  for (const char* sub : {"tree/.git/refs", "tree/.svn", "tree/.hg", "tree/.bzr", "tree/build", "tree/src/.Git"})
+    fs::create_directories(dir.path() / sub);
+  for (const char* f : {"tree/a.txt", "tree/b.TXT", "tree/c.md", "tree/skip.txt", "tree/.git/config",
+                        "tree/.git/refs/main.txt", "tree/.svn/entries", "tree/.hg/store", "tree/.bzr/x.txt",
+                        "tree/build/out.txt", "tree/src/e.txt", "tree/src/.Git/f.txt"})
+    WriteBytes((dir.path() / f).string(), "q");
+  auto logged = [&](const std::vector<std::string>& paths) {
+    std::string log = HeadUtf8(static_cast<long long>(paths.size()));
+    for (const std::string& path : paths) log += LineUtf8(r + "/" + path, 1);
+    return log;
+  };
+  struct Row {
+    std::string name;
+    std::vector<std::string> args;
+    std::vector<std::string> files;
+  } rows[] = {
+      {"no masks: every file but the version-control folders'",
+       {r},
+       {"a.txt", "b.TXT", "build/out.txt", "c.md", "skip.txt", "src/.Git/f.txt", "src/e.txt"}},
+      {"--vcs enters them", {"--vcs", r},
+       {".bzr/x.txt", ".git/config", ".git/refs/main.txt", ".hg/store", ".svn/entries", "a.txt", "b.TXT",
+        "build/out.txt", "c.md", "skip.txt", "src/.Git/f.txt", "src/e.txt"}},
+      {"a version-control folder named is walked", {r + "/.git"}, {".git/config", ".git/refs/main.txt"}},
+      {"masks; letter case counts here; a file named is taken whatever they say",
+       {"--include", "*.txt", "--include=*.md", "--exclude", "skip*", "--exclude-dir", "bui?d", r, r + "/skip.txt"},
+       {"a.txt", "c.md", "src/.Git/f.txt", "src/e.txt", "skip.txt"}},
+      {"a folder named is entered whatever the masks say", {"--exclude-dir", "*", r + "/src"}, {"src/e.txt"}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = {"-n", "-s", "q"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const Outcome o = RunCli(args);
+    EXPECT_EQ(o.status, 0) << row.name << o.err;
+    EXPECT_EQ(o.out, logged(row.files)) << row.name;
+  }
 }
 
 TEST(Cli, AllPairsComeFromTheListBesideTheProgramOrNamedByList) {
