@@ -11,6 +11,7 @@
 #include "engine/batch.h"
 #include "platform/file.h"
 #include "replacelist/list_file.h"
+#include "res/version.h"
 #include "targets/walk.h"
 
 namespace vx::cli {
@@ -19,8 +20,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFileErrors = 1;
 constexpr int kExitUsage = 2;
-
-constexpr char kVersion[] = "1.10";
 
 // The masks of the folder walks, spelled as the platform spells names.
 NameMasks MasksOf(const Options& o) {
@@ -97,7 +96,7 @@ int Run(int argc, char** argv) {
     return kExitOk;
   }
   if (o.version) {
-    std::printf("vextrane-cli %s\n", kVersion);
+    std::printf("vextrane-cli %s\n", VX_VERSION_SHOWN);
     return kExitOk;
   }
   terminal.raw = o.raw;
