@@ -1,5 +1,6 @@
 // vextrane-cli: one batch run over the files and folders named on the
-// command line, with the result log on stdout.
+// command line, with the result log on stdout; or the preview of one
+// (--diff), or the files put back from their backups (--restore).
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -9,9 +10,12 @@
 #include "cli/target_files.h"
 #include "cli/terminal.h"
 #include "engine/batch.h"
+#include "engine/line_diff.h"
+#include "engine/replace_chain.h"
 #include "platform/file.h"
 #include "replacelist/list_file.h"
 #include "res/version.h"
+#include "targets/path_text.h"
 #include "targets/walk.h"
 
 namespace vx::cli {
@@ -20,6 +24,12 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFileErrors = 1;
 constexpr int kExitUsage = 2;
+
+// What a backup's name looks like, as the platform compares names.
+const NameMask& BackupName() {
+  static const NameMask mask(std::string("*") + kBackupSuffix, PlatformNameRules());
+  return mask;
+}
 
 // The masks of the folder walks, spelled as the platform spells names.
 NameMasks MasksOf(const Options& o) {
@@ -31,7 +41,46 @@ NameMasks MasksOf(const Options& o) {
   if (!o.version_control) {
     for (const char* name : kVersionControlFolders) masks.exclude_folder.emplace_back(name, rules);
   }
+  // A backup is what a file is restored from, never a file to restore into.
+  if (o.restore) masks.exclude.push_back(BackupName());
   return masks;
+}
+
+// The bytes of a file; false if it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  platform::SysError error = platform::kOk;
+  platform::File file = platform::File::OpenReadExclusive(platform::FinalPath(path), &error);
+  if (!file.IsOpen()) return false;
+  bytes->clear();
+  char buffer[1 << 16];
+  for (std::size_t got = 0;; bytes->append(buffer, got)) {
+    if (file.Read(buffer, sizeof buffer, &got) != platform::kOk) return false;
+    if (got == 0) return true;
+  }
+}
+
+// --diff: for each file the run would change, a unified diff from what it
+// holds to what the run would write, the file's path in both header lines.
+void PrintDiffs(const Terminal& terminal, const BatchReport& report, const std::vector<ReplacePair>& pairs,
+                const BatchSettings& settings, CodePage code_page) {
+  for (const BatchEntry& entry : report.entries) {
+    if (!entry.outcome.done() || entry.outcome.count == 0) continue;
+    StringSink preview;
+    RewriteOptions options = settings.options;
+    options.dry_run = true;
+    options.preview = &preview;
+    std::string before;
+    if (!RewriteFile(entry.path, pairs, false, settings.lead, options).done() || !ReadWholeFile(entry.path, &before))
+      continue;
+    const std::string hunks = UnifiedDiffHunks(before, preview.text);
+    if (hunks.empty()) continue;  // every match replaced by itself
+    for (const char* head : {"--- ", "+++ "}) {
+      std::fputs(head, stdout);
+      terminal.WritePath(stdout, entry.path);
+      std::fputs("\n", stdout);
+    }
+    terminal.WriteText(stdout, hunks, code_page);
+  }
 }
 
 // The pairs of the replace list file, as the window's drop-down lists hold them.
@@ -103,7 +152,10 @@ int Run(int argc, char** argv) {
   const CodePage text_code_page = o.raw ? CodePage::kNone : o.code_page;
 
   std::vector<ReplacePair> pairs;
-  if (o.all_pairs) {
+  if (o.restore) {
+    // A restore applies no pairs; one empty pair keeps every file in the run.
+    pairs.emplace_back();
+  } else if (o.all_pairs) {
     std::string problem;
     const std::string list = o.list ? *o.list : PlatformFolders().Join(Terminal::ProgramDirectory(), kReplaceListFile);
     if (!ReadListPairs(list, &pairs, &problem)) {
@@ -130,6 +182,13 @@ int Run(int argc, char** argv) {
   // pass for success); the other paths are still done.
   bool path_missing = false;
   for (const std::string& path : o.paths) {
+    if (o.restore && (BackupName().Matches(path) || HasTempSuffix(path))) {
+      std::fputs("vextrane-cli: ", stderr);
+      terminal.WritePath(stderr, path);
+      std::fputs(": a backup or a temporary file, not a file to restore; name the file it belongs to\n", stderr);
+      path_missing = true;
+      continue;
+    }
     if (targets.Add(path) == TargetFiles::Added::kNothing) {
       std::fputs("vextrane-cli: ", stderr);
       terminal.WritePath(stderr, path);
@@ -143,14 +202,20 @@ int Run(int argc, char** argv) {
   BatchSettings settings;
   settings.lead = Terminal::LeadBytesOf(o.code_page);
   settings.options.dry_run = o.dry_run;
+  settings.options.keep_times = o.keep_times;
+  if (o.restore) {
+    settings.rewrite = [](const std::string& path, const std::vector<ReplacePair>&, bool, const LeadBytes&,
+                          const RewriteOptions& options) { return RestoreFromBackup(path, options); };
+  }
   std::vector<BatchFile> batch;
   batch.reserve(files.size());
-  for (const std::string& path : files) batch.push_back(BatchFile{path, pairs, o.backup});
+  for (const std::string& path : files) batch.push_back(BatchFile{path, pairs, o.backup && !o.restore});
   BatchWatch watch;
   watch.finished = [&](std::size_t done, const BatchEntry& entry) { progress.Show(done, files.size(), entry.path); };
   const BatchReport report = ProcessFiles(std::move(batch), settings, o.jobs, watch);
   progress.Clear();
 
+  if (o.diff) PrintDiffs(terminal, report, pairs, settings, o.raw ? CodePage::kNone : o.code_page);
   if (o.raw) {
     terminal.WriteCp932(stdout, FormatBatchLog(report));
   } else {

@@ -1,6 +1,7 @@
 // vextrane-cli as a user runs it: the built program in a child process, with
 // its stdout, stderr and exit status, on files in a scratch folder.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -290,6 +291,91 @@ TEST(Cli, MasksChooseFilesInFoldersAndVersionControlFoldersAreLeftAlone) {
     EXPECT_EQ(o.status, 0) << row.name << o.err;
     EXPECT_EQ(o.out, logged(row.files)) << row.name;
   }
+}
+
+TEST(Cli, DiffShowsTheChangedLinesThenTheLogAndWritesNothing) {
+  TempDir dir;
+  const std::string a = dir.Path("a.txt"), b = dir.Path("b.txt"), same = dir.Path("same.txt");
+  const std::string a_text = "one\r\n" + kHiraganaA_Sjis + " two\r\nl3\r\nl4\r\nl5\r\nl6\r\nl7\r\nl8\r\nl9\r\nten two\r\n";
+  WriteBytes(a, a_text);
+  WriteBytes(b, "no match\n");
+  WriteBytes(same, "two");
+  const Outcome o = RunCli({"--diff", "-s", "two", "-r", "2", a, b});
+  EXPECT_EQ(o.status, 0) << o.err;
+  // The file's code page 932 lines in the terminal's UTF-8, CR LF kept as
+  // the file has it; two changes seven lines apart make two hunks.
+  EXPECT_EQ(o.out, "--- " + a + "\n+++ " + a + "\n" +
+                       "@@ -1,5 +1,5 @@\n one\r\n-" + kHiraganaA_Utf8 + " two\r\n+" + kHiraganaA_Utf8 +
+                       " 2\r\n l3\r\n l4\r\n l5\r\n"
+                       "@@ -7,4 +7,4 @@\n l7\r\n l8\r\n l9\r\n-ten two\r\n+ten 2\r\n" +
+                       HeadUtf8(2) + LineUtf8(a, 2) + LineUtf8(b, 0));
+  EXPECT_EQ(ReadBytes(a), a_text);
+  EXPECT_EQ(dir.Listing(), "a.txt;b.txt;same.txt;");
+
+  // A file whose matches are replaced by themselves would not change: no diff.
+  const Outcome unchanged = RunCli({"--diff", "-s", "two", "-r", "two", same});
+  EXPECT_EQ(unchanged.out, HeadUtf8(1) + LineUtf8(same, 1));
+}
+
+TEST(Cli, RestorePutsBackupsBackAndSaysWhereThereIsNone) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  fs::create_directories(dir.path() / "d" / "sub");
+  const std::string a = dir.Path("d/a.txt"), b = dir.Path("d/sub/b.txt"), c = dir.Path("d/c.md"),
+                    n = dir.Path("d/new.txt");
+  WriteBytes(a, "old a");
+  WriteBytes(b, "old b");
+  WriteBytes(c, "old c");
+  ASSERT_EQ(RunCli({"-s", "old", "-r", "new", a, b, c}).status, 0);
+  WriteBytes(n, "made after the run");
+  WriteBytes(dir.Path("d/stray.vxtmp"), "a leftover");
+  fs::create_directories(dir.path() / "d" / "sub" / "e.txt.bak");  // a folder is no backup
+  WriteBytes(dir.Path("d/sub/e.txt"), "e");
+
+  // Masks apply in folders; a file without a backup gets its line and exit status 1.
+  Outcome o = RunCli({"--restore", "--exclude", "*.md", dir.Path("d")});
+  EXPECT_EQ(o.status, 1);
+  const std::string restored = "  \xE5\x85\x83\xE3\x81\xAB\xE6\x88\xBB\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F"
+                               "\xE3\x80\x82\n";  // 元に戻しました。
+  const std::string none = "  \xE3\x83\x90\xE3\x83\x83\xE3\x82\xAF\xE3\x82\xA2\xE3\x83\x83\xE3\x83\x97\xE3\x81\x8C"
+                           "\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82\n";  // バックアップがありません。
+  EXPECT_EQ(o.out, HeadUtf8(0) + a + restored + n + none + b + restored + dir.Path("d/sub/e.txt") + none);
+  EXPECT_EQ(ReadBytes(a), "old a");
+  EXPECT_EQ(ReadBytes(b), "old b");
+  EXPECT_EQ(ReadBytes(c), "new c");  // left out by the mask
+  EXPECT_FALSE(fs::exists(a + ".bak"));
+  EXPECT_TRUE(fs::exists(c + ".bak"));
+  EXPECT_EQ(ReadBytes(dir.Path("d/stray.vxtmp")), "a leftover");
+
+  // A backup or a temporary file named is no file to restore into; the others still run.
+  o = RunCli({"--restore", c + ".bak", dir.Path("d/stray.vxtmp"), c});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, HeadUtf8(0) + c + restored);
+  EXPECT_NE(o.err.find(c + ".bak: a backup or a temporary file, not a file to restore"), std::string::npos) << o.err;
+  EXPECT_EQ(ReadBytes(c), "old c");
+  EXPECT_FALSE(fs::exists(c + ".bak"));
+}
+
+TEST(Cli, KeepTimesGivesRewrittenFilesTheirOldModificationTime) {
+  TempDir dir;
+  const std::string kept = dir.Path("kept.txt"), fresh = dir.Path("fresh.txt");
+  for (const std::string& f : {kept, fresh}) {
+    WriteBytes(f, "abc");
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 123456789}};  // 2001-09-09, odd nanoseconds
+    ASSERT_EQ(utimensat(AT_FDCWD, f.c_str(), times, 0), 0);
+  }
+  EXPECT_EQ(RunCli({"--keep-times", "-s", "b", "-r", "B", kept}).status, 0);
+  EXPECT_EQ(RunCli({"--no-backup", "--keep-times", "-s", "x", dir.Path("kept.txt.bak")}).status, 0);
+  EXPECT_EQ(RunCli({"-s", "b", "-r", "B", fresh}).status, 0);
+  struct stat st {};
+  for (const std::string& f : {kept, kept + ".bak"}) {
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000) << f;
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789) << f;
+  }
+  EXPECT_EQ(ReadBytes(kept), "aBc");
+  ASSERT_EQ(stat(fresh.c_str(), &st), 0);
+  EXPECT_GT(st.st_mtim.tv_sec, 1000000000);  // without the option the time is the rewrite's
 }
 
 TEST(Cli, AllPairsComeFromTheListBesideTheProgramOrNamedByList) {
