@@ -132,6 +132,13 @@ TEST(CliOnWindows, MasksAndVersionControlFoldersIgnoreLetterCase) {
   std::sort(lines.begin(), lines.end());
   EXPECT_EQ(lines, (std::vector<std::string>{"a.TXT  置換え数　1個", "b.txt  置換え数　1個", "l.txt  置換え数　1個"}))
       << o.out;
+
+  // A backup named in another letter case is still a backup: nothing is restored into it.
+  WriteBytes(dir.Path("b.txt.bak"), "old");
+  const Outcome r = RunCli("--raw --restore \"" + dir.Path("B.TXT.BAK") + "\"");
+  EXPECT_EQ(r.status, 1u);
+  EXPECT_NE(r.err.find("not a file to restore"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadBytes(dir.Path("b.txt.bak")), "old");
 }
 
 }  // namespace
