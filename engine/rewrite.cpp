@@ -123,28 +123,39 @@ RewriteStatus StoreWithBackup(StagedFile& staged, RewriteOutcome* outcome) {
   if (platform::QueryFileInfo(path, &target) != kOk || !target.exists) return RewriteStatus::kWriteFailed;
   // The new file is a new file: it takes over who may read and change the old one.
   platform::CopyAccess(path, staged.temp_path());
-  // The old file takes a second name beside the backup, the new content
-  // takes the target's name, and only then does the second name become the
-  // backup: at no moment is the target without its old or its new content,
-  // even if the process dies in between, and a failure leaves the old
-  // backup as it was. (A read-only target cannot be replaced, and some file
-  // systems have no second names: then the files are renamed.)
-  std::string aside;
-  if (target.read_only || PutAside(path, backup, true, &aside) != kOk)
+  // The old file takes the backup's name as a second name, the old backup
+  // keeping one of its own until the end; then the new content takes the
+  // target's name. At every moment the target holds its old or its new
+  // content and the backup the target's content before the new one (or the
+  // old backup, before the swap), even if the process dies; a failure puts
+  // the old backup back. (A read-only target cannot be replaced, and some
+  // file systems have no second names: then the files are renamed.)
+  std::string old_content;
+  if (target.read_only || PutAside(path, backup, true, &old_content) != kOk)
     return StoreByRenames(staged, backup, old_backup.exists, outcome);
+  std::string older;
+  if (old_backup.exists && PutAside(backup, backup, true, &older) != kOk) {
+    platform::DeleteFile(old_content);
+    return RewriteStatus::kBackupFailed;
+  }
+  if (platform::ReplaceFile(old_content, backup) != kOk) {
+    platform::DeleteFile(old_content);
+    if (!older.empty()) platform::DeleteFile(older);
+    return RewriteStatus::kBackupFailed;
+  }
   if (platform::ReplaceFile(staged.temp_path(), path) != kOk) {
-    platform::DeleteFile(aside);
+    // The old backup goes back; with none, the new one goes, as it came.
+    if (older.empty()) {
+      platform::DeleteFile(backup);
+    } else if (platform::ReplaceFile(older, backup) != kOk) {
+      platform::DeleteFile(older);  // the backup holds the file as it still is
+    }
     return RewriteStatus::kWriteFailed;
   }
   staged.Release();
-  if (platform::ReplaceFile(aside, backup) == kOk) {
-    outcome->backup = backup;
-    return RewriteStatus::kDone;
-  }
-  // The backup cannot take its name after all (another program took hold
-  // of the old one meanwhile): the old content goes back under the target's.
-  if (platform::ReplaceFile(aside, path) != kOk) outcome->kept_at = aside;
-  return RewriteStatus::kBackupFailed;
+  if (!older.empty()) platform::DeleteFile(older);
+  outcome->backup = backup;
+  return RewriteStatus::kDone;
 }
 
 }  // namespace
