@@ -285,7 +285,9 @@ TEST(Crash, DiesRightBeforeEachFileOperation) {
           const std::string bak = ReadBytes(paths[i] + ".bak");
           EXPECT_TRUE(bak == olds[i] || (i == 1 && bak == older_backup)) << paths[i] << ".bak";
           // A rewritten file's backup is never a stale one.
-          if (backup && state == "new") EXPECT_EQ(bak, olds[i]) << paths[i] << ".bak";
+          if (backup && state == "new") {
+            EXPECT_EQ(bak, olds[i]) << paths[i] << ".bak";
+          }
         } else {
           EXPECT_FALSE(backup && state == "new") << paths[i] << ": rewritten without its backup";
           EXPECT_NE(i, 1u) << "the older backup is gone";
