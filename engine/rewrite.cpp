@@ -167,11 +167,13 @@ bool IsError(RewriteStatus status) {
     case RewriteStatus::kNotText:
     case RewriteStatus::kWriteFailed:
     case RewriteStatus::kBackupFailed:
+    case RewriteStatus::kNoBackup:  // a restore asked for that cannot be done
       return true;
     case RewriteStatus::kDone:
     case RewriteStatus::kAlreadyRewritten:
     case RewriteStatus::kBackupOfThisRun:
     case RewriteStatus::kCancelled:
+    case RewriteStatus::kRestored:
       return false;
   }
   return true;
@@ -197,7 +199,7 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     StagedFile staged(path);
     if (!options.dry_run) staged.Create();
     Output out(staged.IsOpen() ? &staged.file() : nullptr);
-    ReplaceChain chain(pairs, lead, &out, chunk);
+    ReplaceChain chain(pairs, lead, options.dry_run && options.preview ? options.preview : &out, chunk);
     const Scan scan = Pump(in, chain, chunk, options);
     in.Close();
     switch (scan) {
@@ -214,6 +216,12 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     if (!staged.IsOpen() || out.error() != kOk || staged.Finish(options.durable) != kOk)
       return fail(RewriteStatus::kWriteFailed);
     if (Stopped(options)) return fail(RewriteStatus::kCancelled);
+    // The new file takes the old one's time before it takes its name, so
+    // the name never stands for the new content with a new time.
+    platform::FileTime modified;
+    if (options.keep_times && (platform::GetModifiedTime(path, &modified) != kOk ||
+                               platform::SetModifiedTime(staged.temp_path(), modified) != kOk))
+      return fail(RewriteStatus::kWriteFailed);
     const RewriteStatus stored = make_backup ? StoreWithBackup(staged, &outcome)
                                              : staged.Commit() == kOk ? RewriteStatus::kDone
                                                                       : RewriteStatus::kWriteFailed;
@@ -222,6 +230,29 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     outcome = RewriteOutcome{};
     return fail(RewriteStatus::kNoMemory);
   }
+}
+
+RewriteOutcome RestoreFromBackup(const std::string& listed, const RewriteOptions& options) {
+  RewriteOutcome outcome;
+  if (Stopped(options)) {
+    outcome.status = RewriteStatus::kCancelled;
+    return outcome;
+  }
+  const std::string path = platform::FinalPath(listed);
+  const std::string backup = path + kBackupSuffix;
+  platform::FileInfo info;
+  if (platform::QueryFileInfo(backup, &info) != kOk || !info.exists || info.directory) {
+    outcome.status = RewriteStatus::kNoBackup;
+    return outcome;
+  }
+  // The backup is the old file itself (its second name, or its only one):
+  // a rename gives it back its name, with its own attributes and times.
+  if (!options.dry_run && platform::ReplaceFile(backup, path) != kOk) {
+    outcome.status = RewriteStatus::kWriteFailed;
+    return outcome;
+  }
+  outcome.status = RewriteStatus::kRestored;
+  return outcome;
 }
 
 }  // namespace vx

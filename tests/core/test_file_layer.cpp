@@ -235,6 +235,25 @@ TEST_F(FileLayer, InfoIdentityAndAttributes) {
   EXPECT_FALSE(replaceable.exists);
 }
 
+TEST_F(FileLayer, ModificationTimeIsReadAndSetToTheStepTheSystemKeeps) {
+  const std::string a = dir_.Path("a.txt");
+  WriteBytes(a, "x");
+  // Before 1970, at it, and later, with nanoseconds that the 100 ns steps of
+  // Windows keep (and ones they round down).
+  const FileTime times[] = {{-86400 * 365, 500}, {0, 0}, {1000000000, 123456700}, {4102444800, 999999900}};
+  for (const FileTime& t : times) {
+    ASSERT_EQ(SetModifiedTime(a, t), kOk) << t.seconds;
+    FileTime got;
+    ASSERT_EQ(GetModifiedTime(a, &got), kOk);
+    EXPECT_EQ(got.seconds, t.seconds);
+    EXPECT_EQ(got.nanoseconds / 100, t.nanoseconds / 100) << t.seconds;
+  }
+  EXPECT_EQ(ReadBytes(a), "x");
+  FileTime none;
+  EXPECT_EQ(GetModifiedTime(dir_.Path("none"), &none), 2u);
+  EXPECT_NE(SetModifiedTime(dir_.Path("none"), none), kOk);
+}
+
 TEST_F(FileLayer, InjectedFaultsFailTheChosenCallsOnly) {
   const std::string path = dir_.Path("f.txt");
   SysError e = kOk;

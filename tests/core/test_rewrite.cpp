@@ -252,7 +252,9 @@ TEST_F(Rewrite, FailuresKeepTheOldContentAndTheOldBackup) {
     EXPECT_TRUE(ReadBytes(target_) == content) << row.what;
     EXPECT_EQ(last_.backup, "") << row.what;
     EXPECT_EQ(last_.kept_at, "") << row.what;
-    if (row.old_backup) EXPECT_EQ(ReadBytes(bak_), "old backup") << row.what;
+    if (row.old_backup) {
+      EXPECT_EQ(ReadBytes(bak_), "old backup") << row.what;
+    }
     ExpectFolder(row.folder);
   }
 }
@@ -282,7 +284,9 @@ TEST_F(Rewrite, BackupThatCannotBeMadeLeavesTheFileAlone) {
     EXPECT_EQ(Run("abc", {{"a", "x"}}, true), kRewriteBackupFailed) << row.what;
     holder.Close();
     EXPECT_EQ(ReadBytes(target_), "abc") << row.what;
-    if (!folder) EXPECT_EQ(ReadBytes(bak_), "old backup") << row.what;
+    if (!folder) {
+      EXPECT_EQ(ReadBytes(bak_), "old backup") << row.what;
+    }
     ExpectFolder("target.txt;target.txt.bak;");
     std::error_code ec;
     std::filesystem::permissions(bak_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
@@ -318,9 +322,13 @@ TEST_F(Rewrite, BackupByRenamesWhereNoSecondNameCanBeMade) {
     EXPECT_EQ(Run("abc", {{"a", "x"}}, true), row.result) << row.what;
     ClearFileFaults();
     EXPECT_EQ(platform::FileExists(target_), row.target_after != nullptr) << row.what;
-    if (row.target_after) EXPECT_EQ(ReadBytes(target_), row.target_after) << row.what;
+    if (row.target_after) {
+      EXPECT_EQ(ReadBytes(target_), row.target_after) << row.what;
+    }
     EXPECT_EQ(platform::FileExists(bak_), row.backup_after != nullptr) << row.what;
-    if (row.backup_after) EXPECT_EQ(ReadBytes(bak_), row.backup_after) << row.what;
+    if (row.backup_after) {
+      EXPECT_EQ(ReadBytes(bak_), row.backup_after) << row.what;
+    }
     EXPECT_EQ(last_.backup, row.result >= 0 ? bak_ : "") << row.what;
     EXPECT_EQ(last_.kept_at, row.kept_in_backup ? bak_ : "") << row.what;
     EXPECT_EQ(TempLeftovers(), "") << row.what;
