@@ -92,19 +92,6 @@ TEST_F(FileLayer, ExclusiveOpenRefusedWhileAnotherHandleHoldsTheFile) {
   File third = File::OpenReadExclusive(path, &e);
   EXPECT_TRUE(third.IsOpen());
   EXPECT_EQ(e, kOk);
-  // Shared opens go together, but never with an exclusive one.
-  File shared = File::OpenReadShared(path, &e);
-  EXPECT_FALSE(shared.IsOpen());
-  EXPECT_EQ(e, 32u);
-  third.Close();
-  shared = File::OpenReadShared(path, &e);
-  ASSERT_TRUE(shared.IsOpen());
-  File reader = File::OpenReadShared(path, &e);
-  EXPECT_TRUE(reader.IsOpen());
-  EXPECT_EQ(e, kOk);
-  File excluded = File::OpenReadExclusive(path, &e);
-  EXPECT_FALSE(excluded.IsOpen());
-  EXPECT_EQ(e, 32u);
 }
 
 TEST_F(FileLayer, MovedHandleKeepsTheFile) {
