@@ -273,7 +273,6 @@ void Durability(const std::string& dir, int files, int runs) {
           return p;
         }();
         vx::BatchSettings settings;
-        settings.lead = vx::LeadBytes::Cp932();
         settings.options.durable = durable;
         const double t0 = Now();
         const vx::BatchReport report = vx::ProcessBatch(

@@ -22,7 +22,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/lead_bytes.h"
 #include "engine/rewrite.h"
 
 namespace {
@@ -120,7 +119,7 @@ double Median(std::vector<double> v) {
 
 int RewriteOnce(const char* path, const char* search, const char* replace) {
   int backup = 0;
-  const std::int64_t r = vx::RewriteFile(path, {{search, replace}}, &backup, vx::LeadBytes::Cp932());
+  const std::int64_t r = vx::RewriteFile(path, {{search, replace}}, &backup, vx::FileReading{});
   std::printf("%lld\n", static_cast<long long>(r));
   return r < 0 ? 1 : 0;
 }

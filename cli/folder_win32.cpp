@@ -7,15 +7,6 @@
 
 namespace vx::cli {
 
-namespace {
-
-const LeadBytes& AnsiLead() {
-  static const LeadBytes lead = Terminal::LeadBytesOf(CodePage::kAnsi);
-  return lead;
-}
-
-}  // namespace
-
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
   entries->clear();
   WIN32_FIND_DATAA data;
@@ -31,13 +22,13 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-  return vx::JoinPath(folder, name, AnsiLead());
+  return vx::JoinPath(folder, name, AnsiLeadBytes());
 }
 
 // As the window takes its command-line arguments: every component in its
 // stored long name and case, a wildcard resolved to its first match.
 std::string CanonicalPath(const std::string& path) {
-  const std::string canonical = CanonicalizePath(path, AnsiLead(), WindowsFileSystem());
+  const std::string canonical = CanonicalizePath(path, AnsiLeadBytes(), WindowsFileSystem());
   return HasFolderMark(canonical) ? canonical.substr(1) : canonical;
 }
 

@@ -41,13 +41,26 @@ constexpr char kHelp[] =
     "  -n, --dry-run          count what a run would replace; change nothing\n"
     "  -j, --jobs N           rewrite up to N files at a time (default: 4, or the\n"
     "                         number of processors if more); the log is the same\n"
-    "      --codepage CP      the files' code page: 932, utf-8 or none; the\n"
-    "                         texts given here are converted to it, and 932\n"
-    "                         keeps matches from starting inside a double-byte\n"
-    "                         character (default: the ANSI code page on\n"
-    "                         Windows, 932 elsewhere)\n"
-    "      --raw              convert nothing: the texts are taken as the bytes\n"
-    "                         given, and the log is printed in code page 932\n"
+    "      --codepage CP      how the files are read (default: auto)\n"
+    "                         auto: each file in the encoding found in it: a\n"
+    "                         byte-order mark (UTF-8, UTF-16LE, UTF-16BE), else\n"
+    "                         UTF-8 if the whole file is valid UTF-8 with a\n"
+    "                         non-ASCII character, else the ANSI code page (932\n"
+    "                         here); the texts given here are converted from\n"
+    "                         the terminal's encoding to each file's, and a log\n"
+    "                         line names any encoding but the ANSI code page\n"
+    "                         932, utf-8 or none: every file in that code page,\n"
+    "                         nothing detected; the texts are converted to it\n"
+    "                         (932 keeps matches from starting inside a\n"
+    "                         double-byte character; none converts nothing)\n"
+    "      --raw              take the texts as the bytes given, in code page\n"
+    "                         932 as the window does (with auto, converted to\n"
+    "                         each file's encoding; with a code page, as they\n"
+    "                         are), and print the log in code page 932\n"
+    "                         A text with no exact form in a file's encoding is\n"
+    "                         never approximated: a search text finds nothing,\n"
+    "                         a replacement leaves the file as it is.\n"
+    "                         In a file whose line ends are all LF, \\n is LF.\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "\n"
@@ -71,7 +84,7 @@ struct Options {
   std::optional<std::string> list;
   bool backup = true;
   bool dry_run = false;
-  CodePage code_page = Terminal::DefaultCodePage();
+  std::optional<CodePage> code_page;  // forced on every file; none: auto
   bool raw = false;
   unsigned jobs = DefaultJobs();
   bool help = false;
@@ -85,11 +98,12 @@ class UsageError {
   std::string message;
 };
 
-CodePage ParseCodePage(const std::string& value) {
+std::optional<CodePage> ParseCodePage(const std::string& value) {
+  if (value == "auto") return std::nullopt;
   if (value == "932" || value == "cp932" || value == "shift_jis" || value == "sjis") return CodePage::kCp932;
   if (value == "utf-8" || value == "utf8" || value == "UTF-8" || value == "65001") return CodePage::kUtf8;
   if (value == "none") return CodePage::kNone;
-  throw UsageError("unknown code page '" + value + "' (use 932, utf-8 or none)");
+  throw UsageError("unknown code page '" + value + "' (use auto, 932, utf-8 or none)");
 }
 
 unsigned ParseJobs(const std::string& value) {
@@ -263,7 +277,11 @@ int Run(int argc, char** argv) {
     return kExitOk;
   }
   terminal.raw = o.raw;
-  const CodePage text_code_page = o.raw ? CodePage::kNone : o.code_page;
+  // The code page the texts end up in: the forced one; else the window's
+  // (for --raw and the replace list, which are in it) or UTF-8, which holds
+  // every text a terminal can give; each file's encoding comes from there.
+  const CodePage typed_in = o.code_page ? *o.code_page : o.raw || o.all_pairs ? CodePage::kAnsi : CodePage::kUtf8;
+  const CodePage text_code_page = o.raw ? CodePage::kNone : typed_in;
 
   std::vector<ReplacePair> pairs;
   if (o.all_pairs) {
@@ -300,7 +318,7 @@ int Run(int argc, char** argv) {
   const std::vector<std::string>& files = targets.files();
   Progress progress(terminal, Terminal::IsTerminal(stderr));
   BatchSettings settings;
-  settings.lead = Terminal::LeadBytesOf(o.code_page);
+  settings.reading = FileReading{typed_in, !o.code_page};
   settings.options.dry_run = o.dry_run;
   std::vector<BatchFile> batch;
   batch.reserve(files.size());

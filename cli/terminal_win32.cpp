@@ -43,16 +43,6 @@ std::vector<std::wstring> WideArgs() {
   return args;
 }
 
-UINT CodePageNumber(CodePage code_page) {
-  switch (code_page) {
-    case CodePage::kCp932: return 932;
-    case CodePage::kUtf8: return CP_UTF8;
-    case CodePage::kNone:
-    case CodePage::kAnsi: break;
-  }
-  return CP_ACP;
-}
-
 HANDLE HandleOf(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
 
 }  // namespace
@@ -73,7 +63,9 @@ bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, 
   // glued in front is ASCII: one UTF-16 unit per byte.
   const std::vector<std::wstring> wide = WideArgs();
   if (index + 1 >= wide.size()) return false;
-  return Narrow(wide[index + 1].substr(skip), CodePageNumber(code_page), text);
+  const std::wstring arg = wide[index + 1].substr(skip);
+  const std::string units(reinterpret_cast<const char*>(arg.data()), arg.size() * sizeof(wchar_t));
+  return ConvertText(units, CodePage::kUtf16Le, code_page, text);
 }
 
 void Terminal::Write(std::FILE* stream, const std::string& text, bool is_path) const {
@@ -110,27 +102,9 @@ std::string Terminal::ProgramDirectory() {
   char path[MAX_PATH];
   const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string dir(path, n);
-  // Cut at the last separator, reading by characters.
-  std::size_t cut = std::string::npos;
-  for (std::size_t i = 0; i < dir.size(); ++i) {
-    if (dir[i] == '\\' || dir[i] == '/') cut = i;
-    if (IsDBCSLeadByte(static_cast<BYTE>(dir[i]))) ++i;
-  }
+  const std::size_t cut = FindLastOf(dir, "\\/", AnsiLeadBytes());
   return cut == std::string::npos ? "." : dir.substr(0, cut);
 }
 
-CodePage Terminal::DefaultCodePage() { return CodePage::kAnsi; }
-
-LeadBytes Terminal::LeadBytesOf(CodePage code_page) {
-  if (code_page == CodePage::kCp932) return LeadBytes::Cp932();
-  LeadBytes lead;
-  CPINFO info;
-  if (code_page == CodePage::kAnsi && GetCPInfo(CP_ACP, &info)) {
-    for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-      lead.AddRange(info.LeadByte[i], info.LeadByte[i + 1]);
-    }
-  }
-  return lead;
-}
 
 }  // namespace vx::cli

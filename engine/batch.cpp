@@ -66,19 +66,10 @@ std::vector<std::vector<std::size_t>> GroupDependentFiles(const std::vector<Batc
   return units;
 }
 
-// The folder part of a path (up to its last separator), walked by characters
-// so that the second byte of a double-byte character is never taken for one.
+// The folder part of a path (up to its last separator).
 std::string_view FolderOf(std::string_view path, const LeadBytes& lead) {
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (lead.IsLead(c)) {
-      ++i;
-    } else if (c == '/' || c == '\\') {
-      end = i;
-    }
-  }
-  return path.substr(0, end);
+  const std::size_t end = FindLastOf(path, "/\\", lead);
+  return path.substr(0, end == std::string_view::npos ? 0 : end);
 }
 
 }  // namespace
@@ -88,7 +79,8 @@ bool BatchReport::AnyFailed() const {
 }
 
 BatchReport ProcessBatch(const BatchSource& source, const BatchSettings& settings) {
-  const RewriteFunction& rewrite = settings.rewrite ? settings.rewrite : RewriteFunction(RewriteFile);
+  const RewriteFunction& rewrite =
+      settings.rewrite ? settings.rewrite : RewriteFunction([](const auto&... args) { return RewriteFile(args...); });
   BatchReport report;
   // The files this run has backed up, by identity as they stand after their
   // rewrite: that is the file a second spelling of the same path then finds.
@@ -101,7 +93,7 @@ BatchReport ProcessBatch(const BatchSource& source, const BatchSettings& setting
       const bool seen = IdentityOf(file.path, &before) && backed_up.count(before) != 0;
       int make_backup = (file.make_backup && !seen && !settings.options.dry_run) ? 1 : 0;
       const bool wanted = make_backup != 0;
-      result = rewrite(file.path, file.pairs, &make_backup, settings.lead, settings.options);
+      result = rewrite(file.path, file.pairs, &make_backup, settings.reading, settings.options);
       Identity after;
       if ((seen || (wanted && make_backup == 0)) && IdentityOf(file.path, &after)) backed_up.insert(after);
     }
@@ -122,7 +114,7 @@ BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& sett
   {
     std::map<std::string_view, std::size_t> folder_index;
     for (std::size_t u = 0; u < units.size(); ++u) {
-      const std::string_view folder = FolderOf(files[units[u][0]].path, settings.lead);
+      const std::string_view folder = FolderOf(files[units[u][0]].path, AnsiLeadBytes());
       const auto [it, added] = folder_index.try_emplace(folder, folders.size());
       if (added) folders.emplace_back();
       folders[it->second].push_back(u);
@@ -191,6 +183,7 @@ std::string FormatResultText(std::int64_t result) {
     case kRewriteNoMemory: return "メモリ割当に失敗しました。\n";
     case kRewriteNotText: return "テキストファイルではありません。\n";
     case kRewriteWriteFailed: return "書き込みに失敗しました。\n";
+    case kRewriteUnrepresentable: return "置換文字列をこのファイルの文字コードで表せません。\n";
     default: return "ファイルが不正です。\n";
   }
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 #include "engine/rewrite.h"
 
 namespace vx {
@@ -31,7 +31,7 @@ using BatchSource = std::function<bool(std::size_t index, BatchFile* file)>;
 
 // The rewrite pass the run calls; RewriteFile unless a test puts in another.
 using RewriteFunction = std::function<std::int64_t(const std::string& path, const std::vector<ReplacePair>& pairs,
-                                                   int* make_backup, const LeadBytes& lead,
+                                                   int* make_backup, const FileReading& reading,
                                                    const RewriteOptions& options)>;
 
 struct BatchEntry {
@@ -47,7 +47,7 @@ struct BatchReport {
 };
 
 struct BatchSettings {
-  LeadBytes lead;
+  FileReading reading;
   RewriteOptions options;
   RewriteFunction rewrite;  // empty: RewriteFile
 };

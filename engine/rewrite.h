@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx {
 
@@ -16,10 +16,19 @@ inline constexpr std::int64_t kRewriteOpenFailed = -1;   // cannot be opened for
 inline constexpr std::int64_t kRewriteNoMemory = -2;     // too large to hold
 inline constexpr std::int64_t kRewriteNotText = -3;      // holds a byte 0x00
 inline constexpr std::int64_t kRewriteWriteFailed = -4;  // new content could not be stored; old content kept
+inline constexpr std::int64_t kRewriteUnrepresentable = -5;  // a replacement has no exact form in the file's encoding
 
 struct ReplacePair {
   std::string search;   // typed form: escapes and "\|" alternatives undecoded
   std::string replace;  // typed form
+};
+
+// How the files of a run are taken: each in the encoding found in it, or
+// every one in one code page (no detection), as the command-line tool can
+// force. The typed texts are put into each file's encoding.
+struct FileReading {
+  CodePage texts = CodePage::kAnsi;  // the code page the typed texts are in
+  bool detect = true;                // false: every file in `texts`
 };
 
 struct RewriteOptions {
@@ -49,6 +58,7 @@ inline constexpr char kBackupSuffix[] = ".bak";
 // working buffers). Without a backup the new file keeps the target's
 // attributes; a read-only target is then refused (kRewriteWriteFailed).
 std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs,
-                         int* make_backup, const LeadBytes& lead, const RewriteOptions& options = {});
+                         int* make_backup, const FileReading& reading, const RewriteOptions& options = {},
+                         Encoding* found = nullptr);
 
 }  // namespace vx

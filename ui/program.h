@@ -1,16 +1,12 @@
-// Facts about the running program: its folder, its name, the code page's
-// lead bytes.
+// Facts about the running program: its folder and its name. (The ANSI code
+// page's lead bytes, AnsiLeadBytes(), are in platform/encoding.h.)
 #pragma once
 
 #include <string>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx {
-
-// The lead-byte set of the ANSI code page (GetCPInfo(CP_ACP)), taken on the
-// first call (at start-up) and kept for the life of the process.
-const LeadBytes& AnsiLeadBytes();
 
 // Full path of the running executable (GetModuleFileNameA).
 std::string ProgramPath();

@@ -87,7 +87,7 @@ TEST(Cli, UsageErrorsAndInformation) {
       {{"-a", "-s", "x", f}, 2, "", "cannot be combined with -s or -r"},
       {{"-l", dir.Path("list.dat"), f}, 2, "", "add -a"},
       {{"-a", "-l", dir.Path("none.dat"), f}, 2, "", "cannot open the replace list"},
-      {{"-s", "\xF0\x9F\x98\x80", f}, 2, "", "cannot be written in the files' code page"},  // an emoji has no 932 form
+      {{"--codepage", "932", "-s", "\xF0\x9F\x98\x80", f}, 2, "", "cannot be written in the files' code page"},  // an emoji has no 932 form
   };
   for (const Row& row : rows) {
     const Outcome o = RunCli(row.args);

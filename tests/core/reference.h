@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/decode.h"
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 #include "engine/rewrite.h"
 #include "engine/scan.h"
 
@@ -17,7 +17,8 @@ namespace vx::reference {
 // Decoding in one left-to-right character walk. Equivalent to the five
 // whole-text steps: every escape starts with a backslash outside the lead
 // set and is replaced by bytes outside it, so the walk keeps its alignment.
-inline std::string Decode(std::string_view typed, bool is_search, const LeadBytes& lead) {
+inline std::string Decode(std::string_view typed, bool is_search, const LeadBytes& lead,
+                          std::string_view line_break = "\r\n") {
   typed = typed.substr(0, typed.find('\0'));
   std::string out;
   for (std::size_t i = 0; i < typed.size();) {
@@ -31,7 +32,7 @@ inline std::string Decode(std::string_view typed, bool is_search, const LeadByte
     if (c == '\\' && next == '\\') {
       out += '\\';
     } else if (c == '\\' && next == 'n') {
-      out += "\r\n";
+      out += line_break;
     } else if (c == '\\' && next == 't') {
       out += '\t';
     } else if (c == '\\' && next == '|' && is_search) {
@@ -46,22 +47,28 @@ inline std::string Decode(std::string_view typed, bool is_search, const LeadByte
   return out;
 }
 
+// Whether a text's line ends are all LF: it holds an LF and no CR LF. Then
+// "\\n" stands for LF alone.
+inline bool LfOnly(std::string_view text) {
+  return text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos;
+}
+
 // The rewrite as defined: one whole-text pass per alternative, in order.
 // Returns -1 instead when a pass could make the text longer than `limit`
 // (replacements that hold their own search text grow it geometrically).
-inline std::int64_t PassByPass(std::string* text, const std::vector<ReplacePair>& pairs, const LeadBytes& lead,
-                               std::size_t limit = std::string().max_size()) {
+inline std::int64_t PassByPass(std::string* text, const std::vector<ReplacePair>& pairs, const TextWalk& walk,
+                               std::size_t limit = std::string().max_size(), std::string_view line_break = "\r\n") {
   std::int64_t count = 0;
   for (const ReplacePair& pair : pairs) {
-    const std::string search = Decode(pair.search, true, lead);
-    const std::string replace = Decode(pair.replace, false, lead);
+    const std::string search = Decode(pair.search, true, walk.lead(), line_break);
+    const std::string replace = Decode(pair.replace, false, walk.lead(), line_break);
     std::size_t from = 0;
     for (;;) {
       const std::size_t cut = search.find('\x1A', from);
       const std::string alternative = search.substr(from, cut - from);
       if (!alternative.empty() && text->size() / alternative.size() * replace.size() > limit - text->size())
         return -1;
-      count += static_cast<std::int64_t>(ReplaceAllReference(text, alternative, replace, lead));
+      count += static_cast<std::int64_t>(ReplaceAllReference(text, alternative, replace, walk));
       if (cut == std::string::npos) break;
       from = cut + 1;
     }

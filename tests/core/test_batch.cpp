@@ -37,7 +37,7 @@ struct ScriptedRewrite {
   std::map<std::string, std::int64_t> results;
   std::vector<std::string> calls;
   RewriteFunction Function() {
-    return [this](const std::string& path, const std::vector<ReplacePair>&, int*, const LeadBytes&,
+    return [this](const std::string& path, const std::vector<ReplacePair>&, int*, const FileReading&,
                   const RewriteOptions&) {
       calls.push_back(path);
       return results.at(path);
@@ -125,7 +125,7 @@ TEST(BatchRun, SourceIsAskedBeforeEveryFileAndMayChangeBetweenFiles) {
   std::vector<bool> backups;
   BatchSettings settings;
   settings.rewrite = [&](const std::string& path, const std::vector<ReplacePair>&, int* make_backup,
-                         const LeadBytes&, const RewriteOptions&) {
+                         const FileReading&, const RewriteOptions&) {
     backups.push_back(*make_backup != 0);
     return rewrite.results.at(path);
   };
@@ -172,7 +172,6 @@ class BatchOnFiles : public ::testing::Test {
   BatchReport Run(const std::vector<std::string>& paths, const std::vector<ReplacePair>& pairs, bool backup,
                   bool dry_run = false) {
     BatchSettings settings;
-    settings.lead = LeadBytes::Cp932();
     settings.options.dry_run = dry_run;
     return ProcessBatch(FixedSource(paths, pairs, backup), settings);
   }

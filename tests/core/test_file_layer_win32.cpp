@@ -41,7 +41,7 @@ TEST(Win32FileLayer, ExclusiveOpenRefusedWhileAnotherProgramHoldsTheFile) {
       {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
       {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE},
   };
-  const LeadBytes lead = LeadBytes::Cp932();
+  const FileReading reading;
   for (const Row& row : rows) {
     ForeignHandle other(path, row.access, row.share);
     ASSERT_TRUE(other.ok());
@@ -50,7 +50,7 @@ TEST(Win32FileLayer, ExclusiveOpenRefusedWhileAnotherProgramHoldsTheFile) {
     EXPECT_FALSE(f.IsOpen());
     EXPECT_EQ(e, static_cast<platform::SysError>(ERROR_SHARING_VIOLATION));
     int backup = 1;
-    EXPECT_EQ(RewriteFile(path, {{"a", "x"}}, &backup, lead), kRewriteOpenFailed);
+    EXPECT_EQ(RewriteFile(path, {{"a", "x"}}, &backup, reading), kRewriteOpenFailed);
     EXPECT_EQ(backup, 1);
   }
   EXPECT_EQ(ReadBytes(path), "abc");
@@ -72,7 +72,7 @@ TEST(Win32FileLayer, OurExclusiveHandleShutsOthersOut) {
 TEST(Win32FileLayer, AttributesAfterRewrite) {
   TempDir dir;
   const std::string path = dir.Path("hidden.txt");
-  const LeadBytes lead = LeadBytes::Cp932();
+  const FileReading reading;
   struct Row {
     int backup;
     DWORD expected_new;  // of the rewritten file, among hidden and system
@@ -86,7 +86,7 @@ TEST(Win32FileLayer, AttributesAfterRewrite) {
     WriteBytes(path, "abc");
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
     int backup = row.backup;
-    EXPECT_EQ(RewriteFile(path, {{"b", "B"}}, &backup, lead), 1);
+    EXPECT_EQ(RewriteFile(path, {{"b", "B"}}, &backup, reading), 1);
     EXPECT_EQ(ReadBytes(path), "aBc");
     const DWORD attrs = ::GetFileAttributesA(path.c_str());
     EXPECT_EQ(attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), row.expected_new) << row.backup;
@@ -105,7 +105,7 @@ TEST(Win32FileLayer, ReadOnlyTargetWithoutBackupIsRefusedIntact) {
   WriteBytes(path, "abc");
   ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
   int backup = 0;
-  EXPECT_EQ(RewriteFile(path, {{"a", "x"}}, &backup, LeadBytes::Cp932()), kRewriteWriteFailed);
+  EXPECT_EQ(RewriteFile(path, {{"a", "x"}}, &backup, FileReading()), kRewriteWriteFailed);
   EXPECT_EQ(ReadBytes(path), "abc");
   EXPECT_TRUE(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(dir.Listing(), "ro.txt;");
@@ -118,7 +118,7 @@ TEST(Win32FileLayer, ReadOnlyOldBackupStaysAndTheRunGoesOnWithoutBackup) {
   WriteBytes(path + ".bak", "old backup");
   ASSERT_TRUE(::SetFileAttributesA((path + ".bak").c_str(), FILE_ATTRIBUTE_READONLY));
   int backup = 1;
-  EXPECT_EQ(RewriteFile(path, {{"new", "NEW"}}, &backup, LeadBytes::Cp932()), 1);
+  EXPECT_EQ(RewriteFile(path, {{"new", "NEW"}}, &backup, FileReading()), 1);
   EXPECT_EQ(backup, 0);
   EXPECT_EQ(ReadBytes(path), "NEW text");
   EXPECT_EQ(ReadBytes(path + ".bak"), "old backup");
@@ -131,7 +131,7 @@ TEST(Win32FileLayer, FullPathAndJapaneseNames) {
   WriteBytes(path, "abc");
   EXPECT_TRUE(platform::FileExists(path));
   int backup = 1;
-  EXPECT_EQ(RewriteFile(path, {{"c", "C"}}, &backup, LeadBytes::Cp932()), 1);
+  EXPECT_EQ(RewriteFile(path, {{"c", "C"}}, &backup, FileReading()), 1);
   EXPECT_EQ(ReadBytes(path), "abC");
   EXPECT_EQ(ReadBytes(path + ".bak"), "abc");
   EXPECT_EQ(platform::FullPath(path), path);

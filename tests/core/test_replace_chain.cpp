@@ -8,11 +8,17 @@
 namespace vx {
 namespace {
 
+// The typed pairs as texts of a code page 932 file (or of single bytes).
+FileTexts Typed(const std::vector<ReplacePair>& pairs, const LeadBytes& lead) {
+  const CodePage code_page = lead.empty() ? CodePage::kNone : CodePage::kCp932;
+  return TextsFor(pairs, code_page, code_page);
+}
+
 // Feeds `text` in pieces of random sizes and returns the chain's output.
-std::string RunChain(const std::string& text, const std::vector<ReplacePair>& pairs, const LeadBytes& lead,
-                     std::size_t chunk, std::mt19937& rng, std::int64_t* count) {
+std::string RunChain(const std::string& text, const FileTexts& texts, const TextWalk& walk, std::size_t chunk,
+                     std::mt19937& rng, std::int64_t* count) {
   StringSink sink;
-  ReplaceChain chain(pairs, lead, &sink, chunk);
+  ReplaceChain chain(texts, walk, &sink, chunk);
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t n = std::min<std::size_t>(text.size() - at, 1 + rng() % (2 * chunk + 3));
     chain.Feed(text.data() + at, n);
@@ -26,7 +32,7 @@ std::string RunChain(const std::string& text, const std::vector<ReplacePair>& pa
 TEST(ReplaceChain, EmptyAlternativesHaveNoStage) {
   const LeadBytes lead = LeadBytes::Cp932();
   StringSink sink;
-  ReplaceChain chain({{"", "x"}, {"a\\|\\|b\\|", "y"}}, lead, &sink);
+  ReplaceChain chain(Typed({{"", "x"}, {"a\\|\\|b\\|", "y"}}, lead), lead, &sink);
   EXPECT_EQ(chain.stage_count(), 2u);
   chain.Feed("abc", 3);
   chain.Finish();
@@ -46,7 +52,7 @@ TEST(ReplaceChain, ThousandsOfPairs) {
   const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead);
   for (std::size_t chunk : {std::size_t{50}, std::size_t{1} << 18}) {
     StringSink sink;
-    ReplaceChain chain(pairs, lead, &sink, chunk);
+    ReplaceChain chain(Typed(pairs, lead), lead, &sink, chunk);
     chain.Feed(text.data(), text.size());
     chain.Finish();
     EXPECT_EQ(chain.count(), expected_count);
@@ -76,7 +82,7 @@ TEST(ReplaceChain, AgreesWithPassByPass) {
     const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead);
     std::int64_t count = -1;
     const std::size_t chunk = 1 + rng() % 24;
-    const std::string got = RunChain(text, pairs, lead, chunk, rng, &count);
+    const std::string got = RunChain(text, Typed(pairs, lead), lead, chunk, rng, &count);
     ASSERT_EQ(count, expected_count) << "round " << round << " chunk " << chunk;
     ASSERT_EQ(got, expected) << "round " << round << " chunk " << chunk;
   }

@@ -20,7 +20,7 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
-static_assert(std::is_same_v<decltype(RewriteFile("", {}, nullptr, LeadBytes())), std::int64_t>,
+static_assert(std::is_same_v<decltype(RewriteFile("", {}, nullptr, FileReading())), std::int64_t>,
               "counts are 64-bit");
 
 class Rewrite : public ::testing::Test {
@@ -30,7 +30,7 @@ class Rewrite : public ::testing::Test {
                    RewriteOptions options = {}) {
     WriteBytes(target_, content);
     backup_ = backup;
-    return RewriteFile(target_, pairs, &backup_, lead_, options);
+    return RewriteFile(target_, pairs, &backup_, reading_, options);
   }
   // The folder holds exactly these names (no temporary file left over).
   void ExpectFolder(const std::string& names) { EXPECT_EQ(dir_.Listing(), names); }
@@ -39,6 +39,7 @@ class Rewrite : public ::testing::Test {
   const std::string target_ = dir_.Path("target.txt");
   const std::string bak_ = target_ + ".bak";
   const LeadBytes lead_ = LeadBytes::Cp932();
+  const FileReading reading_;  // the window's: texts in the ANSI code page (932), every file detected
   int backup_ = 0;
 };
 
@@ -96,7 +97,8 @@ TEST_F(Rewrite, AgreesWithPassByPassReference) {
     for (int k = 0, n = 1 + static_cast<int>(rng() % 3); k < n; ++k)
       pairs.push_back({kTyped[rng() % std::size(kTyped)], kReplacements[rng() % std::size(kReplacements)]});
     std::string expected = content;
-    const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead_);
+    const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead_, std::string().max_size(),
+                                                              reference::LfOnly(content) ? "\n" : "\r\n");
     RewriteOptions options;
     options.buffer_bytes = 1 + rng() % 16;
     ASSERT_EQ(Run(content, pairs, 0, options), expected_count) << "round " << round;
@@ -146,7 +148,7 @@ TEST_F(Rewrite, BackupOnceHoldingTheOriginal) {
   EXPECT_EQ(ReadBytes(target_), "xbc");
   EXPECT_EQ(ReadBytes(bak_), "abc");
   // The next call of the same run has the flag cleared: the backup stays.
-  EXPECT_EQ(RewriteFile(target_, {{"b", "y"}}, &backup_, lead_), 1);
+  EXPECT_EQ(RewriteFile(target_, {{"b", "y"}}, &backup_, reading_), 1);
   EXPECT_EQ(ReadBytes(target_), "xyc");
   EXPECT_EQ(ReadBytes(bak_), "abc");
   ExpectFolder("target.txt;target.txt.bak;");
@@ -179,23 +181,23 @@ TEST_F(Rewrite, BackupNameAppendsToTheWholeName) {
   const std::string path = dir_.Path("notes.v1.txt");
   WriteBytes(path, "q");
   int backup = 1;
-  EXPECT_EQ(RewriteFile(path, {{"q", "r"}}, &backup, lead_), 1);
+  EXPECT_EQ(RewriteFile(path, {{"q", "r"}}, &backup, reading_), 1);
   EXPECT_EQ(ReadBytes(dir_.Path("notes.v1.txt.bak")), "q");
 }
 
 TEST_F(Rewrite, UnopenableFileIsLeftAsItWas) {
   int backup = 1;
-  EXPECT_EQ(RewriteFile(dir_.Path("missing.txt"), {{"a", "b"}}, &backup, lead_), kRewriteOpenFailed);
+  EXPECT_EQ(RewriteFile(dir_.Path("missing.txt"), {{"a", "b"}}, &backup, reading_), kRewriteOpenFailed);
   EXPECT_EQ(backup, 1);
   ExpectFolder("");
-  EXPECT_EQ(RewriteFile(dir_.path().string(), {{"a", "b"}}, &backup, lead_), kRewriteOpenFailed);
+  EXPECT_EQ(RewriteFile(dir_.path().string(), {{"a", "b"}}, &backup, reading_), kRewriteOpenFailed);
 
   // Held by another program: the exclusive open is refused.
   WriteBytes(target_, "abc");
   platform::SysError error = 0;
   platform::File holder = platform::File::OpenReadExclusive(target_, &error);
   ASSERT_TRUE(holder.IsOpen());
-  EXPECT_EQ(RewriteFile(target_, {{"a", "b"}}, &backup, lead_), kRewriteOpenFailed);
+  EXPECT_EQ(RewriteFile(target_, {{"a", "b"}}, &backup, reading_), kRewriteOpenFailed);
   holder.Close();
   EXPECT_EQ(ReadBytes(target_), "abc");
   EXPECT_EQ(backup, 1);
@@ -267,12 +269,12 @@ TEST_F(Rewrite, ReadOnlyTarget) {
   WriteBytes(target_, "abc");
   test::SetReadOnly(target_, true);
   backup_ = 0;
-  EXPECT_EQ(RewriteFile(target_, {{"a", "x"}}, &backup_, lead_), kRewriteWriteFailed);
+  EXPECT_EQ(RewriteFile(target_, {{"a", "x"}}, &backup_, reading_), kRewriteWriteFailed);
   EXPECT_EQ(ReadBytes(target_), "abc");
   ExpectFolder("target.txt;");
   // With a backup the old file moves away and a new one takes its name.
   backup_ = 1;
-  EXPECT_EQ(RewriteFile(target_, {{"a", "x"}}, &backup_, lead_), 1);
+  EXPECT_EQ(RewriteFile(target_, {{"a", "x"}}, &backup_, reading_), 1);
   EXPECT_EQ(ReadBytes(target_), "xbc");
   EXPECT_EQ(ReadBytes(bak_), "abc");
   platform::FileInfo info;
@@ -300,7 +302,7 @@ TEST_F(Rewrite, WithoutBackupTheFileKeepsItsPermissions) {
   const perms mode = perms::owner_read | perms::owner_write | perms::group_read;
   std::filesystem::permissions(target_, mode);
   backup_ = 0;
-  EXPECT_EQ(RewriteFile(target_, {{"a", "x"}}, &backup_, lead_), 1);
+  EXPECT_EQ(RewriteFile(target_, {{"a", "x"}}, &backup_, reading_), 1);
   EXPECT_EQ(ReadBytes(target_), "xbc");
   EXPECT_EQ(std::filesystem::status(target_).permissions() & perms::all, mode);
 }

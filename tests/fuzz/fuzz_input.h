@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx::fuzz {
 
