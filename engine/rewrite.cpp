@@ -2,11 +2,12 @@
 // through the replacement chain, whose last stage feeds a buffered writer
 // into a temporary file beside the target; that file takes the target's name
 // only once it is complete. The results are those of reading and rewriting
-// the whole file once per alternative, at the cost of one read and one write.
+// the whole file once per alternative, at the cost of one read and one write
+// (two reads for the rare file whose first piece misleads about its
+// encoding or its line ends).
 #include "engine/rewrite.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -14,13 +15,18 @@
 #include "engine/decode.h"
 #include "engine/replace_chain.h"
 #include "platform/file.h"
+#include "platform/staged_file.h"
 
 namespace vx {
 namespace {
 
 using platform::File;
 using platform::kOk;
+using platform::StagedFile;
 using platform::SysError;
+
+constexpr SysError kFileExists = 80;      // ERROR_FILE_EXISTS
+constexpr SysError kAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
 
 // The size of the reads, and of the pieces the chain's stages work on and
 // hand on.
@@ -42,17 +48,7 @@ class Output : public ByteSink {
   SysError error_ = kOk;
 };
 
-// The temporary file, removed on every path that does not store it.
-struct TempFile {
-  File file;
-  std::string path;
-  ~TempFile() { Drop(); }
-  void Drop() {
-    file.Close();
-    if (!path.empty()) platform::DeleteFile(path);
-    path.clear();
-  }
-};
+bool Stopped(const RewriteOptions& options) { return options.cancel && options.cancel->load(); }
 
 // What a pass over the file takes it to be: its encoding, and whether "\n"
 // stands for LF alone (its line ends are all LF).
@@ -96,52 +92,134 @@ SysError ReadHead(File& in, std::size_t chunk, std::string* head, bool* whole) {
   return kOk;
 }
 
-// Gives the complete temporary file the target's name, keeping the target's
-// old content on every failure. Returns false when the target still holds
-// its old content.
-bool StoreNewContent(const std::string& path, const std::string& temp, int* make_backup) {
-  if (make_backup && *make_backup) {
-    const std::string backup = path + kBackupSuffix;
-    platform::DeleteFile(backup);
-    // The old file takes the backup name as a second name, and the new file
-    // then replaces it under the target's name in one step: at no moment is
-    // the target without its old or its new content, even if the process
-    // dies in between. (A read-only target cannot be replaced, and some file
-    // systems have no second names: then the old file is renamed.)
-    platform::FileInfo info;
-    if (platform::QueryFileInfo(path, &info) == kOk && !info.read_only &&
-        platform::LinkFile(path, backup) == kOk) {
-      *make_backup = 0;
-      if (platform::ReplaceFile(temp, path) == kOk) return true;
-      // The target still holds its old content: no backup stays, so the
-      // next pass makes one.
-      if (platform::DeleteFile(backup) == kOk) *make_backup = 1;
-      return false;
+// Gives `from` a fresh temporary name beside `near`: a second name (a hard
+// link), or its only name (a rename).
+SysError PutAside(const std::string& from, const std::string& near, bool link, std::string* aside) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string candidate = platform::TempNameBeside(near);
+    const SysError error = link ? platform::LinkFile(from, candidate) : platform::MoveFile(from, candidate);
+    if (error == kOk) {
+      *aside = candidate;
+      return kOk;
     }
-    const bool backed_up = platform::MoveFile(path, backup) == kOk;
-    *make_backup = 0;
-    if (backed_up) {
-      if (platform::MoveFile(temp, path) == kOk) return true;
-      // Put the old file back under its name; its content is safe in the
-      // backup either way. No backup stays, so the next pass makes one.
-      if (platform::MoveFile(backup, path) == kOk) *make_backup = 1;
-      return false;
-    }
-    // The old file could not become the backup: go on without one.
+    if (error != kAlreadyExists && error != kFileExists) return error;
   }
-  platform::CopyAttributes(path, temp);
-  return platform::ReplaceFile(temp, path) == kOk;
+  return kFileExists;
+}
+
+// The backup by renames, where the old file can have no second name: the
+// old backup steps aside, the old file becomes the backup, the new content
+// takes the name, and the old backup goes last. Every failure puts back
+// what it can.
+RewriteStatus StoreByRenames(StagedFile& staged, const std::string& backup, bool had_backup,
+                             RewriteOutcome* outcome) {
+  const std::string& path = staged.target();
+  std::string old_backup;
+  if (had_backup && PutAside(backup, backup, false, &old_backup) != kOk) return RewriteStatus::kBackupFailed;
+  const auto put_back_old_backup = [&] {
+    if (!old_backup.empty()) platform::MoveFile(old_backup, backup);
+  };
+  if (platform::MoveFile(path, backup) != kOk) {
+    put_back_old_backup();
+    return RewriteStatus::kBackupFailed;
+  }
+  if (platform::MoveFile(staged.temp_path(), path) != kOk) {
+    if (platform::MoveFile(backup, path) == kOk) {
+      put_back_old_backup();
+      return RewriteStatus::kWriteFailed;
+    }
+    // The old content has no name but the backup's now: the log says so.
+    outcome->kept_at = backup;
+    if (!old_backup.empty()) platform::DeleteFile(old_backup);
+    return RewriteStatus::kWriteFailed;
+  }
+  staged.Release();
+  if (!old_backup.empty()) platform::DeleteFile(old_backup);
+  outcome->backup = backup;
+  return RewriteStatus::kDone;
+}
+
+// Gives the complete new content the target's name and keeps the old file
+// as the backup.
+RewriteStatus StoreWithBackup(StagedFile& staged, RewriteOutcome* outcome) {
+  const std::string& path = staged.target();
+  const std::string backup = path + kBackupSuffix;
+  platform::FileInfo old_backup, target;
+  // An old backup that cannot be replaced would leave a stale one looking
+  // valid: the file is left alone instead.
+  if (platform::CheckReplaceable(backup, &old_backup) != kOk) return RewriteStatus::kBackupFailed;
+  if (platform::QueryFileInfo(path, &target) != kOk || !target.exists) return RewriteStatus::kWriteFailed;
+  // The new file is a new file: it takes over who may read and change the old one.
+  platform::CopyAccess(path, staged.temp_path());
+  // The old file takes the backup's name as a second name, the old backup
+  // keeping one of its own until the end; then the new content takes the
+  // target's name. At every moment the target holds its old or its new
+  // content and the backup the target's content before the new one (or the
+  // old backup, before the swap), even if the process dies; a failure puts
+  // the old backup back. (A read-only target cannot be replaced, and some
+  // file systems have no second names: then the files are renamed.)
+  std::string old_content;
+  if (target.read_only || PutAside(path, backup, true, &old_content) != kOk)
+    return StoreByRenames(staged, backup, old_backup.exists, outcome);
+  std::string older;
+  if (old_backup.exists && PutAside(backup, backup, true, &older) != kOk) {
+    platform::DeleteFile(old_content);
+    return RewriteStatus::kBackupFailed;
+  }
+  if (platform::ReplaceFile(old_content, backup) != kOk) {
+    platform::DeleteFile(old_content);
+    if (!older.empty()) platform::DeleteFile(older);
+    return RewriteStatus::kBackupFailed;
+  }
+  if (platform::ReplaceFile(staged.temp_path(), path) != kOk) {
+    // The old backup goes back; with none, the new one goes, as it came.
+    if (older.empty()) {
+      platform::DeleteFile(backup);
+    } else if (platform::ReplaceFile(older, backup) != kOk) {
+      platform::DeleteFile(older);  // the backup holds the file as it still is
+    }
+    return RewriteStatus::kWriteFailed;
+  }
+  staged.Release();
+  if (!older.empty()) platform::DeleteFile(older);
+  outcome->backup = backup;
+  return RewriteStatus::kDone;
 }
 
 }  // namespace
 
-std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs, int* make_backup,
-                         const FileReading& reading, const RewriteOptions& options, Encoding* found) {
+bool IsError(RewriteStatus status) {
+  switch (status) {
+    case RewriteStatus::kOpenFailed:
+    case RewriteStatus::kNoMemory:
+    case RewriteStatus::kNotText:
+    case RewriteStatus::kUnrepresentable:
+    case RewriteStatus::kWriteFailed:
+    case RewriteStatus::kBackupFailed:
+      return true;
+    case RewriteStatus::kDone:
+    case RewriteStatus::kAlreadyRewritten:
+    case RewriteStatus::kBackupOfThisRun:
+    case RewriteStatus::kCancelled:
+      return false;
+  }
+  return true;
+}
+
+RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplacePair>& pairs, bool make_backup,
+                           const FileReading& reading, const RewriteOptions& options) {
+  RewriteOutcome outcome;
+  const auto fail = [&outcome](RewriteStatus status) {
+    outcome.status = status;
+    outcome.count = 0;
+    return outcome;
+  };
   try {
+    const std::string path = platform::FinalPath(listed);
     const std::size_t chunk = options.buffer_bytes ? options.buffer_bytes : kDefaultChunk;
     SysError error = kOk;
     File in = File::OpenReadExclusive(path, &error);
-    if (!in.IsOpen()) return kRewriteOpenFailed;
+    if (!in.IsOpen()) return fail(RewriteStatus::kOpenFailed);
 
     // The file is taken to be what its first piece says, and read once
     // through the chain made for that. The detector checks every piece
@@ -150,27 +228,27 @@ std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>
     // target's name) and the file is read once more, now known.
     const CodePage run = reading.detect ? CodePage::kAnsi : reading.texts;
     const bool line_breaks = UsesLineBreak(pairs, reading.texts);
+    if (Stopped(options)) return fail(RewriteStatus::kCancelled);
     std::string head;
     bool whole = false;
-    if (ReadHead(in, chunk, &head, &whole) != kOk) return kRewriteOpenFailed;
+    if (ReadHead(in, chunk, &head, &whole) != kOk) return fail(RewriteStatus::kOpenFailed);
     EncodingDetector detector(reading.detect);
     detector.Take(head.data(), head.size());
     if (whole) detector.Finish();
-    if (detector.not_text()) return kRewriteNotText;
+    if (detector.not_text()) return fail(RewriteStatus::kNotText);
     Guess guess = GuessOf(detector, line_breaks);
 
-    TempFile temp;
+    std::optional<StagedFile> staged;
     std::string spare;  // the pieces read while there is no chain to take them
     for (bool checking = !whole;; checking = false) {
       const CodePage code_page = CodePageOf(guess.encoding, run);
       const FileTexts texts = TextsFor(pairs, reading.texts, code_page, guess.lf ? kLf : kCrLf);
-      if (found) *found = guess.encoding;
-      if (texts.unrepresentable && !checking) return kRewriteUnrepresentable;
+      if (texts.unrepresentable && !checking) return fail(RewriteStatus::kUnrepresentable);
       // A failure to create or fill the temporary file is reported only
       // once the whole file has been checked to be text.
-      temp.Drop();
-      if (!options.dry_run && !texts.unrepresentable) temp.file = File::CreateTempBeside(path, &temp.path, &error);
-      Output out(temp.file.IsOpen() ? &temp.file : nullptr);
+      staged.reset();
+      if (!options.dry_run && !texts.unrepresentable) staged.emplace(path).Create();
+      Output out(staged && staged->IsOpen() ? &staged->file() : nullptr);
       std::optional<ReplaceChain> chain;
       if (!texts.unrepresentable) {
         chain.emplace(texts, WalkOf(code_page), &out, chunk);
@@ -179,13 +257,14 @@ std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>
         chain->Feed(head.data() + mark, head.size() - mark);
       }
       for (bool more = !whole; more;) {
+        if (Stopped(options)) return fail(RewriteStatus::kCancelled);
         char* at = chain ? chain->InputSpace(chunk) : (spare.resize(chunk), spare.data());
         std::size_t got = 0;
-        if (in.Read(at, chunk, &got) != kOk) return kRewriteOpenFailed;
+        if (in.Read(at, chunk, &got) != kOk) return fail(RewriteStatus::kOpenFailed);
         if ((more = got != 0)) {
           if (checking) {
             detector.Take(at, got);
-            if (detector.not_text()) return kRewriteNotText;
+            if (detector.not_text()) return fail(RewriteStatus::kNotText);
             if (chain && RulesOut(detector, guess, line_breaks)) chain.reset();
           }
           if (chain) chain->Commit(got);
@@ -193,27 +272,34 @@ std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>
       }
       if (checking) {
         detector.Finish();
-        if (detector.not_text()) return kRewriteNotText;
-      }
-      const Guess known = checking ? GuessOf(detector, line_breaks) : guess;
-      if (known == guess) {
-        if (texts.unrepresentable) return kRewriteUnrepresentable;
-        chain->Finish();
-        in.Close();
-        if (!options.dry_run) {
-          bool complete = temp.file.IsOpen() && out.error() == kOk;
-          complete = complete && temp.file.Flush(options.durable) == kOk;
-          complete = temp.file.Close() == kOk && complete;
-          if (!complete || !StoreNewContent(path, temp.path, make_backup)) return kRewriteWriteFailed;
-          temp.path.clear();  // it is the target now
+        if (detector.not_text()) return fail(RewriteStatus::kNotText);
+        if (const Guess known = GuessOf(detector, line_breaks); known != guess) {
+          guess = known;
+          if (in.Rewind() != kOk || ReadHead(in, chunk, &head, &whole) != kOk)
+            return fail(RewriteStatus::kOpenFailed);
+          continue;
         }
-        return chain->count();
       }
-      guess = known;
-      if (in.Rewind() != kOk || ReadHead(in, chunk, &head, &whole) != kOk) return kRewriteOpenFailed;
+      if (texts.unrepresentable) return fail(RewriteStatus::kUnrepresentable);
+      chain->Finish();
+      in.Close();
+      outcome.count = chain->count();
+      outcome.encoding = guess.encoding;
+      if (options.dry_run) {
+        if (make_backup) outcome.backup = path + kBackupSuffix;
+        return outcome;
+      }
+      if (!staged->IsOpen() || out.error() != kOk || staged->Finish(options.durable) != kOk)
+        return fail(RewriteStatus::kWriteFailed);
+      if (Stopped(options)) return fail(RewriteStatus::kCancelled);
+      const RewriteStatus stored = make_backup ? StoreWithBackup(*staged, &outcome)
+                                               : staged->Commit() == kOk ? RewriteStatus::kDone
+                                                                         : RewriteStatus::kWriteFailed;
+      return stored == RewriteStatus::kDone ? outcome : fail(stored);
     }
   } catch (const std::bad_alloc&) {
-    return kRewriteNoMemory;
+    outcome = RewriteOutcome{};
+    return fail(RewriteStatus::kNoMemory);
   }
 }
 

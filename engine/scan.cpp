@@ -9,22 +9,16 @@
 
 namespace vx {
 
-namespace {
-
-// Whether an alternative can never match in the walk's text (an empty one
-// never does; see the class comment for UTF-16).
-bool NeverMatches(std::string_view alternative, const TextWalk& walk) {
-  if (alternative.empty()) return true;
-  if (walk.unit() == 1) return false;
-  if (alternative.size() % 2) return true;
+bool CanMatch(std::string_view alternative, const TextWalk& walk) {
+  if (alternative.empty()) return false;
+  if (walk.unit() == 1) return true;
+  if (alternative.size() % 2) return false;
   const unsigned first = walk.Unit16(alternative.data(), 0);
-  return first >= 0xDC00 && first < 0xE000;
+  return first < 0xDC00 || first >= 0xE000;
 }
 
-}  // namespace
-
 AlternativeScanner::AlternativeScanner(std::string alternative, const TextWalk& walk)
-    : alternative_(std::move(alternative)), walk_(walk), never_(NeverMatches(alternative_, walk_)) {}
+    : alternative_(std::move(alternative)), walk_(walk), can_match_(CanMatch(alternative_, walk_)) {}
 
 // The first position in [from, end) where the whole alternative occurs.
 const char* AlternativeScanner::Candidate(const char* from, const char* end) const {
@@ -57,7 +51,7 @@ bool AlternativeScanner::IsBoundary(const char* text, std::size_t b, std::size_t
 std::size_t AlternativeScanner::FindAll(const char* text, std::size_t size, std::size_t start, std::size_t* found,
                                         std::size_t max) const {
   const std::size_t m = alternative_.size();
-  if (never_ || max == 0) return 0;
+  if (!can_match_ || max == 0) return 0;
   std::size_t n = 0;
   std::size_t b = start;     // a known boundary: the walk back never passes it
   std::size_t from = start;  // where the next match may start
@@ -114,40 +108,6 @@ std::size_t FindNextMatch(std::string_view text, std::string_view alternative, c
   const std::size_t n = scanner.Find(text.data(), text.size(), 0);
   if (scan_end) *scan_end = n < text.size() ? n + alternative.size() : text.size();
   return n;
-}
-
-std::size_t FindNextMatchReference(std::string_view text, std::string_view alternative, const TextWalk& walk,
-                                   std::size_t* scan_end) {
-  std::size_t p = 0;
-  if (!NeverMatches(alternative, walk)) {
-    while (p < text.size()) {
-      if (text.substr(p, alternative.size()) == alternative) {
-        if (scan_end) *scan_end = p + alternative.size();
-        return p;
-      }
-      p += walk.CharLength(text, p);
-    }
-  }
-  if (scan_end) *scan_end = text.size();
-  return text.size();
-}
-
-std::size_t ReplaceAllReference(std::string* text, std::string_view alternative, std::string_view replacement,
-                                const TextWalk& walk) {
-  std::string out;
-  std::size_t count = 0;
-  std::string_view rest = *text;
-  while (!rest.empty()) {
-    std::size_t end = 0;
-    const std::size_t n = FindNextMatchReference(rest, alternative, walk, &end);
-    out.append(rest.substr(0, n));
-    if (n == rest.size()) break;
-    out.append(replacement);
-    ++count;
-    rest.remove_prefix(end);
-  }
-  *text = std::move(out);
-  return count;
 }
 
 }  // namespace vx

@@ -21,9 +21,7 @@ namespace vx {
 // run, counted back to a byte outside the set or to a known boundary, is
 // even). Each candidate costs at most a walk back to the previous one. In
 // UTF-16 a candidate is on a boundary when it lies an even number of bytes
-// from a known one; an alternative of an odd length, or one that begins
-// with a low surrogate, never matches (no text converted exactly is such,
-// and only such a one could start on the low half of a pair).
+// from a known one.
 class AlternativeScanner {
  public:
   AlternativeScanner(std::string alternative, const TextWalk& walk);
@@ -49,24 +47,19 @@ class AlternativeScanner {
 
   std::string alternative_;
   TextWalk walk_;
-  bool never_ = false;  // the alternative cannot match
+  bool can_match_;
 };
+
+// Whether an alternative can match at all: an empty one never does, nor in
+// UTF-16 one of an odd length or one that begins with a low surrogate (no
+// text converted exactly is such, and only such a one could start on the
+// low half of a surrogate pair).
+bool CanMatch(std::string_view alternative, const TextWalk& walk);
 
 // The scanner's contract on a whole segment: the number of bytes from the
 // segment start to the next match, or text.size() when there is none.
 // *scan_end (if given) is the first byte after the match, or text.size().
 std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const TextWalk& walk,
                           std::size_t* scan_end = nullptr);
-
-// The same, as the plain forward character walk that defines it: the
-// reference for the differential tests.
-std::size_t FindNextMatchReference(std::string_view text, std::string_view alternative, const TextWalk& walk,
-                                   std::size_t* scan_end = nullptr);
-
-// Replaces every match of `alternative`, left to right without overlap, in a
-// whole text held in memory, by the reference walk. Returns the count.
-// The model the streaming rewrite is tested against.
-std::size_t ReplaceAllReference(std::string* text, std::string_view alternative, std::string_view replacement,
-                                const TextWalk& walk);
 
 }  // namespace vx

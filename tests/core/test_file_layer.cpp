@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <set>
+#include <thread>
+#include <vector>
+
 #include "platform/file.h"
 #include "platform/file_fault.h"
 #include "temp_dir.h"
@@ -120,6 +125,17 @@ TEST_F(FileLayer, TempFilesAreUniqueAndBesideTheTarget) {
     EXPECT_TRUE(FileExists(t)) << t;
   }
   EXPECT_EQ(f1.Write("x", 1), kOk);
+  // Drawn on many threads at once, as the batch's workers do: never the same.
+  std::vector<std::string> names[8];
+  std::vector<std::thread> threads;
+  for (auto& mine : names)
+    threads.emplace_back([&mine, &target] {
+      for (int i = 0; i < 500; ++i) mine.push_back(TempNameBeside(target));
+    });
+  for (std::thread& t : threads) t.join();
+  std::set<std::string> distinct;
+  for (const auto& mine : names) distinct.insert(mine.begin(), mine.end());
+  EXPECT_EQ(distinct.size(), 8u * 500u);
   std::string t3;
   File f3 = File::CreateTempBeside(dir_.Path("none") + "/target.txt", &t3, &e);
   EXPECT_FALSE(f3.IsOpen());
@@ -189,12 +205,21 @@ TEST_F(FileLayer, InfoIdentityAndAttributes) {
   test::SetReadOnly(a, true);
   ASSERT_EQ(QueryFileInfo(a, &info), kOk);
   EXPECT_TRUE(info.read_only);
-  EXPECT_EQ(CopyAttributes(a, b), kOk);
-#ifndef _WIN32
-  // POSIX keeps the permission bits; Windows never copies read-only.
-  ASSERT_EQ(QueryFileInfo(b, &info), kOk);
-  EXPECT_TRUE(info.read_only);
-#endif
+  // A read-only file cannot have its content replaced; a writable one can,
+  // and keeps its identity's attributes.
+  const std::string c = dir_.Path("c.txt");
+  WriteBytes(c, "new");
+  EXPECT_EQ(ReplaceContent(c, a), 5u);
+  EXPECT_EQ(ReadBytes(a), "12345");
+  EXPECT_EQ(ReplaceContent(c, b), kOk);
+  EXPECT_EQ(ReadBytes(b), "new");
+  EXPECT_FALSE(FileExists(c));
+  FileInfo replaceable;
+  EXPECT_EQ(CheckReplaceable(a, &replaceable), 5u);  // read-only
+  EXPECT_EQ(CheckReplaceable(b, &replaceable), kOk);
+  EXPECT_EQ(CheckReplaceable(dir_.path().string(), &replaceable), 5u);  // a folder
+  EXPECT_EQ(CheckReplaceable(dir_.Path("none"), &replaceable), kOk);
+  EXPECT_FALSE(replaceable.exists);
 }
 
 TEST_F(FileLayer, InjectedFaultsFailTheChosenCallsOnly) {
@@ -218,6 +243,19 @@ TEST_F(FileLayer, InjectedFaultsFailTheChosenCallsOnly) {
   ClearFileFaults();
   r = File::OpenReadExclusive(path, &e);
   EXPECT_TRUE(r.IsOpen());
+  r.Close();
+
+  // Armed once, taken by whichever threads' calls come first: exactly as
+  // many failures as armed.
+  InjectFileFault(FileOp::kDelete, 5, /*skip=*/10, /*times=*/25);
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 100; ++i) failures += TakeFileFault(FileOp::kDelete) == 5u;
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures, 25);
 }
 
 }  // namespace

@@ -217,6 +217,11 @@ TEST(Crash, DiesRightBeforeEachFileOperation) {
         if (platform::FileExists(paths[i] + ".bak")) {
           const std::string bak = ReadBytes(paths[i] + ".bak");
           EXPECT_TRUE(bak == olds[i] || (i == 1 && bak == older_backup)) << paths[i] << ".bak";
+          // A rewritten file's backup is never a stale one.
+          if (backup && state == "new") EXPECT_EQ(bak, olds[i]) << paths[i] << ".bak";
+        } else {
+          EXPECT_FALSE(backup && state == "new") << paths[i] << ": rewritten without its backup";
+          EXPECT_NE(i, 1u) << "the older backup is gone";
         }
       }
       ++points;
@@ -227,7 +232,8 @@ TEST(Crash, DiesRightBeforeEachFileOperation) {
   s.Did("ran the batch " + std::to_string(points) + " times in a child process, ending it before file operation "
         "0, 1, 2, ... until a run completed, backup on and off");
   s.Checked("after every stop each target holds exactly its old or its new content, each .bak the old content "
-            "(or the older backup it replaces)");
+            "(or the older backup it replaces); a target found new has its old content as .bak; the older backup "
+            "is never lost");
 }
 
 }  // namespace
