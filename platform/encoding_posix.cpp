@@ -56,15 +56,9 @@ const LeadBytes& AnsiLeadBytes() {
   return lead;
 }
 
-bool ConvertText(std::string_view text, CodePage from, CodePage to, std::string* out) {
-  const auto same = [](CodePage a, CodePage b) {
-    const auto ansi = [](CodePage c) { return c == CodePage::kAnsi ? CodePage::kCp932 : c; };
-    return ansi(a) == ansi(b);
-  };
-  if (same(from, to) || from == CodePage::kNone || to == CodePage::kNone) {
-    out->assign(text);
-    return true;
-  }
+namespace {
+
+bool Iconv(std::string_view text, CodePage from, CodePage to, std::string* out) {
   thread_local Conversions conversions;
   const iconv_t cd = conversions.Get(from, to);
   out->clear();
@@ -91,6 +85,27 @@ bool ConvertText(std::string_view text, CodePage from, CodePage to, std::string*
   }
   out->resize(used);
   return true;
+}
+
+}  // namespace
+
+bool ConvertText(std::string_view text, CodePage from, CodePage to, std::string* out) {
+  const auto same = [](CodePage a, CodePage b) {
+    const auto ansi = [](CodePage c) { return c == CodePage::kAnsi ? CodePage::kCp932 : c; };
+    return ansi(a) == ansi(b);
+  };
+  if (same(from, to) || from == CodePage::kNone || to == CodePage::kNone) {
+    out->assign(text);
+    return true;
+  }
+  // Into Unicode every character has its form. Out of it, some of iconv's
+  // mappings go one way only (U+00A5 to the 932 byte 0x5C, which reads
+  // back as a backslash): only a conversion that reads back as the text
+  // itself is exact.
+  if (!Iconv(text, from, to, out)) return false;
+  if (to != CodePage::kCp932 && to != CodePage::kAnsi) return true;
+  std::string back;
+  return Iconv(*out, to, from, &back) && back == text;
 }
 
 }  // namespace vx
