@@ -90,3 +90,45 @@ TEST(ReplaceChain, AgreesWithPassByPass) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+// UTF-16 through pieces of every size from one byte up: a match is found on
+// units counted from the start of the text however the pieces and the
+// stages' kept bytes cut the units and the surrogate pairs, and never on a
+// unit's second byte.
+TEST(ReplaceChain, Utf16AgreesWithTheReferenceAtEveryEdge) {
+  std::mt19937 rng(1200);
+  static const char* const kUnits[] = {"\x41\x00", "\x00\x41", "\x41\x41", "\x3D\xD8", "\x00\xDE", "\x42\x30"};
+  const auto units = [&](std::size_t n) {
+    std::string s;
+    for (std::size_t k = 0; k < n; ++k) s.append(kUnits[rng() % std::size(kUnits)], 2);
+    return s;
+  };
+  for (int round = 0; round < 5000; ++round) {
+    const TextWalk walk = TextWalk::Utf16(round % 2 != 0);
+    const std::string text = units(rng() % (round % 20 == 0 ? 1500 : 60));
+    FileTexts texts;
+    for (int k = 0, n = 1 + static_cast<int>(rng() % 3); k < n; ++k) {
+      // Cut from the text (at odd offsets too) or made up; the replacement of
+      // 0 to 3 units, odd and even bytes of it alike.
+      std::string alternative = units(1 + rng() % 3);
+      if (text.size() > 4 && rng() % 2) alternative = text.substr(rng() % (text.size() - 4), 2 + rng() % 3);
+      texts.alternatives.push_back({alternative, texts.replacements.size()});
+      texts.replacements.push_back(units(rng() % 4));
+    }
+    std::string expected = text;
+    std::int64_t expected_count = 0;
+    for (const FileTexts::Alternative& a : texts.alternatives)
+      expected_count += static_cast<std::int64_t>(ReplaceAllReference(&expected, a.text, texts.replacements[a.pair], walk));
+    std::int64_t count = -1;
+    const std::size_t chunk = 1 + rng() % 12;
+    const std::string got = RunChain(text, texts, walk, chunk, rng, &count);
+    ASSERT_EQ(count, expected_count) << "round " << round << " chunk " << chunk;
+    ASSERT_EQ(got, expected) << "round " << round << " chunk " << chunk;
+  }
+}
+
+}  // namespace
+}  // namespace vx
