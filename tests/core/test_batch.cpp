@@ -52,6 +52,7 @@ TEST(BatchLog, ResultTextsAreTheExactBytes) {
   struct Row {
     std::int64_t result;
     std::string expected;
+    Encoding encoding = Encoding::kCodePage;
   };
   // The full-width space after 数 is 0x81 0x40; 個 is 0x8C 0xC2.
   const std::string count_prefix = "\x92\x75\x8A\xB7\x82\xA6\x90\x94\x81\x40";
@@ -68,8 +69,20 @@ TEST(BatchLog, ResultTextsAreTheExactBytes) {
       {kRewriteNotText, "テキストファイルではありません。\n"},
       {kRewriteWriteFailed, "書き込みに失敗しました。\n"},
       {kRewriteBackupFailed, "バックアップを作成できませんでした。\n"},
+      {kRewriteUnrepresentable, "置換文字列をこのファイルの文字コードで表せません。\n"},
+      // A file read as anything but the ANSI code page says so; the full-width
+      // parentheses are 0x81 0x69 and 0x81 0x6A.
+      {3, "置換え数　3個\x81\x69UTF-8\x81\x6A\n", Encoding::kUtf8},
+      {3, "置換え数　3個（UTF-8 BOM付き）\n", Encoding::kUtf8Bom},
+      {0, "置換え数　0個（UTF-16LE）\n", Encoding::kUtf16Le},
+      {12, "置換え数　12個（UTF-16BE）\n", Encoding::kUtf16Be},
+      {kRewriteNotText, "テキストファイルではありません。\n", Encoding::kUtf16Le},
   };
-  for (const Row& row : rows) EXPECT_EQ(FormatResultText(FromCode(row.result)), row.expected) << row.result;
+  for (const Row& row : rows) {
+    RewriteOutcome outcome = FromCode(row.result);
+    outcome.encoding = row.encoding;
+    EXPECT_EQ(FormatResultText(outcome), row.expected) << row.result;
+  }
   // The lines the batch decides itself, and a backup that holds the only
   // copy of the old content.
   RewriteOutcome outcome;
