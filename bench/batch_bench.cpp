@@ -162,22 +162,27 @@ struct Tool {
 };
 
 // Median time and highest peak of each tool over `runs` runs, each on a
-// fresh copy of `pristine` at `work`.
+// fresh copy of `pristine` at `work`. The runs take the tools in turn, and
+// the disk is synced before each, so that the writes of one run, and a
+// burst of load elsewhere, weigh on every tool alike.
 std::vector<Row> Measure(const std::vector<Tool>& tools, const std::string& pristine, const std::string& work,
                          int runs) {
-  std::vector<Row> rows;
-  for (const Tool& tool : tools) {
-    std::vector<double> times;
-    double peak = 0;
-    for (int r = 0; r < runs; ++r) {
+  std::vector<std::vector<double>> times(tools.size());
+  std::vector<double> peaks(tools.size(), 0);
+  for (int r = 0; r < runs; ++r) {
+    for (std::size_t t = 0; t < tools.size(); ++t) {
       Shell("rm -rf \"$1\"", {work});
-      if (tool.fresh_copy) Shell("cp -r \"$1\" \"$2\"", {pristine, work});
-      const Sample s = RunChild(tool.cmd);
-      times.push_back(s.seconds);
-      peak = std::max(peak, s.peak_mib);
+      if (tools[t].fresh_copy) Shell("cp -r \"$1\" \"$2\"", {pristine, work});
+      Shell("sync");
+      const Sample s = RunChild(tools[t].cmd);
+      times[t].push_back(s.seconds);
+      peaks[t] = std::max(peaks[t], s.peak_mib);
     }
-    rows.push_back({tool.name, Median(times), peak});
-    std::fprintf(stderr, "  %s: %.3f s\n", tool.name.c_str(), rows.back().seconds);
+  }
+  std::vector<Row> rows;
+  for (std::size_t t = 0; t < tools.size(); ++t) {
+    rows.push_back({tools[t].name, Median(times[t]), peaks[t]});
+    std::fprintf(stderr, "  %s: %.3f s\n", tools[t].name.c_str(), rows.back().seconds);
   }
   Shell("rm -rf \"$1\"", {work});
   return rows;

@@ -116,5 +116,25 @@ inline std::int64_t PassByPass(std::string* text, const std::vector<ReplacePair>
   return count;
 }
 
+// The plain definition: decode each sequence to its scalar value and check
+// its range and length.
+inline bool IsStrictUtf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    unsigned value = n == 1 ? c : c & (0x7F >> n);
+    for (int k = 1; k < n; ++k) {
+      const auto t = static_cast<unsigned char>(s[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      value = value << 6 | (t & 0x3F);
+    }
+    static const unsigned kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kLeast[n] || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) return false;
+    i += n;
+  }
+  return true;
+}
+
 }  // namespace reference
 }  // namespace vx

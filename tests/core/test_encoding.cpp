@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/encoding.h"
+#include "reference.h"
 
 namespace vx {
 namespace {
@@ -88,26 +89,6 @@ TEST(EncodingDetector, ForcedCodePageFindsOnlyZeroBytesAndLineEnds) {
   EXPECT_TRUE(utf16.not_text());
 }
 
-// The plain definition: decode each sequence to its scalar value and check
-// its range and length.
-bool IsStrictUtf8(std::string_view s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    unsigned value = n == 1 ? c : c & (0x7F >> n);
-    for (int k = 1; k < n; ++k) {
-      const auto t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xC0) != 0x80) return false;
-      value = value << 6 | (t & 0x3F);
-    }
-    static const unsigned kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < kLeast[n] || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) return false;
-    i += n;
-  }
-  return true;
-}
-
 // Every kernel against the definition, on text built from valid sequences
 // of every length with now and then a byte changed, in pieces of random
 // sizes (so sequences straddle the pieces and the vector blocks).
@@ -131,7 +112,7 @@ TEST(Utf8Check, EveryKernelAgreesWithTheDefinition) {
         check.Take(text.data() + at, piece);
         at += piece;
       }
-      ASSERT_EQ(check.Finish(), IsStrictUtf8(text))
+      ASSERT_EQ(check.Finish(), reference::IsStrictUtf8(text))
           << "kernel " << static_cast<int>(kernel) << ": " << ::testing::PrintToString(text);
     }
   }

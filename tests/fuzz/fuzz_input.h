@@ -43,6 +43,12 @@ inline LeadBytes LeadFor(std::uint8_t selector) {
   return selector % 2 == 0 ? LeadBytes::Cp932() : LeadBytes();
 }
 
+// The same, and for selectors 2 and 3 (mod 4) the units of UTF-16LE and BE.
+inline TextWalk WalkFor(std::uint8_t selector) {
+  if (selector % 4 >= 2) return TextWalk::Utf16(selector % 4 == 3);
+  return LeadFor(selector);
+}
+
 #define VX_FUZZ_CHECK(condition)                                                   \
   do {                                                                             \
     if (!(condition)) {                                                            \
