@@ -83,6 +83,8 @@ bool UsesLineBreak(const std::vector<ReplacePair>& pairs, CodePage typed) {
   for (const ReplacePair& pair : pairs) {
     for (const bool search : {true, false}) {
       const std::string& text = search ? pair.search : pair.replace;
+      // Most texts hold no "\\n" at all: only those need decoding to tell.
+      if (text.find("\\n") == std::string::npos) continue;
       if (DecodeText(text, search, lead, kCrLf) != DecodeText(text, search, lead, kLf)) return true;
     }
   }

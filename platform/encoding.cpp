@@ -324,7 +324,6 @@ void EncodingDetector::Take(const char* data, std::size_t n) {
   } else {
     TakeBytes(data, n);
   }
-  offset_ += n;
 }
 
 void EncodingDetector::TakeBytes(const char* data, std::size_t n) {

@@ -189,7 +189,6 @@ class EncodingDetector {
   Utf8Check utf8_;
   bool not_text_ = false;
   bool lf_ = false, crlf_ = false;
-  std::uint64_t offset_ = 0;    // bytes taken so far
   unsigned last_unit_ = 0;      // the unit (or byte) before the next piece
   int odd_byte_ = -1;           // UTF-16: the first byte of a unit cut by a piece's end
 };
