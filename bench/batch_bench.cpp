@@ -5,7 +5,9 @@
 //
 //   vx_batch_bench [--cli PATH] [--dir FOLDER] [--mib N] [--files N] [--runs N] [--only big|files|durable]
 //
-// 1. one file of --mib MiB with a rare needle and with a dense one;
+// 1. one file of --mib MiB with a rare needle and with a dense one, in code
+//    page 932, and one of Japanese UTF-8 text with a rare needle: each file's
+//    encoding found (the default) against the code page forced;
 // 2. --files files of 4 KiB in nested folders, without and with backups;
 // 3. the same files with all 50 pairs of a replace list against one pair;
 // 4. the same files rewritten in this process with and without forcing each
@@ -84,14 +86,24 @@ double Median(std::vector<double> v) {
 
 // Code page 932 text: hiragana, katakana and kanji (some with a second byte
 // 0x5C or in the lead-byte set), ASCII, CR LF line ends; the needle about
-// every `every` bytes.
-std::string MakeText(std::size_t bytes, const std::string& needle, std::size_t every, std::mt19937* rng) {
-  static const char* const kPieces[] = {
+// every `every` bytes. With utf8, the same characters in UTF-8.
+std::string MakeText(std::size_t bytes, const std::string& needle, std::size_t every, std::mt19937* rng,
+                     bool utf8 = false) {
+  static const char* const kSjis[] = {
       "\x82\xA0", "\x82\xA2", "\x82\xA4", "\x82\xC6", "\x82\xCC", "\x82\xE9", "\x82\xF0", "\x82\x9F",
       "\x83\x41", "\x83\x43", "\x83\x74", "\x83\x5C", "\x83\x8B", "\x95\x5C", "\x93\xFA", "\x96\x7B",
       "\x8C\xEA", "\x95\xB6", "\x8F\x91", "\x81\x42", "\x81\x41", "\x88\xEA", "\x9F\x82", "\xE0\x40",
       "abc",      "file",     " ",        "0123",     "\\",       "ini",      "x=1;"};
-  std::uniform_int_distribution<std::size_t> piece(0, std::size(kPieces) - 1);
+  // あいうとのるをぁアイフソル表日本語文書。、一檗漾, then the ASCII pieces.
+  static const char* const kUtf8[] = {
+      "\xE3\x81\x82", "\xE3\x81\x84", "\xE3\x81\x86", "\xE3\x81\xA8", "\xE3\x81\xAE", "\xE3\x82\x8B",
+      "\xE3\x82\x92", "\xE3\x81\x81", "\xE3\x82\xA2", "\xE3\x82\xA4", "\xE3\x83\x95", "\xE3\x82\xBD",
+      "\xE3\x83\xAB", "\xE8\xA1\xA8", "\xE6\x97\xA5", "\xE6\x9C\xAC", "\xE8\xAA\x9E", "\xE6\x96\x87",
+      "\xE6\x9B\xB8", "\xE3\x80\x82", "\xE3\x80\x81", "\xE4\xB8\x80", "\xE6\xAA\x97", "\xE6\xBC\xBE",
+      "abc",          "file",         " ",            "0123",         "\\",           "ini",          "x=1;"};
+  const char* const* kPieces = utf8 ? kUtf8 : kSjis;
+  static_assert(std::size(kSjis) == std::size(kUtf8));
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(kSjis) - 1);
   std::uniform_int_distribution<std::size_t> gap(every / 2, every + every / 2);
   std::string text;
   text.reserve(bytes + 64);
@@ -106,6 +118,9 @@ std::string MakeText(std::size_t bytes, const std::string& needle, std::size_t e
     if (++pieces % 40 == 0) text += "\r\n";
   }
   text.resize(bytes);
+  // No character cut at the end: a cut one would make a UTF-8 file Shift-JIS.
+  while (utf8 && !text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
+  if (utf8 && !text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0) text.pop_back();
   return text;
 }
 
@@ -116,6 +131,9 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 // "置換対象" -> "置換済み": rare; "の" -> "ノ": about every 10 bytes.
 const std::string kRare = "\x92\x75\x8A\xB7\x91\xCE\x8F\xDB", kRareNew = "\x92\x75\x8A\xB7\x8D\xCF\x82\xDD";
 const std::string kDense = "\x82\xCC", kDenseNew = "\x83\x6D";
+// The rare ones in UTF-8.
+const std::string kRareUtf8 = "\xE7\xBD\xAE\xE6\x8F\x9B\xE5\xAF\xBE\xE8\xB1\xA1",
+                  kRareNewUtf8 = "\xE7\xBD\xAE\xE6\x8F\x9B\xE6\xB8\x88\xE3\x81\xBF";
 
 struct Row {
   std::string name;
@@ -144,22 +162,27 @@ struct Tool {
 };
 
 // Median time and highest peak of each tool over `runs` runs, each on a
-// fresh copy of `pristine` at `work`.
+// fresh copy of `pristine` at `work`. The runs take the tools in turn, and
+// the disk is synced before each, so that the writes of one run, and a
+// burst of load elsewhere, weigh on every tool alike.
 std::vector<Row> Measure(const std::vector<Tool>& tools, const std::string& pristine, const std::string& work,
                          int runs) {
-  std::vector<Row> rows;
-  for (const Tool& tool : tools) {
-    std::vector<double> times;
-    double peak = 0;
-    for (int r = 0; r < runs; ++r) {
+  std::vector<std::vector<double>> times(tools.size());
+  std::vector<double> peaks(tools.size(), 0);
+  for (int r = 0; r < runs; ++r) {
+    for (std::size_t t = 0; t < tools.size(); ++t) {
       Shell("rm -rf \"$1\"", {work});
-      if (tool.fresh_copy) Shell("cp -r \"$1\" \"$2\"", {pristine, work});
-      const Sample s = RunChild(tool.cmd);
-      times.push_back(s.seconds);
-      peak = std::max(peak, s.peak_mib);
+      if (tools[t].fresh_copy) Shell("cp -r \"$1\" \"$2\"", {pristine, work});
+      Shell("sync");
+      const Sample s = RunChild(tools[t].cmd);
+      times[t].push_back(s.seconds);
+      peaks[t] = std::max(peaks[t], s.peak_mib);
     }
-    rows.push_back({tool.name, Median(times), peak});
-    std::fprintf(stderr, "  %s: %.3f s\n", tool.name.c_str(), rows.back().seconds);
+  }
+  std::vector<Row> rows;
+  for (std::size_t t = 0; t < tools.size(); ++t) {
+    rows.push_back({tools[t].name, Median(times[t]), peaks[t]});
+    std::fprintf(stderr, "  %s: %.3f s\n", tools[t].name.c_str(), rows.back().seconds);
   }
   Shell("rm -rf \"$1\"", {work});
   return rows;
@@ -168,31 +191,41 @@ std::vector<Row> Measure(const std::vector<Tool>& tools, const std::string& pris
 void BigFile(const std::string& cli, const std::string& dir, std::size_t mib, int runs) {
   struct Case {
     const char* name;
-    std::string needle, replacement;
+    bool utf8;
+    std::string needle, replacement;  // code page 932: the texts typed in the window
     std::size_t every;
   };
-  const Case cases[] = {{"rare", kRare, kRareNew, std::size_t{1} << 20}, {"dense", kDense, kDenseNew, 10}};
+  const Case cases[] = {{"rare", false, kRare, kRareNew, std::size_t{1} << 20},
+                        {"dense", false, kDense, kDenseNew, 10},
+                        {"rare", true, kRare, kRareNew, std::size_t{1} << 20}};
   for (const Case& c : cases) {
     const std::string pristine = dir + "/vx-batch-big.txt", work = dir + "/vx-batch-big-work.txt";
     std::mt19937 rng(932);
-    WriteFile(pristine, MakeText(mib << 20, c.needle, c.every, &rng));
-    const std::string expr = "s/" + c.needle + "/" + c.replacement + "/g";
+    // The file's own bytes of the texts, for sed, perl and the forced code page.
+    const std::string needle = c.utf8 ? kRareUtf8 : c.needle, replacement = c.utf8 ? kRareNewUtf8 : c.replacement;
+    WriteFile(pristine, MakeText(mib << 20, needle, c.every, &rng, c.utf8));
+    const std::string expr = "s/" + needle + "/" + replacement + "/g";
+    const std::string forced = c.utf8 ? "utf-8" : "932";
     const std::vector<Tool> tools = {
         {"cp", {"cp", pristine, work}, false},
         {"vextrane-cli --no-backup", {cli, "--raw", "--no-backup", "-s", c.needle, "-r", c.replacement, work}},
+        {"vextrane-cli --no-backup --codepage " + forced,
+         {cli, "--raw", "--no-backup", "--codepage", forced, "-s", needle, "-r", replacement, work}},
         {"vextrane-cli (backup)", {cli, "--raw", "-s", c.needle, "-r", c.replacement, work}},
         {"vextrane-cli --dry-run", {cli, "--raw", "-n", "-s", c.needle, "-r", c.replacement, work}},
         {"sed -i", {"sed", "-i", expr, work}},
         {"perl -pi", {"perl", "-pi", "-e", expr, work}},
     };
-    char title[160];
-    std::snprintf(title, sizeof title, "one file of %zu MiB, %s needle (%s), median of %d runs", mib, c.name,
+    char title[200];
+    std::snprintf(title, sizeof title, "one file of %zu MiB of %s, %s needle (%s), median of %d runs", mib,
+                  c.utf8 ? "UTF-8" : "code page 932", c.name,
                   c.every > 100 ? "about one per MiB" : "about every 10 bytes", runs);
     std::fprintf(stderr, "%s\n", title);
     std::vector<Row> rows = Measure(tools, pristine, work, runs);
     PrintRows(title, rows, "sed -i");
-    std::printf("  perl -pi / vextrane-cli --no-backup: %.2fx; file size %zu MiB\n", rows[5].seconds / rows[1].seconds,
-                mib);
+    std::printf("  each file's encoding found / code page %s forced: %.3fx; perl -pi / vextrane-cli --no-backup: "
+                "%.2fx; file size %zu MiB\n",
+                forced.c_str(), rows[1].seconds / rows[2].seconds, rows[6].seconds / rows[1].seconds, mib);
     Shell("rm -f \"$1\" \"$1.bak\"", {pristine});
     Shell("rm -f \"$1.bak\"", {work});
   }
@@ -273,7 +306,6 @@ void Durability(const std::string& dir, int files, int runs) {
           return p;
         }();
         vx::BatchSettings settings;
-        settings.lead = vx::LeadBytes::Cp932();
         settings.options.durable = durable;
         const double t0 = Now();
         const vx::BatchReport report = vx::ProcessBatch(

@@ -59,10 +59,31 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
   }
 }
 
+// A file's text as the diff takes it, in the code page it is printed from:
+// without its byte-order mark, and UTF-16 as UTF-8 (its line breaks are
+// then single bytes).
+CodePage DiffText(Encoding encoding, CodePage code_page, std::string* text) {
+  text->erase(0, std::min(MarkLength(encoding), text->size()));
+  switch (encoding) {
+    case Encoding::kCodePage: return code_page;
+    case Encoding::kUtf8:
+    case Encoding::kUtf8Bom: return CodePage::kUtf8;
+    case Encoding::kUtf16Le:
+    case Encoding::kUtf16Be: {
+      std::string utf8;
+      const CodePage from = encoding == Encoding::kUtf16Le ? CodePage::kUtf16Le : CodePage::kUtf16Be;
+      if (!ConvertText(*text, from, CodePage::kUtf8, &utf8)) return CodePage::kNone;
+      *text = std::move(utf8);
+      return CodePage::kUtf8;
+    }
+  }
+  return code_page;
+}
+
 // --diff: for each file the run would change, a unified diff from what it
 // holds to what the run would write, the file's path in both header lines.
 void PrintDiffs(const Terminal& terminal, const BatchReport& report, const std::vector<ReplacePair>& pairs,
-                const BatchSettings& settings, CodePage code_page) {
+                const BatchSettings& settings) {
   for (const BatchEntry& entry : report.entries) {
     if (!entry.outcome.done() || entry.outcome.count == 0) continue;
     StringSink preview;
@@ -70,8 +91,13 @@ void PrintDiffs(const Terminal& terminal, const BatchReport& report, const std::
     options.dry_run = true;
     options.preview = &preview;
     std::string before;
-    if (!RewriteFile(entry.path, pairs, false, settings.lead, options).done() || !ReadWholeFile(entry.path, &before))
-      continue;
+    const RewriteOutcome outcome = RewriteFile(entry.path, pairs, false, settings.reading, options);
+    if (!outcome.done() || !ReadWholeFile(entry.path, &before)) continue;
+    // A file not found to be in another encoding is in the code page the
+    // texts were put into (the window's, or the one forced).
+    const CodePage file_code_page = settings.reading.detect ? CodePage::kAnsi : settings.reading.texts;
+    const CodePage code_page = DiffText(outcome.encoding, file_code_page, &before);
+    DiffText(outcome.encoding, file_code_page, &preview.text);
     const std::string hunks = UnifiedDiffHunks(before, preview.text);
     if (hunks.empty()) continue;  // every match replaced by itself
     for (const char* head : {"--- ", "+++ "}) {
@@ -149,7 +175,11 @@ int Run(int argc, char** argv) {
     return kExitOk;
   }
   terminal.raw = o.raw;
-  const CodePage text_code_page = o.raw ? CodePage::kNone : o.code_page;
+  // The code page the texts end up in: the forced one; else the window's
+  // (for --raw and the replace list, which are in it) or UTF-8, which holds
+  // every text a terminal can give; each file's encoding comes from there.
+  const CodePage typed_in = o.code_page ? *o.code_page : o.raw || o.all_pairs ? CodePage::kAnsi : CodePage::kUtf8;
+  const CodePage text_code_page = o.raw ? CodePage::kNone : typed_in;
 
   std::vector<ReplacePair> pairs;
   if (o.restore) {
@@ -200,11 +230,11 @@ int Run(int argc, char** argv) {
   const std::vector<std::string>& files = targets.files();
   Progress progress(terminal, Terminal::IsTerminal(stderr));
   BatchSettings settings;
-  settings.lead = Terminal::LeadBytesOf(o.code_page);
+  settings.reading = FileReading{typed_in, !o.code_page};
   settings.options.dry_run = o.dry_run;
   settings.options.keep_times = o.keep_times;
   if (o.restore) {
-    settings.rewrite = [](const std::string& path, const std::vector<ReplacePair>&, bool, const LeadBytes&,
+    settings.rewrite = [](const std::string& path, const std::vector<ReplacePair>&, bool, const FileReading&,
                           const RewriteOptions& options) { return RestoreFromBackup(path, options); };
   }
   std::vector<BatchFile> batch;
@@ -215,7 +245,7 @@ int Run(int argc, char** argv) {
   const BatchReport report = ProcessFiles(std::move(batch), settings, o.jobs, watch);
   progress.Clear();
 
-  if (o.diff) PrintDiffs(terminal, report, pairs, settings, o.raw ? CodePage::kNone : o.code_page);
+  if (o.diff) PrintDiffs(terminal, report, pairs, settings);
   if (o.raw) {
     terminal.WriteCp932(stdout, FormatBatchLog(report));
   } else {

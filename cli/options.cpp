@@ -76,14 +76,28 @@ constexpr Row kRows[] = {
      "rewrite up to N files at a time (default: 4, or the\n"
      "number of processors if more); the log is the same"},
     {kCodePage, "codepage", 0, "CP",
-     "the files' code page: 932, utf-8 or none; the\n"
-     "texts given here are converted to it, and 932\n"
-     "keeps matches from starting inside a double-byte\n"
-     "character (default: the ANSI code page on\n"
-     "Windows, 932 elsewhere)"},
+     "how the files are read (default: auto)\n"
+     "auto: each file in the encoding found in it: a\n"
+     "byte-order mark (UTF-8, UTF-16LE, UTF-16BE), else\n"
+     "UTF-8 if the whole file is valid UTF-8 with a\n"
+     "non-ASCII character, else the ANSI code page (932\n"
+     "here); the texts given here are converted from\n"
+     "the terminal's encoding to each file's, and a log\n"
+     "line names any encoding but the ANSI code page\n"
+     "932, utf-8 or none: every file in that code page,\n"
+     "nothing detected; the texts are converted to it\n"
+     "(932 keeps matches from starting inside a\n"
+     "double-byte character; none converts nothing)"},
     {kRaw, "raw", 0, nullptr,
-     "convert nothing: the texts are taken as the bytes\n"
-     "given, and the log is printed in code page 932"},
+     "take the texts as the bytes given, in the ANSI\n"
+     "code page (932) as the window does (with auto,\n"
+     "converted to each file's encoding; with a code\n"
+     "page, as they are), and print the log in code\n"
+     "page 932\n"
+     "A text with no exact form in a file's encoding is\n"
+     "never approximated: a search text finds nothing,\n"
+     "a replacement leaves the file as it is.\n"
+     "In a file whose line ends are all LF, \\n is LF."},
     {kHelp, "help", 'h', nullptr, "show this help and exit"},
     {kVersion, "version", 0, nullptr, "show the version and exit"},
 };
@@ -114,11 +128,12 @@ const Row* RowOf(int id_or_letter) {
 // and they overlap well: a few files at a time even on one processor.
 unsigned DefaultJobs() { return std::max(4u, std::thread::hardware_concurrency()); }
 
-CodePage ParseCodePage(const std::string& value) {
+std::optional<CodePage> ParseCodePage(const std::string& value) {
+  if (value == "auto") return std::nullopt;
   if (value == "932" || value == "cp932" || value == "shift_jis" || value == "sjis") return CodePage::kCp932;
   if (value == "utf-8" || value == "utf8" || value == "UTF-8" || value == "65001") return CodePage::kUtf8;
   if (value == "none") return CodePage::kNone;
-  throw UsageError("unknown code page '" + value + "' (use 932, utf-8 or none)");
+  throw UsageError("unknown code page '" + value + "' (use auto, 932, utf-8 or none)");
 }
 
 unsigned ParseJobs(const std::string& value) {

@@ -27,7 +27,7 @@ struct Options {
   bool diff = false;
   bool restore = false;
   bool keep_times = false;
-  CodePage code_page = Terminal::DefaultCodePage();
+  std::optional<CodePage> code_page;  // forced on every file; none: each file's own (auto)
   bool raw = false;
   unsigned jobs = 0;  // set to the default by ParseOptions
   std::vector<std::string> include, exclude, exclude_folder;

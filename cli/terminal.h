@@ -8,13 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx::cli {
-
-// The code page the target files are in, for the texts given on the command
-// line and the lead-byte rule. kAnsi: Windows' ANSI code page, whatever it is.
-enum class CodePage { kCp932, kUtf8, kNone, kAnsi };
 
 class Terminal {
  public:
@@ -25,7 +21,8 @@ class Terminal {
 
   // Argument `index` of args() without its first `skip` bytes (an option
   // name glued to its value), converted from the terminal's encoding to
-  // `code_page` (kNone: unchanged). False if it cannot be represented there.
+  // `code_page` (kNone: unchanged; kAnsi: Windows' ANSI code page, 932
+  // elsewhere). False if it cannot be represented there.
   bool TextArg(std::size_t index, std::size_t skip, CodePage code_page, std::string* text) const;
 
   // Writes code page 932 text (the log's own texts) or a path as it came
@@ -42,11 +39,6 @@ class Terminal {
   static bool IsTerminal(std::FILE* stream);
   // The folder of the running executable, without a trailing separator.
   static std::string ProgramDirectory();
-  // The code page the file texts are in by default: Windows' ANSI code
-  // page; elsewhere 932.
-  static CodePage DefaultCodePage();
-  // The lead bytes of a code page (none for UTF-8 and for kNone).
-  static LeadBytes LeadBytesOf(CodePage code_page);
 
  private:
   // `from`: the code page `text` is in; kNone, the terminal's own encoding.

@@ -77,8 +77,8 @@ bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, 
     case CodePage::kUtf8: return Convert(arg, Encoding().c_str(), "UTF-8", false, text);
     case CodePage::kCp932:
     case CodePage::kAnsi: return Convert(arg, Encoding().c_str(), "CP932", false, text);
+    default: return false;
   }
-  return false;
 }
 
 void Terminal::Write(std::FILE* stream, const std::string& text, CodePage from) const {
@@ -109,10 +109,5 @@ std::string Terminal::ProgramDirectory() {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-CodePage Terminal::DefaultCodePage() { return CodePage::kCp932; }
-
-LeadBytes Terminal::LeadBytesOf(CodePage code_page) {
-  return code_page == CodePage::kCp932 || code_page == CodePage::kAnsi ? LeadBytes::Cp932() : LeadBytes();
-}
 
 }  // namespace vx::cli

@@ -10,11 +10,17 @@ namespace vx::cli {
 
 namespace {
 
-std::wstring Widen(const std::string& text, UINT code_page) {
+// Text of a code page (kNone: bytes of no code page in particular) as the
+// console takes it. Bytes that are no text of their code page show as the
+// ANSI code page shows them.
+std::wstring Widen(const std::string& text, CodePage from) {
+  std::string units;
+  if (ConvertText(text, from == CodePage::kNone ? CodePage::kAnsi : from, CodePage::kUtf16Le, &units))
+    return std::wstring(reinterpret_cast<const wchar_t*>(units.data()), units.size() / sizeof(wchar_t));
   if (text.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
   return wide;
 }
 
@@ -43,16 +49,6 @@ std::vector<std::wstring> WideArgs() {
   return args;
 }
 
-UINT CodePageNumber(CodePage code_page) {
-  switch (code_page) {
-    case CodePage::kCp932: return 932;
-    case CodePage::kUtf8: return CP_UTF8;
-    case CodePage::kNone:
-    case CodePage::kAnsi: break;
-  }
-  return CP_ACP;
-}
-
 HANDLE HandleOf(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
 
 }  // namespace
@@ -73,7 +69,9 @@ bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, 
   // glued in front is ASCII: one UTF-16 unit per byte.
   const std::vector<std::wstring> wide = WideArgs();
   if (index + 1 >= wide.size()) return false;
-  return Narrow(wide[index + 1].substr(skip), CodePageNumber(code_page), text);
+  const std::wstring arg = wide[index + 1].substr(skip);
+  const std::string units(reinterpret_cast<const char*>(arg.data()), arg.size() * sizeof(wchar_t));
+  return ConvertText(units, CodePage::kUtf16Le, code_page, text);
 }
 
 void Terminal::Write(std::FILE* stream, const std::string& text, CodePage from) const {
@@ -83,8 +81,7 @@ void Terminal::Write(std::FILE* stream, const std::string& text, CodePage from) 
     std::fwrite(text.data(), 1, text.size(), stream);
     return;
   }
-  // Bytes of no code page in particular show as the ANSI code page shows them.
-  const std::wstring wide = Widen(text, from == CodePage::kNone ? CP_ACP : CodePageNumber(from));
+  const std::wstring wide = Widen(text, from);
   DWORD mode = 0;
   HANDLE handle = HandleOf(stream);
   if (GetConsoleMode(handle, &mode)) {
@@ -115,27 +112,9 @@ std::string Terminal::ProgramDirectory() {
   char path[MAX_PATH];
   const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string dir(path, n);
-  // Cut at the last separator, reading by characters.
-  std::size_t cut = std::string::npos;
-  for (std::size_t i = 0; i < dir.size(); ++i) {
-    if (dir[i] == '\\' || dir[i] == '/') cut = i;
-    if (IsDBCSLeadByte(static_cast<BYTE>(dir[i]))) ++i;
-  }
+  const std::size_t cut = FindLastOf(dir, "\\/", AnsiLeadBytes());
   return cut == std::string::npos ? "." : dir.substr(0, cut);
 }
 
-CodePage Terminal::DefaultCodePage() { return CodePage::kAnsi; }
-
-LeadBytes Terminal::LeadBytesOf(CodePage code_page) {
-  if (code_page == CodePage::kCp932) return LeadBytes::Cp932();
-  LeadBytes lead;
-  CPINFO info;
-  if (code_page == CodePage::kAnsi && GetCPInfo(CP_ACP, &info)) {
-    for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-      lead.AddRange(info.LeadByte[i], info.LeadByte[i + 1]);
-    }
-  }
-  return lead;
-}
 
 }  // namespace vx::cli

@@ -71,19 +71,10 @@ std::vector<std::vector<std::size_t>> GroupDependentFiles(const std::vector<Batc
   return units;
 }
 
-// The folder part of a path (up to its last separator), walked by characters
-// so that the second byte of a double-byte character is never taken for one.
-std::string_view FolderOf(std::string_view path, const LeadBytes& lead) {
-  std::size_t end = 0;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (lead.IsLead(c)) {
-      ++i;
-    } else if (c == '/' || c == '\\') {
-      end = i;
-    }
-  }
-  return path.substr(0, end);
+// The folder part of a path (up to its last separator).
+std::string_view FolderOf(std::string_view path) {
+  const std::size_t end = FindLastOf(path, "/\\", AnsiLeadBytes());
+  return path.substr(0, end == std::string_view::npos ? 0 : end);
 }
 
 bool Stopped(const BatchSettings& settings) { return settings.options.cancel && settings.options.cancel->load(); }
@@ -115,7 +106,7 @@ BatchEntry ProcessOne(BatchFile& file, const BatchSettings& settings, Ledger* le
     return entry;
   }
   const RewriteFunction& rewrite = settings.rewrite ? settings.rewrite : RewriteFunction(RewriteFile);
-  entry.outcome = rewrite(entry.path, file.pairs, file.make_backup, settings.lead, settings.options);
+  entry.outcome = rewrite(entry.path, file.pairs, file.make_backup, settings.reading, settings.options);
   if (ledger && entry.outcome.done()) {
     // Under its old identity (where a second spelling found it before) and
     // its new one (where a second spelling finds it now).
@@ -162,7 +153,7 @@ BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& sett
   {
     std::map<std::string_view, std::size_t> folder_index;
     for (std::size_t u = 0; u < units.size(); ++u) {
-      const std::string_view folder = FolderOf(files[units[u][0]].path, settings.lead);
+      const std::string_view folder = FolderOf(files[units[u][0]].path);
       const auto [it, added] = folder_index.try_emplace(folder, folders.size());
       if (added) folders.emplace_back();
       folders[it->second].push_back(u);
@@ -223,10 +214,12 @@ std::vector<ReplacePair> PairsFromLists(const std::vector<std::string>& search,
 std::string FormatResultText(const RewriteOutcome& outcome) {
   const std::string kept = outcome.kept_at.empty() ? "" : "元の内容は " + outcome.kept_at + " にあります。";
   switch (outcome.status) {
-    case RewriteStatus::kDone: return "置換え数　" + std::to_string(outcome.count) + "個\n";
+    case RewriteStatus::kDone:
+      return "置換え数　" + std::to_string(outcome.count) + "個" + std::string(LogName(outcome.encoding)) + "\n";
     case RewriteStatus::kOpenFailed: return "ファイルが不正です。\n";
     case RewriteStatus::kNoMemory: return "メモリ割当に失敗しました。\n";
     case RewriteStatus::kNotText: return "テキストファイルではありません。\n";
+    case RewriteStatus::kUnrepresentable: return "置換文字列をこのファイルの文字コードで表せません。\n";
     case RewriteStatus::kWriteFailed: return "書き込みに失敗しました。" + kept + "\n";
     case RewriteStatus::kBackupFailed: return "バックアップを作成できませんでした。" + kept + "\n";
     case RewriteStatus::kAlreadyRewritten: return "このファイルは既に置換しました。\n";

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 #include "engine/rewrite.h"
 
 namespace vx {
@@ -31,7 +31,7 @@ using BatchSource = std::function<bool(std::size_t index, BatchFile* file)>;
 
 // The rewrite pass the run calls; RewriteFile unless a test puts in another.
 using RewriteFunction = std::function<RewriteOutcome(const std::string& path, const std::vector<ReplacePair>& pairs,
-                                                     bool make_backup, const LeadBytes& lead,
+                                                     bool make_backup, const FileReading& reading,
                                                      const RewriteOptions& options)>;
 
 struct BatchEntry {
@@ -51,7 +51,7 @@ struct BatchReport {
 };
 
 struct BatchSettings {
-  LeadBytes lead;
+  FileReading reading;  // the window's: texts in the ANSI code page, every file's encoding found
   // options.cancel also stops the run between files: the files not begun
   // are left alone and reported as not done.
   RewriteOptions options;

@@ -1,5 +1,7 @@
 #include "engine/decode.h"
 
+#include "engine/rewrite.h"
+
 namespace vx {
 namespace {
 
@@ -11,16 +13,13 @@ std::string ReplaceEscape(const std::string& text, char second, std::string_view
   out.reserve(text.size());
   std::size_t i = 0;
   while (i < text.size()) {
-    const char c = text[i];
-    if (c == '\\' && i + 1 < text.size() && text[i + 1] == second) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == second) {
       out.append(with);
       i += 2;
-    } else if (lead.IsLead(static_cast<unsigned char>(c)) && i + 1 < text.size()) {
-      out.append(text, i, 2);
-      i += 2;
     } else {
-      out += c;
-      i += 1;
+      const std::size_t n = CharLength(text, i, lead);
+      out.append(text, i, n);
+      i += n;
     }
   }
   return out;
@@ -28,21 +27,23 @@ std::string ReplaceEscape(const std::string& text, char second, std::string_view
 
 }  // namespace
 
-std::string DecodeText(std::string_view typed, bool is_search, const LeadBytes& lead) {
+std::string DecodeText(std::string_view typed, bool is_search, const LeadBytes& lead, std::string_view line_break) {
   std::string text(typed.substr(0, typed.find('\0')));
   text = ReplaceEscape(text, '\\', std::string_view(&kEscapePlaceholder, 1), lead);
-  text = ReplaceEscape(text, 'n', "\r\n", lead);
+  text = ReplaceEscape(text, 'n', line_break, lead);
   text = ReplaceEscape(text, 't', "\t", lead);
   if (is_search) text = ReplaceEscape(text, '|', std::string_view(&kAlternativeSeparator, 1), lead);
   // The placeholders back to backslashes: each one that begins a character.
-  for (std::size_t i = 0; i < text.size(); i += lead.IsLead(static_cast<unsigned char>(text[i])) ? 2 : 1) {
+  for (std::size_t i = 0; i < text.size(); i += CharLength(text, i, lead)) {
     if (text[i] == kEscapePlaceholder) text[i] = '\\';
   }
   return text;
 }
 
-DecodedTexts DecodeEscapes(std::string_view typed_search, std::string_view typed_replace, const LeadBytes& lead) {
-  return DecodedTexts{DecodeText(typed_search, true, lead), DecodeText(typed_replace, false, lead)};
+DecodedTexts DecodeEscapes(std::string_view typed_search, std::string_view typed_replace, const LeadBytes& lead,
+                           std::string_view line_break) {
+  return DecodedTexts{DecodeText(typed_search, true, lead, line_break),
+                      DecodeText(typed_replace, false, lead, line_break)};
 }
 
 std::vector<std::string> SplitAlternatives(std::string_view decoded_search) {
@@ -53,6 +54,41 @@ std::vector<std::string> SplitAlternatives(std::string_view decoded_search) {
     if (cut == std::string_view::npos) return alternatives;
     decoded_search.remove_prefix(cut + 1);
   }
+}
+
+FileTexts TextsFor(const std::vector<ReplacePair>& pairs, CodePage typed, CodePage file,
+                   std::string_view line_break) {
+  const LeadBytes lead = WalkOf(typed).lead();
+  FileTexts texts;
+  texts.replacements.reserve(pairs.size());
+  for (const ReplacePair& pair : pairs) {
+    const DecodedTexts decoded = DecodeEscapes(pair.search, pair.replace, lead, line_break);
+    const std::size_t index = texts.replacements.size();
+    const std::size_t before = texts.alternatives.size();
+    for (const std::string& alternative : SplitAlternatives(decoded.search)) {
+      std::string converted;
+      if (!alternative.empty() && ConvertText(alternative, typed, file, &converted))
+        texts.alternatives.push_back({std::move(converted), index});
+    }
+    std::string replacement;
+    if (!ConvertText(decoded.replace, typed, file, &replacement) && texts.alternatives.size() > before)
+      texts.unrepresentable = true;
+    texts.replacements.push_back(std::move(replacement));
+  }
+  return texts;
+}
+
+bool UsesLineBreak(const std::vector<ReplacePair>& pairs, CodePage typed) {
+  const LeadBytes lead = WalkOf(typed).lead();
+  for (const ReplacePair& pair : pairs) {
+    for (const bool search : {true, false}) {
+      const std::string& text = search ? pair.search : pair.replace;
+      // Most texts hold no "\\n" at all: only those need decoding to tell.
+      if (text.find("\\n") == std::string::npos) continue;
+      if (DecodeText(text, search, lead, kCrLf) != DecodeText(text, search, lead, kLf)) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace vx

@@ -1,13 +1,14 @@
 // Decoding of the typed search and replacement texts: the escapes "\\\\",
-// "\\n", "\\t" and (search text only) "\\|", and the split of the decoded
-// search text into its alternatives.
+// "\\n", "\\t" and (search text only) "\\|", the split of the decoded
+// search text into its alternatives, and the texts put into a file's
+// encoding.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx {
 
@@ -21,16 +22,50 @@ struct DecodedTexts {
   std::string replace;
 };
 
+// What "\\n" stands for: a line break as CR LF, or as LF alone in a file
+// whose line ends are all LF.
+inline constexpr std::string_view kCrLf = "\r\n";
+inline constexpr std::string_view kLf = "\n";
+
 // Decodes one typed text. Typed texts end at their first zero byte, as the
 // zero-terminated strings they stand for.
-std::string DecodeText(std::string_view typed, bool is_search, const LeadBytes& lead);
+std::string DecodeText(std::string_view typed, bool is_search, const LeadBytes& lead,
+                       std::string_view line_break = kCrLf);
 
 // Decodes both texts of a pair.
 DecodedTexts DecodeEscapes(std::string_view typed_search, std::string_view typed_replace,
-                           const LeadBytes& lead);
+                           const LeadBytes& lead, std::string_view line_break = kCrLf);
 
 // Cuts a decoded search text at every separator byte: k separators give
 // k + 1 alternatives, empty ones included.
 std::vector<std::string> SplitAlternatives(std::string_view decoded_search);
+
+struct ReplacePair;
+
+// The texts of a run as one file needs them: every alternative of every
+// pair, in order, with its pair's replacement, in the file's code page.
+struct FileTexts {
+  struct Alternative {
+    std::string text;
+    std::size_t pair;  // the index of its replacement
+  };
+  // Only those that can match: an empty alternative, or one with no exact
+  // form in the file's code page, finds nothing.
+  std::vector<Alternative> alternatives;
+  std::vector<std::string> replacements;  // one per pair
+  // A pair with something to find has a replacement with no exact form in
+  // the file's code page: the file cannot be rewritten.
+  bool unrepresentable = false;
+};
+
+// Decodes the typed pairs, typed in code page `typed` (by its walk), with
+// `line_break` for "\\n", and converts every alternative and replacement to
+// code page `file`.
+FileTexts TextsFor(const std::vector<ReplacePair>& pairs, CodePage typed, CodePage file,
+                   std::string_view line_break = kCrLf);
+
+// Whether any of the typed texts holds a line break ("\\n"): only then does
+// it matter how a file's lines end.
+bool UsesLineBreak(const std::vector<ReplacePair>& pairs, CodePage typed);
 
 }  // namespace vx

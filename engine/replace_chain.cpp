@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/decode.h"
 #include "engine/scan.h"
 
 namespace vx {
@@ -49,8 +48,8 @@ class ReplaceChain::Bytes {
 // drives the stages in a loop, never one from inside another.
 class ReplaceChain::Stage {
  public:
-  Stage(std::string alternative, std::string_view replacement, const LeadBytes& lead, std::size_t chunk)
-      : scanner_(std::move(alternative), lead), replacement_(replacement), chunk_(chunk) {}
+  Stage(std::string alternative, std::string_view replacement, const TextWalk& walk, std::size_t chunk)
+      : scanner_(std::move(alternative), walk), replacement_(replacement), chunk_(chunk) {}
 
   void Connect(Bytes* out) { out_ = out; }
   Bytes& input() { return input_; }
@@ -124,19 +123,13 @@ class ReplaceChain::Stage {
   Bytes* out_ = nullptr;
 };
 
-ReplaceChain::ReplaceChain(const std::vector<ReplacePair>& pairs, const LeadBytes& lead, ByteSink* sink,
-                           std::size_t chunk)
-    : output_(std::make_unique<Bytes>()), sink_(sink), chunk_(std::max<std::size_t>(chunk, 1)) {
-  replacements_.reserve(pairs.size());  // the stages point into these
-  for (const ReplacePair& pair : pairs) {
-    DecodedTexts decoded = DecodeEscapes(pair.search, pair.replace, lead);
-    replacements_.push_back(std::move(decoded.replace));
-    for (std::string& alternative : SplitAlternatives(decoded.search)) {
-      // An empty alternative never matches: it needs no stage.
-      if (!alternative.empty())
-        stages_.push_back(std::make_unique<Stage>(std::move(alternative), replacements_.back(), lead, chunk_));
-    }
-  }
+ReplaceChain::ReplaceChain(const FileTexts& texts, const TextWalk& walk, ByteSink* sink, std::size_t chunk)
+    : output_(std::make_unique<Bytes>()),
+      replacements_(texts.replacements),  // the stages point into these
+      sink_(sink),
+      chunk_(std::max<std::size_t>(chunk, 1)) {
+  for (const FileTexts::Alternative& alternative : texts.alternatives)
+    stages_.push_back(std::make_unique<Stage>(alternative.text, replacements_[alternative.pair], walk, chunk_));
   for (std::size_t i = 0; i < stages_.size(); ++i)
     stages_[i]->Connect(i + 1 < stages_.size() ? &stages_[i + 1]->input() : output_.get());
 }

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/lead_bytes.h"
-#include "engine/rewrite.h"
+#include "engine/decode.h"
+#include "platform/encoding.h"
 
 namespace vx {
 
@@ -31,9 +31,10 @@ class StringSink : public ByteSink {
 
 class ReplaceChain {
  public:
-  // Decodes the typed pairs. Stages work on, and hand on, pieces of about
-  // `chunk` bytes; buffers stay within a few chunks.
-  ReplaceChain(const std::vector<ReplacePair>& pairs, const LeadBytes& lead, ByteSink* sink,
+  // A stage for every alternative of the texts, matching by the walk of the
+  // text's encoding. Stages work on, and hand on, pieces of about `chunk`
+  // bytes; buffers stay within a few chunks.
+  ReplaceChain(const FileTexts& texts, const TextWalk& walk, ByteSink* sink,
                std::size_t chunk = std::size_t{1} << 18);
   ~ReplaceChain();
   ReplaceChain(const ReplaceChain&) = delete;
@@ -48,7 +49,7 @@ class ReplaceChain {
   void Finish();
 
   std::int64_t count() const;
-  // Stages that can match (empty alternatives have none).
+  // Stages: one per alternative that can match.
   std::size_t stage_count() const { return stages_.size(); }
 
   class Bytes;

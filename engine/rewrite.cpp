@@ -2,13 +2,17 @@
 // through the replacement chain, whose last stage feeds a buffered writer
 // into a temporary file beside the target; that file takes the target's name
 // only once it is complete. The results are those of reading and rewriting
-// the whole file once per alternative, at the cost of one read and one write.
+// the whole file once per alternative, at the cost of one read and one write
+// (two reads for the rare file whose first piece misleads about its
+// encoding or its line ends).
 #include "engine/rewrite.h"
 
-#include <cstring>
+#include <algorithm>
 #include <new>
+#include <optional>
 #include <string>
 
+#include "engine/decode.h"
 #include "engine/replace_chain.h"
 #include "platform/file.h"
 #include "platform/staged_file.h"
@@ -44,24 +48,48 @@ class Output : public ByteSink {
   SysError error_ = kOk;
 };
 
-enum class Scan { kText, kNotText, kReadFailed, kCancelled };
-
 bool Stopped(const RewriteOptions& options) { return options.cancel && options.cancel->load(); }
 
-// Reads the whole file through the chain, checking every piece for a zero
-// byte before it goes on.
-Scan Pump(File& in, ReplaceChain& chain, std::size_t chunk, const RewriteOptions& options) {
-  for (;;) {
-    if (Stopped(options)) return Scan::kCancelled;
-    char* at = chain.InputSpace(chunk);
+// What a pass over the file takes it to be: its encoding, and whether "\n"
+// stands for LF alone (its line ends are all LF).
+struct Guess {
+  Encoding encoding = Encoding::kCodePage;
+  bool lf = false;
+  bool operator==(const Guess&) const = default;
+};
+
+Guess GuessOf(const EncodingDetector& detector, bool line_breaks) {
+  return Guess{detector.encoding(), line_breaks && detector.lf_only()};
+}
+
+// Whether what the detector has found so far rules the guess out for good.
+bool RulesOut(const EncodingDetector& detector, const Guess& guess, bool line_breaks) {
+  return (detector.encoding_settled() && detector.encoding() != guess.encoding) ||
+         (line_breaks && guess.lf && detector.line_ends_settled());
+}
+
+// The first piece of the file: `chunk` bytes, but no fewer than the four a
+// byte-order mark is told by unless the file is shorter. *whole: that is
+// the whole file.
+SysError ReadHead(File& in, std::size_t chunk, std::string* head, bool* whole) {
+  const std::size_t want = std::max<std::size_t>(chunk, 4);
+  std::uint64_t size = 0;
+  // A file shorter than a chunk needs a buffer of its size only (and one
+  // more byte for the read that finds the end).
+  head->resize(in.Size(&size) == kOk && size < want ? static_cast<std::size_t>(size) + 1 : want);
+  std::size_t have = 0;
+  *whole = false;
+  while (have < head->size()) {
     std::size_t got = 0;
-    if (in.Read(at, chunk, &got) != kOk) return Scan::kReadFailed;
-    if (got == 0) break;
-    if (std::memchr(at, 0, got)) return Scan::kNotText;
-    chain.Commit(got);
+    if (const SysError e = in.Read(head->data() + have, head->size() - have, &got)) return e;
+    if (got == 0) {
+      *whole = true;
+      break;
+    }
+    have += got;
   }
-  chain.Finish();
-  return Scan::kText;
+  head->resize(have);
+  return kOk;
 }
 
 // Gives `from` a fresh temporary name beside `near`: a second name (a hard
@@ -165,6 +193,7 @@ bool IsError(RewriteStatus status) {
     case RewriteStatus::kOpenFailed:
     case RewriteStatus::kNoMemory:
     case RewriteStatus::kNotText:
+    case RewriteStatus::kUnrepresentable:
     case RewriteStatus::kWriteFailed:
     case RewriteStatus::kBackupFailed:
     case RewriteStatus::kNoBackup:  // a restore asked for that cannot be done
@@ -180,7 +209,7 @@ bool IsError(RewriteStatus status) {
 }
 
 RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplacePair>& pairs, bool make_backup,
-                           const LeadBytes& lead, const RewriteOptions& options) {
+                           const FileReading& reading, const RewriteOptions& options) {
   RewriteOutcome outcome;
   const auto fail = [&outcome](RewriteStatus status) {
     outcome.status = status;
@@ -194,38 +223,93 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     File in = File::OpenReadExclusive(path, &error);
     if (!in.IsOpen()) return fail(RewriteStatus::kOpenFailed);
 
-    // A failure to create or fill the temporary file is reported only once
-    // the whole file has been checked to be text.
-    StagedFile staged(path);
-    if (!options.dry_run) staged.Create();
-    Output out(staged.IsOpen() ? &staged.file() : nullptr);
-    ReplaceChain chain(pairs, lead, options.dry_run && options.preview ? options.preview : &out, chunk);
-    const Scan scan = Pump(in, chain, chunk, options);
-    in.Close();
-    switch (scan) {
-      case Scan::kNotText: return fail(RewriteStatus::kNotText);
-      case Scan::kReadFailed: return fail(RewriteStatus::kOpenFailed);
-      case Scan::kCancelled: return fail(RewriteStatus::kCancelled);
-      case Scan::kText: break;
-    }
-    outcome.count = chain.count();
-    if (options.dry_run) {
-      if (make_backup) outcome.backup = path + kBackupSuffix;
-      return outcome;
-    }
-    if (!staged.IsOpen() || out.error() != kOk || staged.Finish(options.durable) != kOk)
-      return fail(RewriteStatus::kWriteFailed);
+    // The file is taken to be what its first piece says, and read once
+    // through the chain made for that. The detector checks every piece
+    // before the chain gets it; should the rest of the file prove the first
+    // piece wrong, the chain's output is dropped (it never took the
+    // target's name) and the file is read once more, now known.
+    const CodePage run = reading.detect ? CodePage::kAnsi : reading.texts;
+    const bool line_breaks = UsesLineBreak(pairs, reading.texts);
     if (Stopped(options)) return fail(RewriteStatus::kCancelled);
-    // The new file takes the old one's time before it takes its name, so
-    // the name never stands for the new content with a new time.
-    platform::FileTime modified;
-    if (options.keep_times && (platform::GetModifiedTime(path, &modified) != kOk ||
-                               platform::SetModifiedTime(staged.temp_path(), modified) != kOk))
-      return fail(RewriteStatus::kWriteFailed);
-    const RewriteStatus stored = make_backup ? StoreWithBackup(staged, &outcome)
-                                             : staged.Commit() == kOk ? RewriteStatus::kDone
-                                                                      : RewriteStatus::kWriteFailed;
-    return stored == RewriteStatus::kDone ? outcome : fail(stored);
+    std::string head;
+    bool whole = false;
+    if (ReadHead(in, chunk, &head, &whole) != kOk) return fail(RewriteStatus::kOpenFailed);
+    EncodingDetector detector(reading.detect);
+    detector.Take(head.data(), head.size());
+    if (whole) detector.Finish();
+    if (detector.not_text()) return fail(RewriteStatus::kNotText);
+    Guess guess = GuessOf(detector, line_breaks);
+
+    std::optional<StagedFile> staged;
+    std::string spare;  // the pieces read while there is no chain to take them
+    // A dry run's output for a preview, handed on once the file is known.
+    StringSink preview;
+    for (bool checking = !whole;; checking = false) {
+      const CodePage code_page = CodePageOf(guess.encoding, run);
+      const FileTexts texts = TextsFor(pairs, reading.texts, code_page, guess.lf ? kLf : kCrLf);
+      if (texts.unrepresentable && !checking) return fail(RewriteStatus::kUnrepresentable);
+      // A failure to create or fill the temporary file is reported only
+      // once the whole file has been checked to be text.
+      staged.reset();
+      if (!options.dry_run && !texts.unrepresentable) staged.emplace(path).Create();
+      Output out(staged && staged->IsOpen() ? &staged->file() : nullptr);
+      preview.text.clear();
+      ByteSink* const sink = options.dry_run && options.preview ? static_cast<ByteSink*>(&preview) : &out;
+      std::optional<ReplaceChain> chain;
+      if (!texts.unrepresentable) {
+        chain.emplace(texts, WalkOf(code_page), sink, chunk);
+        const std::size_t mark = std::min(MarkLength(guess.encoding), head.size());
+        sink->Put(head.data(), mark);  // the mark is no text to search
+        chain->Feed(head.data() + mark, head.size() - mark);
+      }
+      for (bool more = !whole; more;) {
+        if (Stopped(options)) return fail(RewriteStatus::kCancelled);
+        char* at = chain ? chain->InputSpace(chunk) : (spare.resize(chunk), spare.data());
+        std::size_t got = 0;
+        if (in.Read(at, chunk, &got) != kOk) return fail(RewriteStatus::kOpenFailed);
+        if ((more = got != 0)) {
+          if (checking) {
+            detector.Take(at, got);
+            if (detector.not_text()) return fail(RewriteStatus::kNotText);
+            if (chain && RulesOut(detector, guess, line_breaks)) chain.reset();
+          }
+          if (chain) chain->Commit(got);
+        }
+      }
+      if (checking) {
+        detector.Finish();
+        if (detector.not_text()) return fail(RewriteStatus::kNotText);
+        if (const Guess known = GuessOf(detector, line_breaks); known != guess) {
+          guess = known;
+          if (in.Rewind() != kOk || ReadHead(in, chunk, &head, &whole) != kOk)
+            return fail(RewriteStatus::kOpenFailed);
+          continue;
+        }
+      }
+      if (texts.unrepresentable) return fail(RewriteStatus::kUnrepresentable);
+      chain->Finish();
+      in.Close();
+      outcome.count = chain->count();
+      outcome.encoding = guess.encoding;
+      if (options.dry_run) {
+        if (make_backup) outcome.backup = path + kBackupSuffix;
+        if (options.preview) options.preview->Put(preview.text.data(), preview.text.size());
+        return outcome;
+      }
+      if (!staged->IsOpen() || out.error() != kOk || staged->Finish(options.durable) != kOk)
+        return fail(RewriteStatus::kWriteFailed);
+      if (Stopped(options)) return fail(RewriteStatus::kCancelled);
+      // The new file takes the old one's time before it takes its name, so
+      // the name never stands for the new content with a new time.
+      platform::FileTime modified;
+      if (options.keep_times && (platform::GetModifiedTime(path, &modified) != kOk ||
+                                 platform::SetModifiedTime(staged->temp_path(), modified) != kOk))
+        return fail(RewriteStatus::kWriteFailed);
+      const RewriteStatus stored = make_backup ? StoreWithBackup(*staged, &outcome)
+                                               : staged->Commit() == kOk ? RewriteStatus::kDone
+                                                                         : RewriteStatus::kWriteFailed;
+      return stored == RewriteStatus::kDone ? outcome : fail(stored);
+    }
   } catch (const std::bad_alloc&) {
     outcome = RewriteOutcome{};
     return fail(RewriteStatus::kNoMemory);

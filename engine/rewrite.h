@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx {
 
@@ -18,7 +18,8 @@ enum class RewriteStatus {
   kDone,              // rewritten (a dry run: counted); the count says how often
   kOpenFailed,        // cannot be opened or read
   kNoMemory,          // no working buffers
-  kNotText,           // holds a byte 0x00
+  kNotText,           // holds a byte 0x00 (UTF-16: a unit 0, or an odd length)
+  kUnrepresentable,   // a replacement has no exact form in the file's encoding: the file was left alone
   kWriteFailed,       // the new content could not be stored; old content (and old backup) kept
   kBackupFailed,      // the backup asked for could not be made: the file was left alone
   kAlreadyRewritten,  // batch: the same file, reached again in this run, is rewritten once
@@ -40,6 +41,8 @@ struct RewriteOutcome {
   // Set only when the old content could not stay under the target's name,
   // nor go back to it after a failure: the name it is kept under.
   std::string kept_at;
+  // The encoding the file was found in (for kDone).
+  Encoding encoding = Encoding::kCodePage;
 
   bool done() const { return status == RewriteStatus::kDone; }
 };
@@ -50,6 +53,14 @@ struct ReplacePair {
 };
 
 class ByteSink;
+
+// How the files of a run are taken: each in the encoding found in it, or
+// every one in one code page (no detection), as the command-line tool can
+// force. The typed texts are put into each file's encoding.
+struct FileReading {
+  CodePage texts = CodePage::kAnsi;  // the code page the typed texts are in
+  bool detect = true;                // false: every file in `texts`
+};
 
 struct RewriteOptions {
   bool dry_run = false;       // count only: write nothing, make no backup
@@ -67,7 +78,7 @@ struct RewriteOptions {
 // What a backup's name is: the whole name of its file plus this.
 inline constexpr char kBackupSuffix[] = ".bak";
 
-// Use: RewriteOutcome o = RewriteFile(path, {{"old", "new"}}, true, lead);
+// Use: RewriteOutcome o = RewriteFile(path, {{"old", "new"}}, true, FileReading{});
 //
 // Rewrites `path` in place. Applies pairs[0], then pairs[1], ...; within a
 // pair each alternative of the search text in turn, each seeing the text the
@@ -76,6 +87,14 @@ inline constexpr char kBackupSuffix[] = ".bak";
 // written once, in a stream through small buffers (no file is too large). A
 // symbolic link is followed: the file it points to is rewritten and the link
 // stays.
+//
+// The file's encoding is found as it is read (EncodingDetector); the texts
+// are decoded and put into it, "\n" as LF alone in a file whose line ends
+// are all LF. Bytes other than the matches are copied as they are. The
+// first piece of the file decides what it is taken for; when the rest
+// proves that wrong, the file is read once more (nothing was stored). A
+// search alternative with no exact form in the file's encoding finds
+// nothing; a replacement with none leaves the file alone (kUnrepresentable).
 //
 // The new content goes to a temporary file beside the target and takes the
 // target's name only when complete, so every failure leaves the target as it
@@ -86,7 +105,7 @@ inline constexpr char kBackupSuffix[] = ".bak";
 // old one that is read-only, a folder or held open) the file is left alone
 // (kBackupFailed).
 RewriteOutcome RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs, bool make_backup,
-                           const LeadBytes& lead, const RewriteOptions& options = {});
+                           const FileReading& reading, const RewriteOptions& options = {});
 
 // Use: RewriteOutcome o = RestoreFromBackup(path);  // kRestored, kNoBackup, ...
 //

@@ -9,8 +9,16 @@
 
 namespace vx {
 
-AlternativeScanner::AlternativeScanner(std::string alternative, const LeadBytes& lead)
-    : alternative_(std::move(alternative)), lead_(lead) {}
+bool CanMatch(std::string_view alternative, const TextWalk& walk) {
+  if (alternative.empty()) return false;
+  if (walk.unit() == 1) return true;
+  if (alternative.size() % 2) return false;
+  const unsigned first = walk.Unit16(alternative.data(), 0);
+  return first < 0xDC00 || first >= 0xE000;
+}
+
+AlternativeScanner::AlternativeScanner(std::string alternative, const TextWalk& walk)
+    : alternative_(std::move(alternative)), walk_(walk), can_match_(CanMatch(alternative_, walk_)) {}
 
 // The first position in [from, end) where the whole alternative occurs.
 const char* AlternativeScanner::Candidate(const char* from, const char* end) const {
@@ -30,8 +38,10 @@ const char* AlternativeScanner::Candidate(const char* from, const char* end) con
 }
 
 bool AlternativeScanner::IsBoundary(const char* text, std::size_t b, std::size_t p) const {
+  if (walk_.unit() == 2) return (p - b) % 2 == 0;
+  const LeadBytes& lead = walk_.lead();
   std::size_t i = p;
-  while (i > b && lead_.IsLead(static_cast<unsigned char>(text[i - 1]))) --i;
+  while (i > b && lead.IsLead(static_cast<unsigned char>(text[i - 1]))) --i;
   // Position i is a boundary: either b itself, or the byte before it is
   // outside the set and so ends a character whichever way the walk met it.
   // From there the lead-set bytes pair up.
@@ -41,7 +51,7 @@ bool AlternativeScanner::IsBoundary(const char* text, std::size_t b, std::size_t
 std::size_t AlternativeScanner::FindAll(const char* text, std::size_t size, std::size_t start, std::size_t* found,
                                         std::size_t max) const {
   const std::size_t m = alternative_.size();
-  if (m == 0 || max == 0) return 0;
+  if (!can_match_ || max == 0) return 0;
   std::size_t n = 0;
   std::size_t b = start;     // a known boundary: the walk back never passes it
   std::size_t from = start;  // where the next match may start
@@ -49,7 +59,7 @@ std::size_t AlternativeScanner::FindAll(const char* text, std::size_t size, std:
   // when `found` is full.
   const auto take = [&](std::size_t p) {
     if (!IsBoundary(text, b, p)) {
-      b = p + 1;  // p is the second byte of a character, so p + 1 begins one
+      b = p + 1;  // p is the second byte of a character (or unit), so p + 1 begins one
       return false;
     }
     found[n++] = p;
@@ -92,9 +102,9 @@ std::size_t AlternativeScanner::Find(const char* text, std::size_t size, std::si
   return FindAll(text, size, start, &p, 1) ? p : size;
 }
 
-std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const LeadBytes& lead,
+std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const TextWalk& walk,
                           std::size_t* scan_end) {
-  const AlternativeScanner scanner{std::string(alternative), lead};
+  const AlternativeScanner scanner{std::string(alternative), walk};
   const std::size_t n = scanner.Find(text.data(), text.size(), 0);
   if (scan_end) *scan_end = n < text.size() ? n + alternative.size() : text.size();
   return n;

@@ -1,14 +1,16 @@
 // The match scanner. A match starts only on a character boundary, the
-// boundaries being those of the character walk from the segment start (the
-// start of the text, or the first byte after the previous match): a byte of
-// the lead-byte set and the byte after it form one character.
+// boundaries being those of the file's walk (platform/encoding.h) from the
+// segment start (the start of the text, or the first byte after the
+// previous match): in a code page, a byte of the lead-byte set and the byte
+// after it form one character; in UTF-16, every two-byte unit begins one,
+// but for the low half of a surrogate pair.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx {
 
@@ -17,10 +19,12 @@ namespace vx {
 // no SSE2) finds the candidates, and the run of lead-set bytes right before
 // a candidate tells whether it lies on a boundary (it does exactly when the
 // run, counted back to a byte outside the set or to a known boundary, is
-// even). Each candidate costs at most a walk back to the previous one.
+// even). Each candidate costs at most a walk back to the previous one. In
+// UTF-16 a candidate is on a boundary when it lies an even number of bytes
+// from a known one.
 class AlternativeScanner {
  public:
-  AlternativeScanner(std::string alternative, const LeadBytes& lead);
+  AlternativeScanner(std::string alternative, const TextWalk& walk);
 
   const std::string& alternative() const { return alternative_; }
 
@@ -42,13 +46,20 @@ class AlternativeScanner {
   const char* Candidate(const char* from, const char* end) const;
 
   std::string alternative_;
-  LeadBytes lead_;
+  TextWalk walk_;
+  bool can_match_;
 };
+
+// Whether an alternative can match at all: an empty one never does, nor in
+// UTF-16 one of an odd length or one that begins with a low surrogate (no
+// text converted exactly is such, and only such a one could start on the
+// low half of a surrogate pair).
+bool CanMatch(std::string_view alternative, const TextWalk& walk);
 
 // The scanner's contract on a whole segment: the number of bytes from the
 // segment start to the next match, or text.size() when there is none.
 // *scan_end (if given) is the first byte after the match, or text.size().
-std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const LeadBytes& lead,
+std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const TextWalk& walk,
                           std::size_t* scan_end = nullptr);
 
 }  // namespace vx

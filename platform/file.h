@@ -56,6 +56,8 @@ class File {
   SysError Size(std::uint64_t* size) const;
   // Reads up to n bytes; *got is 0 at the end of the file.
   SysError Read(void* buffer, std::size_t n, std::size_t* got);
+  // Goes back to the start, to read the file again.
+  SysError Rewind();
   // Writes all n bytes or fails (a short write counts as disk full).
   SysError Write(const void* data, std::size_t n);
   // Pushes buffered data to the operating system; with durable, to the disk.

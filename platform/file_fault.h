@@ -12,7 +12,7 @@ enum class FileOp {
   kOpenRead,    // File::OpenReadExclusive
   kCreate,      // File::CreateExclusive
   kCreateTemp,  // File::CreateTempBeside
-  kRead,        // File::Read
+  kRead,        // File::Read, File::Rewind
   kWrite,       // File::Write
   kFlush,       // File::Flush
   kClose,       // File::Close

@@ -160,6 +160,11 @@ SysError File::Size(std::uint64_t* size) const {
   return kOk;
 }
 
+SysError File::Rewind() {
+  if (SysError e = TakeFileFault(FileOp::kRead)) return e;
+  return ::lseek(Fd(handle_), 0, SEEK_SET) == 0 ? kOk : LastError();
+}
+
 SysError File::Read(void* buffer, std::size_t n, std::size_t* got) {
   *got = 0;
   if (SysError e = TakeFileFault(FileOp::kRead)) return e;

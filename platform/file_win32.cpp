@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/encoding.h"
 #include "platform/file.h"
 #include "platform/file_fault.h"
 
@@ -34,18 +35,7 @@ std::intptr_t OpenHandle(const std::string& path, DWORD access, DWORD creation, 
 // The position of the last separator of a path, or npos. The path is
 // walked by characters of the ANSI code page, so the second byte of a
 // double-byte character (0x5C in 表 or ソ) is never taken for a backslash.
-std::size_t LastSeparator(const std::string& path) {
-  std::size_t last = std::string::npos;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const auto c = static_cast<unsigned char>(path[i]);
-    if (::IsDBCSLeadByte(c) && i + 1 < path.size()) {
-      ++i;
-    } else if (c == '\\' || c == '/' || c == ':') {
-      last = i;
-    }
-  }
-  return last;
-}
+std::size_t LastSeparator(const std::string& path) { return FindLastOf(path, "\\/:", AnsiLeadBytes()); }
 
 // The parts `what` of the security descriptor of `path`; empty where the
 // file system keeps none.
@@ -212,6 +202,12 @@ SysError File::Size(std::uint64_t* size) const {
   if (!::GetFileSizeEx(H(handle_), &li)) return LastError();
   *size = static_cast<std::uint64_t>(li.QuadPart);
   return kOk;
+}
+
+SysError File::Rewind() {
+  if (SysError e = TakeFileFault(FileOp::kRead)) return e;
+  LARGE_INTEGER zero{};
+  return ::SetFilePointerEx(H(handle_), zero, nullptr, FILE_BEGIN) ? kOk : LastError();
 }
 
 SysError File::Read(void* buffer, std::size_t n, std::size_t* got) {

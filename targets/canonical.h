@@ -18,7 +18,7 @@
 
 #include <string>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx {
 

@@ -32,20 +32,6 @@ class Win32PathLookup : public PathLookup {
 
 }  // namespace
 
-const LeadBytes& AnsiLeadBytes() {
-  static const LeadBytes lead = [] {
-    LeadBytes set;
-    CPINFO info{};
-    if (::GetCPInfo(CP_ACP, &info)) {
-      for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-        set.AddRange(info.LeadByte[i], info.LeadByte[i + 1]);
-      }
-    }
-    return set;
-  }();
-  return lead;
-}
-
 const PathLookup& WindowsFileSystem() {
   static const Win32PathLookup lookup;
   return lookup;

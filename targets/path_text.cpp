@@ -6,12 +6,6 @@ namespace vx {
 
 namespace {
 
-// Length of the character that starts at `i`: 2 for a lead byte followed by
-// a second byte, 1 otherwise (a lead byte at the very end stands alone).
-std::size_t CharLength(std::string_view text, std::size_t i, const LeadBytes& lead) {
-  return lead.IsLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-}
-
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsNetworkPath(std::string_view path) { return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]); }
@@ -29,19 +23,10 @@ bool HasDriveLetter(std::string_view path) {
 }  // namespace
 
 std::size_t FindNextBackslash(std::string_view path, std::size_t from, const LeadBytes& lead) {
-  for (std::size_t i = from; i < path.size(); i += CharLength(path, i, lead)) {
-    if (path[i] == '\\') return i;
-  }
-  return std::string_view::npos;
+  return FindFirstOf(path, from, "\\", lead);
 }
 
-std::size_t FindLastBackslash(std::string_view path, const LeadBytes& lead) {
-  std::size_t last = std::string_view::npos;
-  for (std::size_t i = 0; i < path.size(); i += CharLength(path, i, lead)) {
-    if (path[i] == '\\') last = i;
-  }
-  return last;
-}
+std::size_t FindLastBackslash(std::string_view path, const LeadBytes& lead) { return FindLastOf(path, "\\", lead); }
 
 bool EndsWithBackslash(std::string_view path, const LeadBytes& lead) {
   return !path.empty() && FindLastBackslash(path, lead) == path.size() - 1;

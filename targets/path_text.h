@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx {
 
@@ -59,12 +59,6 @@ bool HasTempSuffix(std::string_view name);
 // one more zero byte at the end; each path is folder + one backslash + name
 // (no second backslash after a drive root). Never reads past `size` bytes.
 std::vector<std::string> SplitMultiSelection(const char* buffer, std::size_t size, const LeadBytes& lead);
-
-#ifdef _WIN32
-// The lead-byte set of the ANSI code page (GetCPInfo(CP_ACP)), taken on the
-// first call (at start-up) and kept for the life of the process.
-const LeadBytes& AnsiLeadBytes();
-#endif
 
 // Splits a command line into its argument vector by the platform's rules:
 // blanks and tabs separate arguments; double quotes group (a doubled quote

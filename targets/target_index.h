@@ -8,7 +8,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx {
 

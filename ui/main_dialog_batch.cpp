@@ -1,7 +1,6 @@
 // The batch run started by the Start button.
 #include "engine/batch.h"
 #include "ui/main_dialog.h"
-#include "ui/program.h"
 
 namespace vx {
 
@@ -9,8 +8,7 @@ void CMainDialog::RunBatch() {
   const HCURSOR wait = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
   const HCURSOR previous = ::SetCursor(wait);
 
-  BatchSettings settings;
-  settings.lead = AnsiLeadBytes();
+  BatchSettings settings;  // the texts are in the ANSI code page; every file's encoding is found
   const BatchReport report = ProcessBatch(
       [this](std::size_t index, BatchFile* file) {
         // The number of entries is asked anew for every file.

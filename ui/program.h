@@ -1,10 +1,10 @@
-// Facts about the running program: its folder, its name, the code page's
-// lead bytes (AnsiLeadBytes, shared with the folder walk).
+// Facts about the running program: its folder and its name. (The ANSI code
+// page's lead bytes, AnsiLeadBytes(), are in platform/encoding.h.)
 #pragma once
 
 #include <string>
 
-#include "targets/path_text.h"
+#include "platform/encoding.h"
 
 namespace vx {
 

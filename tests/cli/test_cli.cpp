@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,7 @@ TEST(Cli, UsageErrorsAndInformation) {
   const Row rows[] = {
       {{"--help"}, 0, "Usage: vextrane-cli", ""},
       {{"-h"}, 0, "--dry-run", ""},
+      {{"--help"}, 0, "auto: each file in the encoding found in it", ""},
       {{"--version"}, 0, "vextrane-cli 1.10\n", ""},
       {{}, 2, "", "no file or folder named"},
       {{"-s", "a"}, 2, "", "no file or folder named"},
@@ -88,7 +90,7 @@ TEST(Cli, UsageErrorsAndInformation) {
       {{"-a", "-s", "x", f}, 2, "", "cannot be combined with -s or -r"},
       {{"-l", dir.Path("list.dat"), f}, 2, "", "add -a"},
       {{"-a", "-l", dir.Path("none.dat"), f}, 2, "", "cannot open the replace list"},
-      {{"-s", "\xF0\x9F\x98\x80", f}, 2, "", "cannot be written in the files' code page"},  // an emoji has no 932 form
+      {{"--codepage", "932", "-s", "\xF0\x9F\x98\x80", f}, 2, "", "cannot be written in the files' code page"},  // an emoji has no 932 form
       // The option parser's edges: every row of the table in the help, forms
       // glued and abbreviated, clusters, "--", errors naming the form typed.
       {{"--help"}, 0, "      --exclude-dir GLOB do not enter folders", ""},
@@ -315,6 +317,22 @@ TEST(Cli, DiffShowsTheChangedLinesThenTheLogAndWritesNothing) {
   // A file whose matches are replaced by themselves would not change: no diff.
   const Outcome unchanged = RunCli({"--diff", "-s", "two", "-r", "two", same});
   EXPECT_EQ(unchanged.out, HeadUtf8(1) + LineUtf8(same, 1));
+
+  // Files in other encodings: their lines in the terminal's encoding, the
+  // byte-order mark left out.
+  const std::string u16 = dir.Path("u16.txt"), u8 = dir.Path("u8.txt");
+  WriteBytes(u16, std::string("\xFF\xFE" "a\0" "\n\0" "t\0w\0o\0\n\0", 14));
+  WriteBytes(u8, "\xEF\xBB\xBF" + kHiraganaA_Utf8 + "\ntwo\n");
+  const Outcome other = RunCli({"--diff", "-s", "two", "-r", "2", u16, u8});
+  const std::string paren_open = "\xEF\xBC\x88", paren_close = "\xEF\xBC\x89";
+  auto line = [&](const std::string& path, const std::string& encoding) {
+    std::string text = LineUtf8(path, 1);
+    return text.insert(text.size() - 1, paren_open + encoding + paren_close);
+  };
+  EXPECT_EQ(other.out, "--- " + u16 + "\n+++ " + u16 + "\n@@ -1,2 +1,2 @@\n a\n-two\n+2\n" +
+                           "--- " + u8 + "\n+++ " + u8 + "\n@@ -1,2 +1,2 @@\n " + kHiraganaA_Utf8 +
+                           "\n-two\n+2\n" + HeadUtf8(2) + line(u16, "UTF-16LE") +
+                           line(u8, "UTF-8 BOM\xE4\xBB\x98\xE3\x81\x8D"));
 }
 
 TEST(Cli, RestorePutsBackupsBackAndSaysWhereThereIsNone) {
@@ -403,6 +421,99 @@ TEST(Cli, AllPairsComeFromTheListBesideTheProgramOrNamedByList) {
   o = RunCli({"-a", f}, "C.UTF-8", program);
   EXPECT_EQ(o.status, 2);
   EXPECT_NE(o.err.find("list.dat"), std::string::npos) << o.err;
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// The log as --raw prints it: code page 932, as this file's literals are.
+std::string RawLine(const std::string& path, long long count, const std::string& encoding = "") {
+  return path + "  置換え数　" + std::to_string(count) + "個" + encoding + "\n";
+}
+
+TEST(Cli, FolderOfEveryEncodingInOneRun) {
+  TempDir dir;
+  const std::string r = dir.Path("mixed");
+  std::filesystem::create_directory(r);
+  // あ and い in each encoding: 932 82 A0 / 82 A2, UTF-8 E3 81 82 / E3 81 84, U+3042 / U+3044.
+  struct File {
+    std::string name, before, after, encoding, emoji;
+  };
+  const File files[] = {
+      {"be.txt", std::string("\xFE\xFF\x30\x42\0x", 6), std::string("\xFE\xFF\x30\x44\0x", 6), "（UTF-16BE）",
+       std::string("\xFE\xFF\x30\x44\xD8\x3D\xDE\x00", 8)},
+      {"bom.txt", "\xEF\xBB\xBF\xE3\x81\x82x", "\xEF\xBB\xBF\xE3\x81\x84x", "（UTF-8 BOM付き）",
+       "\xEF\xBB\xBF\xE3\x81\x84\xF0\x9F\x98\x80"},
+      {"le.txt", std::string("\xFF\xFE\x42\x30x\0", 6), std::string("\xFF\xFE\x44\x30x\0", 6), "（UTF-16LE）",
+       std::string("\xFF\xFE\x44\x30\x3D\xD8\x00\xDE", 8)},
+      {"sjis.txt", "\x82\xA0x", "\x82\xA2x", "", "\x82\xA2x"},
+      {"utf8.txt", "\xE3\x81\x82x", "\xE3\x81\x84x", "（UTF-8）", "\xE3\x81\x84\xF0\x9F\x98\x80"},
+  };
+  for (const File& f : files) WriteBytes(r + "/" + f.name, f.before);
+  // The window's texts: code page 932 bytes, put into each file's encoding.
+  Outcome o = RunCli({"--raw", "--no-backup", "-s", "\x82\xA0", "-r", "\x82\xA2", r});
+  EXPECT_EQ(o.status, 0) << o.err;
+  std::string log = "置換結果ログ\n\n総置換え数  5個\n\n";
+  for (const File& f : files) log += RawLine(r + "/" + f.name, 1, f.encoding);
+  EXPECT_EQ(o.out, log);
+  for (const File& f : files) EXPECT_EQ(ReadBytes(r + "/" + f.name), f.after) << f.name;
+
+  // From a UTF-8 terminal: an emoji goes into every Unicode file; the
+  // Shift-JIS file cannot hold it and is left alone, with its line.
+  o = RunCli({"--no-backup", "-s", "x", "-r", "\xF0\x9F\x98\x80", r});
+  EXPECT_EQ(o.status, 1) << o.err;
+  for (const File& f : files) EXPECT_EQ(ReadBytes(r + "/" + f.name), f.emoji) << f.name;
+  // 置換文字列をこのファイルの文字コードで表せません。 in UTF-8
+  EXPECT_NE(o.out.find(r + "/sjis.txt  \xE7\xBD\xAE\xE6\x8F\x9B\xE6\x96\x87\xE5\xAD\x97\xE5\x88\x97\xE3\x82\x92"),
+            std::string::npos)
+      << o.out;
+  EXPECT_EQ(dir.Listing(), "mixed;");
+}
+
+// Counts on real Japanese UTF-8 text, the manual pages of manpages-ja
+// (scripts/setup installs them), against grep -o -F: the texts are given
+// as the window gives them, code page 932 bytes.
+TEST(Cli, CountsOnJapaneseManualPagesEqualGrep) {
+  const std::filesystem::path pages = "/usr/share/man/ja";
+  if (!std::filesystem::is_directory(pages)) GTEST_SKIP() << "manpages-ja is not installed";
+  TempDir dir;
+  const std::string r = dir.Path("pages");
+  std::filesystem::create_directory(r);
+  ASSERT_EQ(std::system(("for f in " + pages.string() + "/man*/*.gz; do zcat \"$f\" > \"" + r +
+                         "/$(basename \"$(dirname \"$f\")\")-$(basename \"$f\" .gz)\"; done")
+                            .c_str()),
+            0);
+  struct Needle {
+    std::string sjis, utf8;
+  };
+  const Needle needles[] = {{"ファイル", "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB"},
+                            {"の", "\xE3\x81\xAE"},
+                            {"。", "\xE3\x80\x82"},
+                            {"\\\\", "\\"},
+                            {"(", "("},
+                            {".", "."}};
+  for (const Needle& n : needles) {
+    const Outcome o = RunCli({"--raw", "-n", "-s", n.sjis, r});
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::map<std::string, long long> ours, greps;
+    const std::string count_mark = "  置換え数　";
+    for (std::size_t at = o.out.find(r); at != std::string::npos; at = o.out.find(r, at + 1)) {
+      const std::size_t mark = o.out.find(count_mark, at);
+      const long long count = std::atoll(o.out.c_str() + mark + count_mark.size());
+      if (count) ours[o.out.substr(at, mark - at)] = count;
+    }
+    TempDir io;
+    ASSERT_EQ(std::system(("LC_ALL=C grep -r -o -F -e '" + n.utf8 + "' '" + r + "' > '" + io.Path("grep") + "'").c_str()),
+              0);
+    const std::string matches = ReadBytes(io.Path("grep"));
+    for (std::size_t at = 0, end; (end = matches.find('\n', at)) != std::string::npos; at = end + 1)
+      ++greps[matches.substr(at, matches.rfind(':', end) - at)];
+    EXPECT_GT(greps.size(), 50u) << n.utf8;
+    EXPECT_TRUE(ours == greps) << n.utf8 << ": " << ours.size() << " files counted, grep " << greps.size();
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ inline constexpr std::int64_t kRewriteNotText = -3;
 inline constexpr std::int64_t kRewriteWriteFailed = -4;
 inline constexpr std::int64_t kRewriteBackupFailed = -5;
 inline constexpr std::int64_t kRewriteCancelled = -6;
+inline constexpr std::int64_t kRewriteUnrepresentable = -7;
 
 inline std::int64_t Code(const RewriteOutcome& outcome) {
   switch (outcome.status) {
@@ -24,6 +25,7 @@ inline std::int64_t Code(const RewriteOutcome& outcome) {
     case RewriteStatus::kWriteFailed: return kRewriteWriteFailed;
     case RewriteStatus::kBackupFailed: return kRewriteBackupFailed;
     case RewriteStatus::kCancelled: return kRewriteCancelled;
+    case RewriteStatus::kUnrepresentable: return kRewriteUnrepresentable;
     default: return -100;  // decided by the batch, never by the rewrite
   }
 }
@@ -38,6 +40,7 @@ inline RewriteOutcome FromCode(std::int64_t code) {
     case kRewriteWriteFailed: outcome.status = RewriteStatus::kWriteFailed; break;
     case kRewriteBackupFailed: outcome.status = RewriteStatus::kBackupFailed; break;
     case kRewriteCancelled: outcome.status = RewriteStatus::kCancelled; break;
+    case kRewriteUnrepresentable: outcome.status = RewriteStatus::kUnrepresentable; break;
     default: outcome.count = code;
   }
   return outcome;

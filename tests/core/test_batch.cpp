@@ -39,7 +39,7 @@ struct ScriptedRewrite {
   std::map<std::string, std::int64_t> results;
   std::vector<std::string> calls;
   RewriteFunction Function() {
-    return [this](const std::string& path, const std::vector<ReplacePair>&, bool, const LeadBytes&,
+    return [this](const std::string& path, const std::vector<ReplacePair>&, bool, const FileReading&,
                   const RewriteOptions&) {
       calls.push_back(path);
       return FromCode(results.at(path));
@@ -52,6 +52,7 @@ TEST(BatchLog, ResultTextsAreTheExactBytes) {
   struct Row {
     std::int64_t result;
     std::string expected;
+    Encoding encoding = Encoding::kCodePage;
   };
   // The full-width space after 数 is 0x81 0x40; 個 is 0x8C 0xC2.
   const std::string count_prefix = "\x92\x75\x8A\xB7\x82\xA6\x90\x94\x81\x40";
@@ -68,8 +69,20 @@ TEST(BatchLog, ResultTextsAreTheExactBytes) {
       {kRewriteNotText, "テキストファイルではありません。\n"},
       {kRewriteWriteFailed, "書き込みに失敗しました。\n"},
       {kRewriteBackupFailed, "バックアップを作成できませんでした。\n"},
+      {kRewriteUnrepresentable, "置換文字列をこのファイルの文字コードで表せません。\n"},
+      // A file read as anything but the ANSI code page says so; the full-width
+      // parentheses are 0x81 0x69 and 0x81 0x6A.
+      {3, "置換え数　3個\x81\x69UTF-8\x81\x6A\n", Encoding::kUtf8},
+      {3, "置換え数　3個（UTF-8 BOM付き）\n", Encoding::kUtf8Bom},
+      {0, "置換え数　0個（UTF-16LE）\n", Encoding::kUtf16Le},
+      {12, "置換え数　12個（UTF-16BE）\n", Encoding::kUtf16Be},
+      {kRewriteNotText, "テキストファイルではありません。\n", Encoding::kUtf16Le},
   };
-  for (const Row& row : rows) EXPECT_EQ(FormatResultText(FromCode(row.result)), row.expected) << row.result;
+  for (const Row& row : rows) {
+    RewriteOutcome outcome = FromCode(row.result);
+    outcome.encoding = row.encoding;
+    EXPECT_EQ(FormatResultText(outcome), row.expected) << row.result;
+  }
   // The lines the batch decides itself, and a backup that holds the only
   // copy of the old content.
   RewriteOutcome outcome;
@@ -138,7 +151,7 @@ TEST(BatchRun, SourceIsAskedBeforeEveryFileAndMayChangeBetweenFiles) {
   std::vector<bool> backups;
   BatchSettings settings;
   settings.rewrite = [&](const std::string& path, const std::vector<ReplacePair>&, bool make_backup,
-                         const LeadBytes&, const RewriteOptions&) {
+                         const FileReading&, const RewriteOptions&) {
     backups.push_back(make_backup);
     return FromCode(rewrite.results.at(path));
   };
@@ -185,7 +198,6 @@ class BatchOnFiles : public ::testing::Test {
   BatchReport Run(const std::vector<std::string>& paths, const std::vector<ReplacePair>& pairs, bool backup,
                   bool dry_run = false) {
     BatchSettings settings;
-    settings.lead = LeadBytes::Cp932();
     settings.options.dry_run = dry_run;
     return ProcessBatch(FixedSource(paths, pairs, backup), settings);
   }

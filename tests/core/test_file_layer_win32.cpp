@@ -48,7 +48,7 @@ TEST(Win32FileLayer, ExclusiveOpenRefusedWhileAnotherProgramHoldsTheFile) {
       {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
       {GENERIC_READ, 0, false},
   };
-  const LeadBytes lead = LeadBytes::Cp932();
+  const FileReading reading;
   for (const Row& row : rows) {
     ForeignHandle other(path, row.access, row.share);
     ASSERT_TRUE(other.ok());
@@ -60,7 +60,7 @@ TEST(Win32FileLayer, ExclusiveOpenRefusedWhileAnotherProgramHoldsTheFile) {
     platform::File f = platform::File::OpenReadExclusive(path, &e);
     EXPECT_FALSE(f.IsOpen());
     EXPECT_EQ(e, static_cast<platform::SysError>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, true, lead)), kRewriteOpenFailed);
+    EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, true, reading)), kRewriteOpenFailed);
   }
   EXPECT_EQ(ReadBytes(path), "abc");
   EXPECT_FALSE(platform::FileExists(path + ".bak"));
@@ -142,7 +142,7 @@ bool LockToCurrentUser(const std::string& path) {
 TEST(Win32FileLayer, IdentityAfterRewrite) {
   TempDir dir;
   const std::string path = dir.Path("kept.txt");
-  const LeadBytes lead = LeadBytes::Cp932();
+  const FileReading reading;
   // Those a rewritten file keeps (as far as the file system keeps them).
   const DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -175,7 +175,7 @@ TEST(Win32FileLayer, IdentityAfterRewrite) {
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), row.attributes));
     const DWORD before = ::GetFileAttributesA(path.c_str()) & kKept;
     ASSERT_EQ(before & FILE_ATTRIBUTE_HIDDEN, row.attributes & FILE_ATTRIBUTE_HIDDEN) << "kept by this file system";
-    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, row.backup, lead)), 1);
+    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, row.backup, reading)), 1);
     EXPECT_EQ(ReadBytes(path), "aBc");
     const DWORD after = ::GetFileAttributesA(path.c_str());
     EXPECT_EQ(after & (row.backup ? kSet : kKept), row.backup ? 0 : before);
@@ -198,7 +198,7 @@ TEST(Win32FileLayer, SecondNameKeepsTheOldContent) {
   const std::string first = dir.Path("first.txt"), second = dir.Path("second.txt");
   WriteBytes(first, "abc");
   ASSERT_TRUE(::CreateHardLinkA(second.c_str(), first.c_str(), nullptr));
-  EXPECT_EQ(Code(RewriteFile(first, {{"b", "B"}}, false, LeadBytes::Cp932())), 1);
+  EXPECT_EQ(Code(RewriteFile(first, {{"b", "B"}}, false, FileReading())), 1);
   EXPECT_EQ(ReadBytes(first), "aBc");
   EXPECT_EQ(ReadBytes(second), "abc");
 }
@@ -258,14 +258,14 @@ std::string UnixMode(const std::string& path) {
 TEST(Win32FileLayer, UnixFilesUnderWine) {
   TempDir dir;
   if (UnixPath(dir.Path("x")).empty()) GTEST_SKIP() << "not under Wine";
-  const LeadBytes lead = LeadBytes::Cp932();
+  const FileReading reading;
   const std::string real = dir.Path("real.txt"), link = dir.Path("link.txt");
   for (const bool backup : {false, true}) {
     SCOPED_TRACE(backup ? "with a backup" : "without a backup");
     WriteBytes(real, "abc");
     ::DeleteFileA((real + ".bak").c_str());
     ASSERT_EQ(Shell("cd '" + UnixPath(dir.path().string()) + "' && rm -f link.txt && ln -s real.txt link.txt", real), 0);
-    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, backup, lead)), 1);
+    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, backup, reading)), 1);
     EXPECT_EQ(ReadBytes(real), "aBc");
     EXPECT_EQ(Shell("test -L '" + UnixPath(link) + "' && test \\\"$(readlink '" + UnixPath(link) + "')\\\" = real.txt", real), 0)
         << "still a link to real.txt";
@@ -290,7 +290,7 @@ TEST(Win32FileLayer, UnixFilesUnderWine) {
     WriteBytes(path, "abc");
     ASSERT_EQ(Shell(std::string("chmod ") + mode.before + " '" + UnixPath(path) + "'", path), 0);
     ASSERT_EQ(UnixMode(path), mode.before);
-    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, false, lead)), 1);
+    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, false, reading)), 1);
     EXPECT_EQ(UnixMode(path), mode.after);
   }
 }
@@ -300,7 +300,7 @@ TEST(Win32FileLayer, ReadOnlyTargetWithoutBackupIsRefusedIntact) {
   const std::string path = dir.Path("ro.txt");
   WriteBytes(path, "abc");
   ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, false, LeadBytes::Cp932())), kRewriteWriteFailed);
+  EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, false, FileReading())), kRewriteWriteFailed);
   EXPECT_EQ(ReadBytes(path), "abc");
   EXPECT_TRUE(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(dir.Listing(), "ro.txt;");
@@ -312,7 +312,7 @@ TEST(Win32FileLayer, ReadOnlyOldBackupStopsTheFile) {
   WriteBytes(path, "new text");
   WriteBytes(path + ".bak", "old backup");
   ASSERT_TRUE(::SetFileAttributesA((path + ".bak").c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(Code(RewriteFile(path, {{"new", "NEW"}}, true, LeadBytes::Cp932())), kRewriteBackupFailed);
+  EXPECT_EQ(Code(RewriteFile(path, {{"new", "NEW"}}, true, FileReading())), kRewriteBackupFailed);
   EXPECT_EQ(ReadBytes(path), "new text");
   EXPECT_EQ(ReadBytes(path + ".bak"), "old backup");
 }
@@ -323,7 +323,7 @@ TEST(Win32FileLayer, FullPathAndJapaneseNames) {
   const std::string path = dir.Path("\x95\x5C\x8E\xA6.txt");
   WriteBytes(path, "abc");
   EXPECT_TRUE(platform::FileExists(path));
-  EXPECT_EQ(Code(RewriteFile(path, {{"c", "C"}}, true, LeadBytes::Cp932())), 1);
+  EXPECT_EQ(Code(RewriteFile(path, {{"c", "C"}}, true, FileReading())), 1);
   EXPECT_EQ(ReadBytes(path), "abC");
   EXPECT_EQ(ReadBytes(path + ".bak"), "abc");
   EXPECT_EQ(platform::FullPath(path), path);

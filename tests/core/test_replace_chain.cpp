@@ -8,11 +8,17 @@
 namespace vx {
 namespace {
 
+// The typed pairs as texts of a code page 932 file (or of single bytes).
+FileTexts Typed(const std::vector<ReplacePair>& pairs, const LeadBytes& lead) {
+  const CodePage code_page = lead.empty() ? CodePage::kNone : CodePage::kCp932;
+  return TextsFor(pairs, code_page, code_page);
+}
+
 // Feeds `text` in pieces of random sizes and returns the chain's output.
-std::string RunChain(const std::string& text, const std::vector<ReplacePair>& pairs, const LeadBytes& lead,
-                     std::size_t chunk, std::mt19937& rng, std::int64_t* count) {
+std::string RunChain(const std::string& text, const FileTexts& texts, const TextWalk& walk, std::size_t chunk,
+                     std::mt19937& rng, std::int64_t* count) {
   StringSink sink;
-  ReplaceChain chain(pairs, lead, &sink, chunk);
+  ReplaceChain chain(texts, walk, &sink, chunk);
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t n = std::min<std::size_t>(text.size() - at, 1 + rng() % (2 * chunk + 3));
     chain.Feed(text.data() + at, n);
@@ -26,7 +32,7 @@ std::string RunChain(const std::string& text, const std::vector<ReplacePair>& pa
 TEST(ReplaceChain, EmptyAlternativesHaveNoStage) {
   const LeadBytes lead = LeadBytes::Cp932();
   StringSink sink;
-  ReplaceChain chain({{"", "x"}, {"a\\|\\|b\\|", "y"}}, lead, &sink);
+  ReplaceChain chain(Typed({{"", "x"}, {"a\\|\\|b\\|", "y"}}, lead), lead, &sink);
   EXPECT_EQ(chain.stage_count(), 2u);
   chain.Feed("abc", 3);
   chain.Finish();
@@ -46,7 +52,7 @@ TEST(ReplaceChain, ThousandsOfPairs) {
   const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead);
   for (std::size_t chunk : {std::size_t{50}, std::size_t{1} << 18}) {
     StringSink sink;
-    ReplaceChain chain(pairs, lead, &sink, chunk);
+    ReplaceChain chain(Typed(pairs, lead), lead, &sink, chunk);
     chain.Feed(text.data(), text.size());
     chain.Finish();
     EXPECT_EQ(chain.count(), expected_count);
@@ -76,7 +82,49 @@ TEST(ReplaceChain, AgreesWithPassByPass) {
     const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead);
     std::int64_t count = -1;
     const std::size_t chunk = 1 + rng() % 24;
-    const std::string got = RunChain(text, pairs, lead, chunk, rng, &count);
+    const std::string got = RunChain(text, Typed(pairs, lead), lead, chunk, rng, &count);
+    ASSERT_EQ(count, expected_count) << "round " << round << " chunk " << chunk;
+    ASSERT_EQ(got, expected) << "round " << round << " chunk " << chunk;
+  }
+}
+
+}  // namespace
+}  // namespace vx
+
+namespace vx {
+namespace {
+
+// UTF-16 through pieces of every size from one byte up: a match is found on
+// units counted from the start of the text however the pieces and the
+// stages' kept bytes cut the units and the surrogate pairs, and never on a
+// unit's second byte.
+TEST(ReplaceChain, Utf16AgreesWithTheReferenceAtEveryEdge) {
+  std::mt19937 rng(1200);
+  static const char* const kUnits[] = {"\x41\x00", "\x00\x41", "\x41\x41", "\x3D\xD8", "\x00\xDE", "\x42\x30"};
+  const auto units = [&](std::size_t n) {
+    std::string s;
+    for (std::size_t k = 0; k < n; ++k) s.append(kUnits[rng() % std::size(kUnits)], 2);
+    return s;
+  };
+  for (int round = 0; round < 5000; ++round) {
+    const TextWalk walk = TextWalk::Utf16(round % 2 != 0);
+    const std::string text = units(rng() % (round % 20 == 0 ? 1500 : 60));
+    FileTexts texts;
+    for (int k = 0, n = 1 + static_cast<int>(rng() % 3); k < n; ++k) {
+      // Cut from the text (at odd offsets too) or made up; the replacement of
+      // 0 to 3 units, odd and even bytes of it alike.
+      std::string alternative = units(1 + rng() % 3);
+      if (text.size() > 4 && rng() % 2) alternative = text.substr(rng() % (text.size() - 4), 2 + rng() % 3);
+      texts.alternatives.push_back({alternative, texts.replacements.size()});
+      texts.replacements.push_back(units(rng() % 4));
+    }
+    std::string expected = text;
+    std::int64_t expected_count = 0;
+    for (const FileTexts::Alternative& a : texts.alternatives)
+      expected_count += static_cast<std::int64_t>(ReplaceAllReference(&expected, a.text, texts.replacements[a.pair], walk));
+    std::int64_t count = -1;
+    const std::size_t chunk = 1 + rng() % 12;
+    const std::string got = RunChain(text, texts, walk, chunk, rng, &count);
     ASSERT_EQ(count, expected_count) << "round " << round << " chunk " << chunk;
     ASSERT_EQ(got, expected) << "round " << round << " chunk " << chunk;
   }

@@ -35,7 +35,7 @@ class Rewrite : public ::testing::Test {
   }
   // The target as it is; the outcome is kept in last_.
   std::int64_t RewriteTarget(const std::vector<ReplacePair>& pairs, bool backup, RewriteOptions options = {}) {
-    last_ = RewriteFile(target_, pairs, backup, lead_, options);
+    last_ = RewriteFile(target_, pairs, backup, reading_, options);
     return Code(last_);
   }
   // The folder holds exactly these names (no temporary file left over).
@@ -54,6 +54,7 @@ class Rewrite : public ::testing::Test {
   const std::string target_ = dir_.Path("target.txt");
   const std::string bak_ = target_ + ".bak";
   const LeadBytes lead_ = LeadBytes::Cp932();
+  const FileReading reading_;  // the window's: texts in the ANSI code page (932), every file detected
   RewriteOutcome last_;
 };
 
@@ -63,6 +64,7 @@ struct ContentRow {
   std::vector<ReplacePair> pairs;
   std::string expected;
   std::int64_t count;
+  Encoding encoding = Encoding::kCodePage;
 };
 
 // ぁ 82 9F, 表 95 5C, の 82 CC, ノ 83 6D.
@@ -87,13 +89,59 @@ const ContentRow kContentRows[] = {
     {"a pair undoes another", "abc", {{"b", "X"}, {"X", "b"}}, "abc", 2},
     {"alternative cascade with growth", "a", {{"a\\|b\\|bb", "bb"}}, "bbbb", 5},
     {"no pairs", "abc", {}, "abc", 0},
+    // Each file in its own encoding; the typed texts are code page 932.
+    // あ: 932 82 A0, UTF-8 E3 81 82, UTF-16 U+3042; い: 82 A2, E3 81 84, U+3044.
+    {"UTF-8: あ to い", "x\xE3\x81\x82y", {{"\x82\xA0", "\x82\xA2"}}, "x\xE3\x81\x84y", 1, Encoding::kUtf8},
+    {"UTF-8: ASCII after a character whose last byte is a 932 lead byte", "\xE3\x81\x82\\", {{"\\\\", "/"}},
+     "\xE3\x81\x82/", 1, Encoding::kUtf8},
+    {"UTF-8: an ASCII match gets a Japanese replacement in UTF-8", "\xE3\x81\x82" "a", {{"a", "\x82\xA2"}},
+     "\xE3\x81\x82\xE3\x81\x84", 1, Encoding::kUtf8},
+    {"UTF-8 with BOM: the mark stays, and is no text", "\xEF\xBB\xBF" "a\xEF\xBB\xBF", {{"a", "\x82\xA0"}},
+     "\xEF\xBB\xBF\xE3\x81\x82\xEF\xBB\xBF", 1, Encoding::kUtf8Bom},
+    {"UTF-16LE", std::string("\xFF\xFE\x42\x30" "a\0", 6), {{"\x82\xA0", "\x82\xA2\x82\xA2"}},
+     std::string("\xFF\xFE\x44\x30\x44\x30" "a\0", 8), 1, Encoding::kUtf16Le},
+    {"UTF-16BE", std::string("\xFE\xFF\x30\x42\0a", 6), {{"a", "b\\n"}},
+     std::string("\xFE\xFF\x30\x42\0b\0\r\0\n", 10), 1, Encoding::kUtf16Be},
+    {"UTF-16LE: a unit's second byte begins no match", std::string("\xFF\xFE\x41\x41\x41\0", 6), {{"AA", "x"}},
+     std::string("\xFF\xFE\x41\x41\x41\0", 6), 0, Encoding::kUtf16Le},
+    {"UTF-16LE: 4141 is a unit of its own", std::string("\xFF\xFE\x41\x41", 4), {{"\x82\xA0", "x"}},
+     std::string("\xFF\xFE\x41\x41", 4), 0, Encoding::kUtf16Le},
+    {"LF only: \\n is LF", "a\nb\n", {{"\\n", "\\n\\n"}}, "a\n\nb\n\n", 2},
+    {"CR LF and LF: \\n is CR LF", "a\nb\r\n", {{"\\n", "|"}}, "a\nb|", 1},
+    {"UTF-16LE, LF only", std::string("\xFF\xFE" "a\0\n\0", 6), {{"\\n", "\\t"}},
+     std::string("\xFF\xFE" "a\0\t\0", 6), 1, Encoding::kUtf16Le},
+    {"a search text with no form in UTF-8 finds nothing", "\xE3\x81\x82", {{"\x82\xA0\\|\x82", "x"}}, "x", 1,
+     Encoding::kUtf8},
+    {"a replacement with no form in UTF-8 leaves the file", "\xE3\x81\x82", {{"\x82\xA0", "\x82"}},
+     "\xE3\x81\x82", kRewriteUnrepresentable},
+    {"that is no matter when nothing can be found", "\xE3\x81\x82", {{"\x82", "\x82"}}, "\xE3\x81\x82", 0,
+     Encoding::kUtf8},
+    {"a Shift-JIS file takes the bytes as typed", "\x82\xA0", {{"\x82\xA0", "\x82"}}, "\x82", 1},
+    // Read in small pieces, these files start like something they are not.
+    {"ASCII at first, UTF-8 later", "a\\bcdefgh\xE3\x81\x82", {{"a\\|\\\\", "\x82\xA2"}},
+     "\xE3\x81\x84\xE3\x81\x84" "bcdefgh\xE3\x81\x82", 2, Encoding::kUtf8},
+    // (In code page 932, E3 81 and 82 61 are characters: the first a is a second byte.)
+    {"UTF-8 at first, Shift-JIS later", "\xE3\x81\x82" "aaaaaa\x82\xA0", {{"a", "\x82\xA2"}},
+     "\xE3\x81\x82" "a\x82\xA2\x82\xA2\x82\xA2\x82\xA2\x82\xA2\x82\xA0", 5},
+    {"LF at first, CR LF later", "a\nbcdefgh\r\n", {{"\\n", "|"}}, "a\nbcdefgh|", 1},
+    {"no line end at first, LF later", "abcdefgh\n", {{"\\n", "\\n|"}}, "abcdefgh\n|", 1},
+    {"UTF-8 cut short at the end", "\xE3\x81\x82" "aaaaaa\xE3", {{"a", "b"}}, "\xE3\x81\x82" "abbbbb\xE3", 5},
 };
 
+// With the default buffers, and with buffers of 1 to 8 bytes, where a file's
+// first piece may mislead about its encoding or its line ends.
 TEST_F(Rewrite, ContentTable) {
-  for (const ContentRow& row : kContentRows) {
-    EXPECT_EQ(Run(row.content, row.pairs), row.count) << row.what;
-    EXPECT_EQ(ReadBytes(target_), row.expected) << row.what;
-    ExpectFolder("target.txt;");
+  for (std::size_t buffer = 0; buffer <= 8; ++buffer) {
+    RewriteOptions options;
+    options.buffer_bytes = buffer;
+    for (const ContentRow& row : kContentRows) {
+      EXPECT_EQ(Run(row.content, row.pairs, false, options), row.count) << row.what << ", buffer " << buffer;
+      EXPECT_EQ(ReadBytes(target_), row.expected) << row.what << ", buffer " << buffer;
+      if (row.count >= 0) {
+        EXPECT_EQ(last_.encoding, row.encoding) << row.what << ", buffer " << buffer;
+      }
+      ExpectFolder("target.txt;");
+    }
   }
 }
 
@@ -111,7 +159,8 @@ TEST_F(Rewrite, AgreesWithPassByPassReference) {
     for (int k = 0, n = 1 + static_cast<int>(rng() % 3); k < n; ++k)
       pairs.push_back({kTyped[rng() % std::size(kTyped)], kReplacements[rng() % std::size(kReplacements)]});
     std::string expected = content;
-    const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead_);
+    const std::int64_t expected_count = reference::PassByPass(&expected, pairs, lead_, std::string().max_size(),
+                                                              reference::LfOnly(content) ? "\n" : "\r\n");
     RewriteOptions options;
     options.buffer_bytes = 1 + rng() % 16;
     ASSERT_EQ(Run(content, pairs, 0, options), expected_count) << "round " << round;
@@ -190,14 +239,14 @@ TEST_F(Rewrite, BackupMadeEvenWhenNothingMatches) {
 TEST_F(Rewrite, BackupNameAppendsToTheWholeName) {
   const std::string path = dir_.Path("notes.v1.txt");
   WriteBytes(path, "q");
-  EXPECT_EQ(Code(RewriteFile(path, {{"q", "r"}}, true, lead_)), 1);
+  EXPECT_EQ(Code(RewriteFile(path, {{"q", "r"}}, true, reading_)), 1);
   EXPECT_EQ(ReadBytes(dir_.Path("notes.v1.txt.bak")), "q");
 }
 
 TEST_F(Rewrite, UnopenableFileIsLeftAsItWas) {
-  EXPECT_EQ(Code(RewriteFile(dir_.Path("missing.txt"), {{"a", "b"}}, true, lead_)), kRewriteOpenFailed);
+  EXPECT_EQ(Code(RewriteFile(dir_.Path("missing.txt"), {{"a", "b"}}, true, reading_)), kRewriteOpenFailed);
   ExpectFolder("");
-  EXPECT_EQ(Code(RewriteFile(dir_.path().string(), {{"a", "b"}}, true, lead_)), kRewriteOpenFailed);
+  EXPECT_EQ(Code(RewriteFile(dir_.path().string(), {{"a", "b"}}, true, reading_)), kRewriteOpenFailed);
 
   // Held by another program: the exclusive open is refused.
   WriteBytes(target_, "abc");
@@ -432,7 +481,7 @@ TEST_F(Rewrite, SymbolicLinkIsFollowedAndStaysALink) {
   WriteBytes(real, "abc");
   std::filesystem::create_symlink("real.txt", link);
   for (const bool backup : {false, true}) {
-    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, backup, lead_)), backup ? 0 : 1);
+    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, backup, reading_)), backup ? 0 : 1);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadBytes(real), "aBc");
   }

@@ -73,6 +73,23 @@ TEST(FindNextMatch, SingleByteCodePageMatchesEverywhere) {
   }
 }
 
+TEST(FindNextMatch, Utf16MatchesOnUnits) {
+  const TextWalk le = TextWalk::Utf16(false);
+  const ScanRow rows[] = {
+      {"on a unit", std::string("a\0b\0", 4), std::string("b\0", 2), 2},
+      {"never across units", std::string("\0a\0a", 4), std::string("a\0", 2), 4},
+      {"4141 is one unit", std::string("\x41\x41\x41\0", 4), std::string("\x41\x41", 2), 0},
+      {"...and the second 41 begins none", std::string("\x41\x41\x41\0", 4), std::string("\x41\0", 2), 2},
+      {"a pair as a whole", std::string("\x3D\xD8\x00\xDE", 4), std::string("\x3D\xD8\x00\xDE", 4), 0},
+      {"no match begins with a low surrogate", std::string("\x3D\xD8\x00\xDE", 4), std::string("\x00\xDE", 2), 4},
+      {"nor is one of an odd length", std::string("a\0b\0", 4), std::string("a", 1), 4},
+  };
+  for (const ScanRow& row : rows) {
+    EXPECT_EQ(FindNextMatch(row.text, row.alternative, le), row.expected) << row.what;
+    EXPECT_EQ(FindNextMatchReference(row.text, row.alternative, le), row.expected) << row.what;
+  }
+}
+
 struct ReplaceRow {
   std::string text, alternative, replacement, expected;
   std::size_t count;
@@ -107,6 +124,17 @@ std::string RandomSjis(std::mt19937& rng, std::size_t n) {
   return s;
 }
 
+// UTF-16 units (either byte order), surrogates paired and lone among them,
+// and units whose bytes look alike.
+std::string RandomUtf16(std::mt19937& rng, std::size_t n) {
+  static const char* const kUnits[] = {"\x41\x00", "\x00\x41", "\x41\x41", "\x42\x30", "\x3D\xD8",
+                                       "\x00\xDE", "\xD8\x3D", "\xDE\x00", "\x0A\x00", "\x30\x42"};
+  std::string s;
+  while (s.size() < n) s.append(kUnits[rng() % std::size(kUnits)], 2);
+  if (rng() % 8 == 0 && !s.empty()) s.pop_back();  // an odd byte at the end
+  return s;
+}
+
 std::string RandomBytes(std::mt19937& rng, std::size_t n) {
   std::uniform_int_distribution<int> pick(1, 255);
   std::string s(n, '\0');
@@ -119,11 +147,12 @@ std::string RandomBytes(std::mt19937& rng, std::size_t n) {
 // there are candidates on and off the boundaries) and random ones.
 TEST(FindNextMatch, AgreesWithTheReferenceWalk) {
   std::mt19937 rng(20261207);
-  const LeadBytes cp932 = LeadBytes::Cp932(), none;
-  for (int round = 0; round < 4000; ++round) {
-    const bool sjis = round % 4 != 0;
+  const TextWalk walks[] = {LeadBytes::Cp932(), LeadBytes(), TextWalk::Utf16(false), TextWalk::Utf16(true)};
+  for (int round = 0; round < 6000; ++round) {
     std::uniform_int_distribution<std::size_t> len(0, round % 50 == 0 ? 3000 : 80);
-    const std::string text = sjis ? RandomSjis(rng, len(rng)) : RandomBytes(rng, len(rng));
+    const std::string text = round % 4 == 0   ? RandomBytes(rng, len(rng))
+                             : round % 4 == 1 ? RandomUtf16(rng, len(rng))
+                                              : RandomSjis(rng, len(rng));
     std::string alternative;
     std::uniform_int_distribution<std::size_t> alt_len(1, 20);
     if (!text.empty() && rng() % 3 != 0) {
@@ -132,12 +161,12 @@ TEST(FindNextMatch, AgreesWithTheReferenceWalk) {
     } else {
       alternative = RandomSjis(rng, alt_len(rng) % 4);
     }
-    for (const LeadBytes* lead : {&cp932, &none}) {
+    for (const TextWalk& walk : walks) {
       std::string_view rest = text;
       for (;;) {
         std::size_t end_fast = 0, end_ref = 0;
-        const std::size_t fast = FindNextMatch(rest, alternative, *lead, &end_fast);
-        const std::size_t ref = FindNextMatchReference(rest, alternative, *lead, &end_ref);
+        const std::size_t fast = FindNextMatch(rest, alternative, walk, &end_fast);
+        const std::size_t ref = FindNextMatchReference(rest, alternative, walk, &end_ref);
         ASSERT_EQ(fast, ref) << "round " << round;
         ASSERT_EQ(end_fast, end_ref) << "round " << round;
         if (fast == rest.size()) break;

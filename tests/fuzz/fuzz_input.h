@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/lead_bytes.h"
+#include "platform/encoding.h"
 
 namespace vx::fuzz {
 
@@ -41,6 +41,12 @@ class FuzzInput {
 // Code page 932 lead bytes for an even selector, none for an odd one.
 inline LeadBytes LeadFor(std::uint8_t selector) {
   return selector % 2 == 0 ? LeadBytes::Cp932() : LeadBytes();
+}
+
+// The same, and for selectors 2 and 3 (mod 4) the units of UTF-16LE and BE.
+inline TextWalk WalkFor(std::uint8_t selector) {
+  if (selector % 4 >= 2) return TextWalk::Utf16(selector % 4 == 3);
+  return LeadFor(selector);
 }
 
 #define VX_FUZZ_CHECK(condition)                                                   \

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (expected_count < 0) return 0;  // a text that would grow too large to check quickly
 
   vx::StringSink sink;
-  vx::ReplaceChain chain(pairs, lead, &sink, piece);
+  const vx::CodePage code_page = lead.empty() ? vx::CodePage::kNone : vx::CodePage::kCp932;
+  vx::ReplaceChain chain(vx::TextsFor(pairs, code_page, code_page), lead, &sink, piece);
   for (std::size_t at = 0; at < text.size(); at += piece)
     chain.Feed(text.data() + at, std::min(piece, text.size() - at));
   chain.Finish();

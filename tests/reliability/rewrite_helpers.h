@@ -16,7 +16,7 @@ namespace vx::reliability {
 
 inline std::int64_t Rewrite(const std::string& path, const std::string& search, const std::string& replace,
                             bool backup, const RewriteOptions& options = {}) {
-  return Code(RewriteFile(path, {{search, replace}}, backup, LeadBytes::Cp932(), options));
+  return Code(RewriteFile(path, {{search, replace}}, backup, FileReading{}, options));
 }
 
 // The new content by the in-memory reference: every alternative in turn.

@@ -28,7 +28,8 @@ bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) ==
 #endif
 
 TEST(BadInput, FilesThatAreNotTextAreLeftUntouchedWithoutBackup) {
-  Scenario s("bad input: files holding a zero byte (UTF-16 among them), with the backup option on");
+  Scenario s("bad input: files holding a zero byte (UTF-16 without a mark, UTF-16 holding U+0000 or of an odd "
+             "length, UTF-32 among them), with the backup option on");
   struct Row {
     const char* what;
     std::string bytes;
@@ -39,8 +40,9 @@ TEST(BadInput, FilesThatAreNotTextAreLeftUntouchedWithoutBackup) {
       {"zero byte first", std::string("\0abc", 4)},
       {"zero byte in the middle", std::string("ab\0cd", 5)},
       {"zero byte last", std::string("abcd\0", 5)},
-      {"UTF-16LE with BOM", std::string("\xFF\xFE" "a\0b\0\r\0\n\0", 10)},
-      {"UTF-16BE with BOM", std::string("\xFE\xFF\0a\0b", 6)},
+      {"UTF-16LE with BOM holding U+0000", std::string("\xFF\xFE" "a\0\0\0b\0\r\0\n\0", 12)},
+      {"UTF-16BE with BOM of an odd length", std::string("\xFE\xFF\0a\0b\0", 7)},
+      {"UTF-32LE with BOM", std::string("\xFF\xFE\0\0a\0\0\0", 8)},
       {"UTF-16LE without BOM", std::string("a\0b\0", 4)},
       {"zero byte 7 bytes before the end of 3 MiB", big},
   };

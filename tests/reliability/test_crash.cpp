@@ -261,7 +261,6 @@ TEST(Crash, DiesRightBeforeEachFileOperation) {
         g_stop_at = stop;
         platform::SetFileOpHook(StopHook);
         BatchSettings settings;
-        settings.lead = LeadBytes::Cp932();
         ProcessBatch(
             [&](std::size_t index, BatchFile* file) {
               if (index >= paths.size()) return false;

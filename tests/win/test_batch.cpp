@@ -97,6 +97,31 @@ TEST(BatchRun, StartRewritesTheListedFilesAndShowsTheLog) {
   EXPECT_EQ(::GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// A Japanese text typed in the search field (code page 932, as the window
+// holds it) is found and replaced in a UTF-8 and a UTF-16LE file, each in
+// its own encoding, and the log names the encoding.
+TEST(BatchRun, JapaneseTextReplacedInUtf8AndUtf16Files) {
+  ScratchFolder dir;
+  const std::string utf8 = dir.Path("utf8.txt"), utf16 = dir.Path("utf16.txt");
+  // 置換 then a line break: UTF-8 E7 BD AE E6 8F 9B; UTF-16 U+7F6E U+63DB.
+  WriteFile(utf8, "\xE7\xBD\xAE\xE6\x8F\x9B\r\n");
+  WriteFile(utf16, std::string("\xFF\xFE\x6E\x7F\xDB\x63\r\0\n\0", 10));
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    for (const std::string& path : {utf8, utf16}) dlg.m_lbTargets.AddString(path);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "置換\\n");
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "表");
+    ::CheckDlgButton(dlg, IDC_MAKE_BACKUP, BST_UNCHECKED);
+    const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "置換結果ログ\n\n総置換え数  2個\n\n" + utf8 + "  置換え数　1個（UTF-8）\n" + utf16 +
+                                 "  置換え数　1個（UTF-16LE）\n");
+  });
+  // 表: UTF-8 E8 A1 A8; UTF-16 U+8868.
+  EXPECT_EQ(ReadFile(utf8), "\xE8\xA1\xA8");
+  EXPECT_EQ(ReadFile(utf16), std::string("\xFF\xFE\x68\x88", 4));
+}
+
 TEST(BatchRun, AllPairsComeFromListDatThroughTheDropDownLists) {
   ScratchFolder dir;
   // Three texts: the pair (a, 1) and a search text c without a partner,

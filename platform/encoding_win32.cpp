@@ -1,0 +1,87 @@
+// The system's part of the encodings on Windows: the ANSI code page's lead
+// bytes, and conversions through UTF-16 by the code page functions, asked
+// never to approximate (no best-fit characters, no default character).
+#include <windows.h>
+
+#include "platform/encoding.h"
+
+namespace vx {
+
+namespace {
+
+UINT Number(CodePage code_page) {
+  switch (code_page) {
+    case CodePage::kCp932: return 932;
+    case CodePage::kUtf8: return CP_UTF8;
+    default: return CP_ACP;
+  }
+}
+
+bool ToWide(std::string_view text, CodePage from, std::wstring* wide) {
+  if (from == CodePage::kUtf16Le || from == CodePage::kUtf16Be) {
+    if (text.size() % 2) return false;
+    wide->resize(text.size() / 2);
+    for (std::size_t i = 0; i < wide->size(); ++i) {
+      const auto a = static_cast<unsigned char>(text[2 * i]), b = static_cast<unsigned char>(text[2 * i + 1]);
+      (*wide)[i] = static_cast<wchar_t>(from == CodePage::kUtf16Be ? (a << 8 | b) : (b << 8 | a));
+    }
+    return true;
+  }
+  const int size = static_cast<int>(text.size());
+  const int n = ::MultiByteToWideChar(Number(from), MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (n <= 0) return false;
+  wide->resize(static_cast<std::size_t>(n));
+  return ::MultiByteToWideChar(Number(from), MB_ERR_INVALID_CHARS, text.data(), size, wide->data(), n) == n;
+}
+
+bool FromWide(const std::wstring& wide, CodePage to, std::string* out) {
+  if (to == CodePage::kUtf16Le || to == CodePage::kUtf16Be) {
+    out->resize(wide.size() * 2);
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+      const auto unit = static_cast<unsigned>(wide[i]);
+      (*out)[2 * i + (to == CodePage::kUtf16Be)] = static_cast<char>(unit & 0xFF);
+      (*out)[2 * i + (to != CodePage::kUtf16Be)] = static_cast<char>(unit >> 8);
+    }
+    return true;
+  }
+  const int size = static_cast<int>(wide.size());
+  // UTF-8 takes no best-fit flag and no default character: it refuses a
+  // lone surrogate instead.
+  const bool utf8 = to == CodePage::kUtf8;
+  const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  BOOL used_default = FALSE;
+  BOOL* const used = utf8 ? nullptr : &used_default;
+  const int n = ::WideCharToMultiByte(Number(to), flags, wide.data(), size, nullptr, 0, nullptr, used);
+  if (n <= 0 || used_default) return false;
+  out->resize(static_cast<std::size_t>(n));
+  return ::WideCharToMultiByte(Number(to), flags, wide.data(), size, out->data(), n, nullptr, used) == n &&
+         !used_default;
+}
+
+}  // namespace
+
+const LeadBytes& AnsiLeadBytes() {
+  static const LeadBytes lead = [] {
+    LeadBytes set;
+    CPINFO info{};
+    if (::GetCPInfo(CP_ACP, &info)) {
+      for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+        set.AddRange(info.LeadByte[i], info.LeadByte[i + 1]);
+      }
+    }
+    return set;
+  }();
+  return lead;
+}
+
+bool ConvertText(std::string_view text, CodePage from, CodePage to, std::string* out) {
+  if (from == to || from == CodePage::kNone || to == CodePage::kNone || text.empty()) {
+    out->assign(text);
+    return true;
+  }
+  std::wstring wide;
+  out->clear();
+  return ToWide(text, from, &wide) && FromWide(wide, to, out);
+}
+
+}  // namespace vx
