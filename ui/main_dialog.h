@@ -41,6 +41,10 @@ class CMainDialog : public CDialog {
   void LoadReplaceList();
 
   // --- Target list (main_dialog_targets.cpp)
+  // A bulk add in progress (a folder, a drop, the Add Files selection): see
+  // CBulkAdd there. Nested bulk adds join the outermost.
+  class CBulkAdd;
+  CBulkAdd* m_pBulkAdd = nullptr;
   void AddTargetFile(std::string path);
   void AddTargetFolder(std::string folder);
   int MeasureItemWidth(const char* text);
