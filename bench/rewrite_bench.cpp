@@ -119,10 +119,9 @@ double Median(std::vector<double> v) {
 }
 
 int RewriteOnce(const char* path, const char* search, const char* replace) {
-  int backup = 0;
-  const std::int64_t r = vx::RewriteFile(path, {{search, replace}}, &backup, vx::LeadBytes::Cp932());
-  std::printf("%lld\n", static_cast<long long>(r));
-  return r < 0 ? 1 : 0;
+  const vx::RewriteOutcome r = vx::RewriteFile(path, {{search, replace}}, false, vx::LeadBytes::Cp932());
+  std::printf("%lld\n", static_cast<long long>(r.count));
+  return r.done() ? 0 : 1;
 }
 
 }  // namespace

@@ -305,10 +305,9 @@ int Run(int argc, char** argv) {
   std::vector<BatchFile> batch;
   batch.reserve(files.size());
   for (const std::string& path : files) batch.push_back(BatchFile{path, pairs, o.backup});
-  const BatchReport report = ProcessFiles(std::move(batch), settings, o.jobs,
-                                          [&](std::size_t done, const std::string& path) {
-                                            progress.Show(done, files.size(), path);
-                                          });
+  BatchWatch watch;
+  watch.finished = [&](std::size_t done, const BatchEntry& entry) { progress.Show(done, files.size(), entry.path); };
+  const BatchReport report = ProcessFiles(std::move(batch), settings, o.jobs, watch);
   progress.Clear();
 
   if (o.raw) {
@@ -317,7 +316,7 @@ int Run(int argc, char** argv) {
     terminal.WriteCp932(stdout, FormatLogHead(report.total));
     for (const BatchEntry& entry : report.entries) {
       terminal.WritePath(stdout, entry.path);
-      terminal.WriteCp932(stdout, kLogSeparator + FormatResultText(entry.result));
+      terminal.WriteCp932(stdout, kLogSeparator + FormatResultText(entry.outcome));
     }
   }
   std::fflush(stdout);

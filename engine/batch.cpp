@@ -48,9 +48,14 @@ std::vector<std::vector<std::size_t>> GroupDependentFiles(const std::vector<Batc
     const auto [it, added] = first_with.try_emplace(id, i);
     if (!added) join(i, it->second);
   }
+  // The backup may not exist yet when the list is made: its name tells too.
+  std::map<std::string_view, std::size_t> by_path;
+  for (std::size_t i = 0; i < files.size(); ++i) by_path.try_emplace(files[i].path, i);
   for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string backup = files[i].path + kBackupSuffix;
+    if (const auto it = by_path.find(backup); it != by_path.end()) join(i, it->second);
     Identity id;
-    if (!IdentityOf(files[i].path + kBackupSuffix, &id)) continue;
+    if (!IdentityOf(backup, &id)) continue;
     if (const auto it = first_with.find(id); it != first_with.end()) join(i, it->second);
   }
   std::vector<std::vector<std::size_t>> units;
@@ -81,39 +86,74 @@ std::string_view FolderOf(std::string_view path, const LeadBytes& lead) {
   return path.substr(0, end);
 }
 
+bool Stopped(const BatchSettings& settings) { return settings.options.cancel && settings.options.cancel->load(); }
+
+// What a run has done to the files it reached, by identity: a file is
+// rewritten once, and the backups the run made are not files to rewrite.
+struct Ledger {
+  std::set<Identity> rewritten;
+  std::set<Identity> backups;
+};
+
+// One file of a run. `ledger` holds what the run did before; none is needed
+// where no other entry can name the same file.
+BatchEntry ProcessOne(BatchFile& file, const BatchSettings& settings, Ledger* ledger) {
+  BatchEntry entry{std::move(file.path), {}};
+  if (Stopped(settings)) {
+    entry.outcome.status = RewriteStatus::kCancelled;
+    return entry;
+  }
+  if (file.pairs.empty()) return entry;  // nothing to apply: left alone
+  Identity before;
+  const bool known = ledger && IdentityOf(entry.path, &before);
+  if (known && ledger->backups.count(before)) {
+    entry.outcome.status = RewriteStatus::kBackupOfThisRun;
+    return entry;
+  }
+  if (known && ledger->rewritten.count(before)) {
+    entry.outcome.status = RewriteStatus::kAlreadyRewritten;
+    return entry;
+  }
+  const RewriteFunction& rewrite = settings.rewrite ? settings.rewrite : RewriteFunction(RewriteFile);
+  entry.outcome = rewrite(entry.path, file.pairs, file.make_backup, settings.lead, settings.options);
+  if (ledger && entry.outcome.done()) {
+    // Under its old identity (where a second spelling found it before) and
+    // its new one (where a second spelling finds it now).
+    Identity id;
+    if (known) ledger->rewritten.insert(before);
+    if (IdentityOf(entry.path, &id)) ledger->rewritten.insert(id);
+    if (!entry.outcome.backup.empty() && IdentityOf(entry.outcome.backup, &id)) ledger->backups.insert(id);
+  }
+  return entry;
+}
+
 }  // namespace
 
-bool BatchReport::AnyFailed() const {
-  return std::any_of(entries.begin(), entries.end(), [](const BatchEntry& e) { return e.result < 0; });
+std::size_t BatchReport::NotDone() const {
+  return static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(), [](const BatchEntry& e) {
+    return e.outcome.status == RewriteStatus::kCancelled;
+  }));
+}
+
+std::size_t BatchReport::ErrorCount() const {
+  return static_cast<std::size_t>(
+      std::count_if(entries.begin(), entries.end(), [](const BatchEntry& e) { return IsError(e.outcome.status); }));
 }
 
 BatchReport ProcessBatch(const BatchSource& source, const BatchSettings& settings) {
-  const RewriteFunction& rewrite = settings.rewrite ? settings.rewrite : RewriteFunction(RewriteFile);
   BatchReport report;
-  // The files this run has backed up, by identity as they stand after their
-  // rewrite: that is the file a second spelling of the same path then finds.
-  std::set<Identity> backed_up;
+  Ledger ledger;
   BatchFile file;
   for (std::size_t index = 0; source(index, &file); ++index) {
-    std::int64_t result = 0;
-    if (!file.pairs.empty()) {
-      Identity before;
-      const bool seen = IdentityOf(file.path, &before) && backed_up.count(before) != 0;
-      int make_backup = (file.make_backup && !seen && !settings.options.dry_run) ? 1 : 0;
-      const bool wanted = make_backup != 0;
-      result = rewrite(file.path, file.pairs, &make_backup, settings.lead, settings.options);
-      Identity after;
-      if ((seen || (wanted && make_backup == 0)) && IdentityOf(file.path, &after)) backed_up.insert(after);
-    }
-    if (result > 0) report.total += result;
-    report.entries.push_back({std::move(file.path), result});
+    report.entries.push_back(ProcessOne(file, settings, &ledger));
+    report.total += report.entries.back().outcome.count;
     file = BatchFile{};
   }
   return report;
 }
 
 BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& settings, unsigned jobs,
-                         const BatchProgress& progress) {
+                         const BatchWatch& watch) {
   const std::vector<std::vector<std::size_t>> units = GroupDependentFiles(files);
   // Creating and renaming files lock their folder, so files rewritten side
   // by side in one folder mostly wait for each other: a thread takes all the
@@ -131,24 +171,22 @@ BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& sett
 
   std::vector<BatchEntry> entries(files.size());
   std::atomic<std::size_t> next_folder{0};
-  std::mutex progress_lock;
+  std::mutex watch_lock;
   std::size_t done = 0;
   auto work = [&] {
     for (std::size_t f; (f = next_folder.fetch_add(1)) < folders.size();) {
       for (const std::size_t u : folders[f]) {
-        const std::vector<std::size_t>& unit = units[u];
-        const BatchReport part = ProcessBatch(
-            [&](std::size_t k, BatchFile* file) {
-              if (k >= unit.size()) return false;
-              *file = std::move(files[unit[k]]);
-              return true;
-            },
-            settings);
-        for (std::size_t k = 0; k < unit.size(); ++k) {
-          entries[unit[k]] = part.entries[k];
-          if (progress) {
-            const std::lock_guard<std::mutex> hold(progress_lock);
-            progress(++done, part.entries[k].path);
+        Ledger ledger;
+        Ledger* const shared = units[u].size() > 1 ? &ledger : nullptr;
+        for (const std::size_t i : units[u]) {
+          if (watch.started && !Stopped(settings)) {
+            const std::lock_guard<std::mutex> hold(watch_lock);
+            watch.started(files[i].path);
+          }
+          entries[i] = ProcessOne(files[i], settings, shared);
+          if (watch.finished) {
+            const std::lock_guard<std::mutex> hold(watch_lock);
+            watch.finished(++done, entries[i]);
           }
         }
       }
@@ -167,9 +205,7 @@ BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& sett
   for (std::thread& t : pool) t.join();
 
   BatchReport report;
-  for (const BatchEntry& entry : entries) {
-    if (entry.result > 0) report.total += entry.result;
-  }
+  for (const BatchEntry& entry : entries) report.total += entry.outcome.count;
   report.entries = std::move(entries);
   return report;
 }
@@ -184,15 +220,20 @@ std::vector<ReplacePair> PairsFromLists(const std::vector<std::string>& search,
   return pairs;
 }
 
-std::string FormatResultText(std::int64_t result) {
-  if (result >= 0) return "置換え数　" + std::to_string(result) + "個\n";
-  switch (result) {
-    case kRewriteOpenFailed: return "ファイルが不正です。\n";
-    case kRewriteNoMemory: return "メモリ割当に失敗しました。\n";
-    case kRewriteNotText: return "テキストファイルではありません。\n";
-    case kRewriteWriteFailed: return "書き込みに失敗しました。\n";
-    default: return "ファイルが不正です。\n";
+std::string FormatResultText(const RewriteOutcome& outcome) {
+  const std::string kept = outcome.kept_at.empty() ? "" : "元の内容は " + outcome.kept_at + " にあります。";
+  switch (outcome.status) {
+    case RewriteStatus::kDone: return "置換え数　" + std::to_string(outcome.count) + "個\n";
+    case RewriteStatus::kOpenFailed: return "ファイルが不正です。\n";
+    case RewriteStatus::kNoMemory: return "メモリ割当に失敗しました。\n";
+    case RewriteStatus::kNotText: return "テキストファイルではありません。\n";
+    case RewriteStatus::kWriteFailed: return "書き込みに失敗しました。" + kept + "\n";
+    case RewriteStatus::kBackupFailed: return "バックアップを作成できませんでした。" + kept + "\n";
+    case RewriteStatus::kAlreadyRewritten: return "このファイルは既に置換しました。\n";
+    case RewriteStatus::kBackupOfThisRun: return "このファイルは今回作成したバックアップです。\n";
+    case RewriteStatus::kCancelled: return std::string();
   }
+  return "ファイルが不正です。\n";
 }
 
 std::string FormatLogHead(std::int64_t total) {
@@ -200,12 +241,19 @@ std::string FormatLogHead(std::int64_t total) {
 }
 
 std::string FormatLogLine(const BatchEntry& entry) {
-  return entry.path + kLogSeparator + FormatResultText(entry.result);
+  return entry.path + kLogSeparator + FormatResultText(entry.outcome);
+}
+
+std::string FormatCancelLine(std::size_t not_done) {
+  return "中止しました。処理していないファイル：" + std::to_string(not_done) + "個\n";
 }
 
 std::string FormatBatchLog(const BatchReport& report) {
   std::string log = FormatLogHead(report.total);
-  for (const BatchEntry& entry : report.entries) log += FormatLogLine(entry);
+  for (const BatchEntry& entry : report.entries) {
+    if (entry.outcome.status != RewriteStatus::kCancelled) log += FormatLogLine(entry);
+  }
+  if (const std::size_t not_done = report.NotDone()) log += FormatCancelLine(not_done);
   return log;
 }
 

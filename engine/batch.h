@@ -30,45 +30,55 @@ struct BatchFile {
 using BatchSource = std::function<bool(std::size_t index, BatchFile* file)>;
 
 // The rewrite pass the run calls; RewriteFile unless a test puts in another.
-using RewriteFunction = std::function<std::int64_t(const std::string& path, const std::vector<ReplacePair>& pairs,
-                                                   int* make_backup, const LeadBytes& lead,
-                                                   const RewriteOptions& options)>;
+using RewriteFunction = std::function<RewriteOutcome(const std::string& path, const std::vector<ReplacePair>& pairs,
+                                                     bool make_backup, const LeadBytes& lead,
+                                                     const RewriteOptions& options)>;
 
 struct BatchEntry {
   std::string path;
-  std::int64_t result = 0;  // a count (0 or more) or a kRewrite... code
+  RewriteOutcome outcome;
 };
 
 struct BatchReport {
-  std::vector<BatchEntry> entries;  // one per file, in the order processed
+  std::vector<BatchEntry> entries;  // one per file, in list order
   std::int64_t total = 0;           // the sum of the counts
 
-  bool AnyFailed() const;
+  // Files a cancel kept the run from (kCancelled): they have no line.
+  std::size_t NotDone() const;
+  // Files whose line reports a failure.
+  std::size_t ErrorCount() const;
+  bool AnyFailed() const { return ErrorCount() != 0; }
 };
 
 struct BatchSettings {
   LeadBytes lead;
+  // options.cancel also stops the run between files: the files not begun
+  // are left alone and reported as not done.
   RewriteOptions options;
   RewriteFunction rewrite;  // empty: RewriteFile
 };
 
-// Runs every file the source gives. A negative result is the file's line and
-// the run goes on. A file is backed up at most once per run, also when the
-// source names it twice (under two spellings, for instance).
+// Runs every file the source gives. A failure is the file's line and the run
+// goes on. A file is rewritten once per run: the same file reached again
+// (under another spelling, through a link) gets kAlreadyRewritten, and the
+// backup the run made of a listed file, listed itself, gets kBackupOfThisRun.
 BatchReport ProcessBatch(const BatchSource& source, const BatchSettings& settings);
 
-// Called as each file of ProcessFiles is done, with the number done so far
-// and that file's path; calls do not overlap.
-using BatchProgress = std::function<void(std::size_t done, const std::string& path)>;
+// What a caller of ProcessFiles hears as the run goes. Calls never overlap.
+struct BatchWatch {
+  std::function<void(const std::string& path)> started;                      // a file is begun
+  std::function<void(std::size_t done, const BatchEntry& entry)> finished;  // and done (done: how many so far)
+};
 
 // Runs a list of files known in full, up to `jobs` files at a time (on as
 // many threads). The report is the one ProcessBatch gives for the same
-// list: entries in list order, a file backed up at most once. Paths that
-// name the same file are processed one after another, in list order, by the
-// same thread. Time is spent mostly in the file system's calls, which go
-// faster side by side even on one core.
+// list: entries in list order, each file rewritten once. Paths that name the
+// same file, and a file with the listed file that its backup replaces, are
+// processed one after another, in list order, by the same thread. Time is
+// spent mostly in the file system's calls, which go faster side by side
+// even on one core.
 BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& settings, unsigned jobs,
-                         const BatchProgress& progress = {});
+                         const BatchWatch& watch = {});
 
 // Pairs from two index-aligned lists (the window's drop-down lists, or the
 // replace list file's texts split in two): pair k is search[k] with
@@ -78,13 +88,17 @@ std::vector<ReplacePair> PairsFromLists(const std::vector<std::string>& search,
 
 // The texts of the log, in code page 932, line breaks as single LF bytes.
 inline constexpr char kLogSeparator[] = "  ";
-// The text after a file's path and the separator: its count, or why it was skipped.
-std::string FormatResultText(std::int64_t result);
+// The text after a file's path and the separator: its count, or why it was
+// skipped (empty for a file not done).
+std::string FormatResultText(const RewriteOutcome& outcome);
 // The head the log gets in front of the file lines, with the run's total.
 std::string FormatLogHead(std::int64_t total);
 // One file's line: path, separator, result text.
 std::string FormatLogLine(const BatchEntry& entry);
-// The whole log, as the result box shows it.
+// The line after the others when a cancel kept files from the run.
+std::string FormatCancelLine(std::size_t not_done);
+// The whole log, as the result box shows it: the head, a line per file done,
+// and the cancel line if files were not done.
 std::string FormatBatchLog(const BatchReport& report);
 
 }  // namespace vx

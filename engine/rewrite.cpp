@@ -11,13 +11,18 @@
 
 #include "engine/replace_chain.h"
 #include "platform/file.h"
+#include "platform/staged_file.h"
 
 namespace vx {
 namespace {
 
 using platform::File;
 using platform::kOk;
+using platform::StagedFile;
 using platform::SysError;
+
+constexpr SysError kFileExists = 80;      // ERROR_FILE_EXISTS
+constexpr SysError kAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
 
 // The size of the reads, and of the pieces the chain's stages work on and
 // hand on.
@@ -39,22 +44,15 @@ class Output : public ByteSink {
   SysError error_ = kOk;
 };
 
-// The temporary file, removed on every path that does not store it.
-struct TempFile {
-  File file;
-  std::string path;
-  ~TempFile() {
-    file.Close();
-    if (!path.empty()) platform::DeleteFile(path);
-  }
-};
+enum class Scan { kText, kNotText, kReadFailed, kCancelled };
 
-enum class Scan { kText, kNotText, kReadFailed };
+bool Stopped(const RewriteOptions& options) { return options.cancel && options.cancel->load(); }
 
 // Reads the whole file through the chain, checking every piece for a zero
 // byte before it goes on.
-Scan Pump(File& in, ReplaceChain& chain, std::size_t chunk) {
+Scan Pump(File& in, ReplaceChain& chain, std::size_t chunk, const RewriteOptions& options) {
   for (;;) {
+    if (Stopped(options)) return Scan::kCancelled;
     char* at = chain.InputSpace(chunk);
     std::size_t got = 0;
     if (in.Read(at, chunk, &got) != kOk) return Scan::kReadFailed;
@@ -66,74 +64,152 @@ Scan Pump(File& in, ReplaceChain& chain, std::size_t chunk) {
   return Scan::kText;
 }
 
-// Gives the complete temporary file the target's name, keeping the target's
-// old content on every failure. Returns false when the target still holds
-// its old content.
-bool StoreNewContent(const std::string& path, const std::string& temp, int* make_backup) {
-  if (make_backup && *make_backup) {
-    const std::string backup = path + kBackupSuffix;
-    platform::DeleteFile(backup);
-    // The old file takes the backup name as a second name, and the new file
-    // then replaces it under the target's name in one step: at no moment is
-    // the target without its old or its new content, even if the process
-    // dies in between. (A read-only target cannot be replaced, and some file
-    // systems have no second names: then the old file is renamed.)
-    platform::FileInfo info;
-    if (platform::QueryFileInfo(path, &info) == kOk && !info.read_only &&
-        platform::LinkFile(path, backup) == kOk) {
-      *make_backup = 0;
-      if (platform::ReplaceFile(temp, path) == kOk) return true;
-      // The target still holds its old content: no backup stays, so the
-      // next pass makes one.
-      if (platform::DeleteFile(backup) == kOk) *make_backup = 1;
-      return false;
+// Gives `from` a fresh temporary name beside `near`: a second name (a hard
+// link), or its only name (a rename).
+SysError PutAside(const std::string& from, const std::string& near, bool link, std::string* aside) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string candidate = platform::TempNameBeside(near);
+    const SysError error = link ? platform::LinkFile(from, candidate) : platform::MoveFile(from, candidate);
+    if (error == kOk) {
+      *aside = candidate;
+      return kOk;
     }
-    const bool backed_up = platform::MoveFile(path, backup) == kOk;
-    *make_backup = 0;
-    if (backed_up) {
-      if (platform::MoveFile(temp, path) == kOk) return true;
-      // Put the old file back under its name; its content is safe in the
-      // backup either way. No backup stays, so the next pass makes one.
-      if (platform::MoveFile(backup, path) == kOk) *make_backup = 1;
-      return false;
-    }
-    // The old file could not become the backup: go on without one.
+    if (error != kAlreadyExists && error != kFileExists) return error;
   }
-  platform::CopyAttributes(path, temp);
-  return platform::ReplaceFile(temp, path) == kOk;
+  return kFileExists;
+}
+
+// The backup by renames, where the old file can have no second name: the
+// old backup steps aside, the old file becomes the backup, the new content
+// takes the name, and the old backup goes last. Every failure puts back
+// what it can.
+RewriteStatus StoreByRenames(StagedFile& staged, const std::string& backup, bool had_backup,
+                             RewriteOutcome* outcome) {
+  const std::string& path = staged.target();
+  std::string old_backup;
+  if (had_backup && PutAside(backup, backup, false, &old_backup) != kOk) return RewriteStatus::kBackupFailed;
+  const auto put_back_old_backup = [&] {
+    if (!old_backup.empty()) platform::MoveFile(old_backup, backup);
+  };
+  if (platform::MoveFile(path, backup) != kOk) {
+    put_back_old_backup();
+    return RewriteStatus::kBackupFailed;
+  }
+  if (platform::MoveFile(staged.temp_path(), path) != kOk) {
+    if (platform::MoveFile(backup, path) == kOk) {
+      put_back_old_backup();
+      return RewriteStatus::kWriteFailed;
+    }
+    // The old content has no name but the backup's now: the log says so.
+    outcome->kept_at = backup;
+    if (!old_backup.empty()) platform::DeleteFile(old_backup);
+    return RewriteStatus::kWriteFailed;
+  }
+  staged.Release();
+  if (!old_backup.empty()) platform::DeleteFile(old_backup);
+  outcome->backup = backup;
+  return RewriteStatus::kDone;
+}
+
+// Gives the complete new content the target's name and keeps the old file
+// as the backup.
+RewriteStatus StoreWithBackup(StagedFile& staged, RewriteOutcome* outcome) {
+  const std::string& path = staged.target();
+  const std::string backup = path + kBackupSuffix;
+  platform::FileInfo old_backup, target;
+  // An old backup that cannot be replaced would leave a stale one looking
+  // valid: the file is left alone instead.
+  if (platform::CheckReplaceable(backup, &old_backup) != kOk) return RewriteStatus::kBackupFailed;
+  if (platform::QueryFileInfo(path, &target) != kOk || !target.exists) return RewriteStatus::kWriteFailed;
+  // The new file is a new file: it takes over who may read and change the old one.
+  platform::CopyAccess(path, staged.temp_path());
+  // The old file takes a second name beside the backup, the new content
+  // takes the target's name, and only then does the second name become the
+  // backup: at no moment is the target without its old or its new content,
+  // even if the process dies in between, and a failure leaves the old
+  // backup as it was. (A read-only target cannot be replaced, and some file
+  // systems have no second names: then the files are renamed.)
+  std::string aside;
+  if (target.read_only || PutAside(path, backup, true, &aside) != kOk)
+    return StoreByRenames(staged, backup, old_backup.exists, outcome);
+  if (platform::ReplaceFile(staged.temp_path(), path) != kOk) {
+    platform::DeleteFile(aside);
+    return RewriteStatus::kWriteFailed;
+  }
+  staged.Release();
+  if (platform::ReplaceFile(aside, backup) == kOk) {
+    outcome->backup = backup;
+    return RewriteStatus::kDone;
+  }
+  // The backup cannot take its name after all (another program took hold
+  // of the old one meanwhile): the old content goes back under the target's.
+  if (platform::ReplaceFile(aside, path) != kOk) outcome->kept_at = aside;
+  return RewriteStatus::kBackupFailed;
 }
 
 }  // namespace
 
-std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs, int* make_backup,
-                         const LeadBytes& lead, const RewriteOptions& options) {
+bool IsError(RewriteStatus status) {
+  switch (status) {
+    case RewriteStatus::kOpenFailed:
+    case RewriteStatus::kNoMemory:
+    case RewriteStatus::kNotText:
+    case RewriteStatus::kWriteFailed:
+    case RewriteStatus::kBackupFailed:
+      return true;
+    case RewriteStatus::kDone:
+    case RewriteStatus::kAlreadyRewritten:
+    case RewriteStatus::kBackupOfThisRun:
+    case RewriteStatus::kCancelled:
+      return false;
+  }
+  return true;
+}
+
+RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplacePair>& pairs, bool make_backup,
+                           const LeadBytes& lead, const RewriteOptions& options) {
+  RewriteOutcome outcome;
+  const auto fail = [&outcome](RewriteStatus status) {
+    outcome.status = status;
+    outcome.count = 0;
+    return outcome;
+  };
   try {
+    const std::string path = platform::FinalPath(listed);
     const std::size_t chunk = options.buffer_bytes ? options.buffer_bytes : kDefaultChunk;
     SysError error = kOk;
     File in = File::OpenReadExclusive(path, &error);
-    if (!in.IsOpen()) return kRewriteOpenFailed;
+    if (!in.IsOpen()) return fail(RewriteStatus::kOpenFailed);
 
     // A failure to create or fill the temporary file is reported only once
     // the whole file has been checked to be text.
-    TempFile temp;
-    if (!options.dry_run) temp.file = File::CreateTempBeside(path, &temp.path, &error);
-    const bool writing = temp.file.IsOpen();
-    Output out(writing ? &temp.file : nullptr);
+    StagedFile staged(path);
+    if (!options.dry_run) staged.Create();
+    Output out(staged.IsOpen() ? &staged.file() : nullptr);
     ReplaceChain chain(pairs, lead, &out, chunk);
-    const Scan scan = Pump(in, chain, chunk);
+    const Scan scan = Pump(in, chain, chunk, options);
     in.Close();
-    if (scan == Scan::kNotText) return kRewriteNotText;
-    if (scan == Scan::kReadFailed) return kRewriteOpenFailed;
-    if (!options.dry_run) {
-      bool complete = writing && out.error() == kOk;
-      complete = complete && temp.file.Flush(options.durable) == kOk;
-      complete = temp.file.Close() == kOk && complete;
-      if (!complete || !StoreNewContent(path, temp.path, make_backup)) return kRewriteWriteFailed;
-      temp.path.clear();  // it is the target now
+    switch (scan) {
+      case Scan::kNotText: return fail(RewriteStatus::kNotText);
+      case Scan::kReadFailed: return fail(RewriteStatus::kOpenFailed);
+      case Scan::kCancelled: return fail(RewriteStatus::kCancelled);
+      case Scan::kText: break;
     }
-    return chain.count();
+    outcome.count = chain.count();
+    if (options.dry_run) {
+      if (make_backup) outcome.backup = path + kBackupSuffix;
+      return outcome;
+    }
+    if (!staged.IsOpen() || out.error() != kOk || staged.Finish(options.durable) != kOk)
+      return fail(RewriteStatus::kWriteFailed);
+    if (Stopped(options)) return fail(RewriteStatus::kCancelled);
+    const RewriteStatus stored = make_backup ? StoreWithBackup(staged, &outcome)
+                                             : staged.Commit() == kOk ? RewriteStatus::kDone
+                                                                      : RewriteStatus::kWriteFailed;
+    return stored == RewriteStatus::kDone ? outcome : fail(stored);
   } catch (const std::bad_alloc&) {
-    return kRewriteNoMemory;
+    outcome = RewriteOutcome{};
+    return fail(RewriteStatus::kNoMemory);
   }
 }
 

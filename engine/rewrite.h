@@ -2,6 +2,7 @@
 // pairs in their typed form, every alternative of every pair applied in turn.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,11 +12,35 @@
 
 namespace vx {
 
-// Results of RewriteFile: a count of replacements (0 or more) or one of these.
-inline constexpr std::int64_t kRewriteOpenFailed = -1;   // cannot be opened for reading
-inline constexpr std::int64_t kRewriteNoMemory = -2;     // too large to hold
-inline constexpr std::int64_t kRewriteNotText = -3;      // holds a byte 0x00
-inline constexpr std::int64_t kRewriteWriteFailed = -4;  // new content could not be stored; old content kept
+// What became of one file. The batch run adds the kinds that it decides
+// itself, before a file is read.
+enum class RewriteStatus {
+  kDone,              // rewritten (a dry run: counted); the count says how often
+  kOpenFailed,        // cannot be opened or read
+  kNoMemory,          // no working buffers
+  kNotText,           // holds a byte 0x00
+  kWriteFailed,       // the new content could not be stored; old content (and old backup) kept
+  kBackupFailed,      // the backup asked for could not be made: the file was left alone
+  kAlreadyRewritten,  // batch: the same file, reached again in this run, is rewritten once
+  kBackupOfThisRun,   // batch: the backup this run made of another listed file
+  kCancelled,         // stopped before anything was stored: untouched, no backup
+};
+
+// Whether a file's line in the log reports a failure (as against a count,
+// or a file the run rightly left alone).
+bool IsError(RewriteStatus status);
+
+struct RewriteOutcome {
+  RewriteStatus status = RewriteStatus::kDone;
+  std::int64_t count = 0;  // replacements, for kDone
+  // The backup this call made (a dry run: would have made); empty if none.
+  std::string backup;
+  // Set only when the old content could not stay under the target's name,
+  // nor go back to it after a failure: the name it is kept under.
+  std::string kept_at;
+
+  bool done() const { return status == RewriteStatus::kDone; }
+};
 
 struct ReplacePair {
   std::string search;   // typed form: escapes and "\|" alternatives undecoded
@@ -23,32 +48,36 @@ struct ReplacePair {
 };
 
 struct RewriteOptions {
-  bool dry_run = false;       // count only: write nothing, make no backup, leave *make_backup
+  bool dry_run = false;       // count only: write nothing, make no backup
   bool durable = false;       // force the new content to disk before it takes the name
   std::size_t buffer_bytes = 0;  // size of the working buffers; 0: the default (tests use tiny ones)
+  // Looked at between chunks and once more before the new content is
+  // stored: when set, the file is left as it was (kCancelled).
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // What a backup's name is: the whole name of its file plus this.
 inline constexpr char kBackupSuffix[] = ".bak";
 
+// Use: RewriteOutcome o = RewriteFile(path, {{"old", "new"}}, true, lead);
+//
 // Rewrites `path` in place. Applies pairs[0], then pairs[1], ...; within a
 // pair each alternative of the search text in turn, each seeing the text the
 // earlier ones produced. Results, counts and bytes are those of reading and
 // rewriting the file once per alternative, but the file is read once and
-// written once, in a stream through small buffers (no file is too large). If
-// *make_backup (may be null) is nonzero when the new content is stored, the
-// old file becomes path + ".bak" (an old one is deleted first; if the
-// rename fails the rewrite goes on without a backup) and *make_backup is
-// set to 0.
+// written once, in a stream through small buffers (no file is too large). A
+// symbolic link is followed: the file it points to is rewritten and the link
+// stays.
 //
 // The new content goes to a temporary file beside the target and takes the
 // target's name only when complete, so every failure leaves the target as it
-// was: kRewriteOpenFailed (cannot be opened or read), kRewriteNotText (a byte
-// 0x00; checked before anything is stored), kRewriteWriteFailed (the new
-// content could not be written or take the name), kRewriteNoMemory (no
-// working buffers). Without a backup the new file keeps the target's
-// attributes; a read-only target is then refused (kRewriteWriteFailed).
-std::int64_t RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs,
-                         int* make_backup, const LeadBytes& lead, const RewriteOptions& options = {});
+// was. Without a backup the target keeps who it is (attributes, owner,
+// access rights); a read-only target is then refused (kWriteFailed). With
+// `make_backup`, the old file becomes path + ".bak", replacing an old backup
+// only once the new content is in place; when the backup cannot be made (an
+// old one that is read-only, a folder or held open) the file is left alone
+// (kBackupFailed).
+RewriteOutcome RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs, bool make_backup,
+                           const LeadBytes& lead, const RewriteOptions& options = {});
 
 }  // namespace vx

@@ -100,38 +100,4 @@ std::size_t FindNextMatch(std::string_view text, std::string_view alternative, c
   return n;
 }
 
-std::size_t FindNextMatchReference(std::string_view text, std::string_view alternative, const LeadBytes& lead,
-                                   std::size_t* scan_end) {
-  std::size_t p = 0;
-  if (!alternative.empty()) {
-    while (p < text.size()) {
-      if (text.substr(p, alternative.size()) == alternative) {
-        if (scan_end) *scan_end = p + alternative.size();
-        return p;
-      }
-      p += lead.IsLead(static_cast<unsigned char>(text[p])) ? 2 : 1;
-    }
-  }
-  if (scan_end) *scan_end = text.size();
-  return text.size();
-}
-
-std::size_t ReplaceAllReference(std::string* text, std::string_view alternative, std::string_view replacement,
-                                const LeadBytes& lead) {
-  std::string out;
-  std::size_t count = 0;
-  std::string_view rest = *text;
-  while (!rest.empty()) {
-    std::size_t end = 0;
-    const std::size_t n = FindNextMatchReference(rest, alternative, lead, &end);
-    out.append(rest.substr(0, n));
-    if (n == rest.size()) break;
-    out.append(replacement);
-    ++count;
-    rest.remove_prefix(end);
-  }
-  *text = std::move(out);
-  return count;
-}
-
 }  // namespace vx

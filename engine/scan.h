@@ -51,15 +51,4 @@ class AlternativeScanner {
 std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const LeadBytes& lead,
                           std::size_t* scan_end = nullptr);
 
-// The same, as the plain forward character walk that defines it: the
-// reference for the differential tests.
-std::size_t FindNextMatchReference(std::string_view text, std::string_view alternative, const LeadBytes& lead,
-                                   std::size_t* scan_end = nullptr);
-
-// Replaces every match of `alternative`, left to right without overlap, in a
-// whole text held in memory, by the reference walk. Returns the count.
-// The model the streaming rewrite is tested against.
-std::size_t ReplaceAllReference(std::string* text, std::string_view alternative, std::string_view replacement,
-                                const LeadBytes& lead);
-
 }  // namespace vx

@@ -1,5 +1,12 @@
-// The parts of File that are the same on every platform.
+// The parts of the file layer that are the same on every platform.
 #include "platform/file.h"
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <random>
+#include <thread>
 
 namespace vx::platform {
 
@@ -14,6 +21,28 @@ File& File::operator=(File&& other) noexcept {
     other.handle_ = -1;
   }
   return *this;
+}
+
+// The random part of a temporary name, ".1a2b3c4d". Each thread draws from a
+// generator of its own, seeded differently even where random_device is weak.
+std::string TempTag() {
+  static std::atomic<std::uint64_t> threads{0};
+  thread_local std::mt19937_64 rng{std::random_device{}() ^
+                                   std::hash<std::thread::id>{}(std::this_thread::get_id()) ^
+                                   static_cast<std::uint64_t>(std::time(nullptr)) ^
+                                   (threads.fetch_add(1) + 1) * 0x9E3779B97F4A7C15ULL};
+  char tag[16];
+  std::snprintf(tag, sizeof tag, ".%08llx", static_cast<unsigned long long>(rng() & 0xffffffffULL));
+  return tag;
+}
+
+SysError CheckReplaceable(const std::string& path, FileInfo* info) {
+  if (SysError error = QueryFileInfo(path, info); error != kOk) return error;
+  if (!info->exists) return kOk;
+  if (info->read_only || info->directory) return 5;  // ERROR_ACCESS_DENIED
+  SysError error = kOk;
+  File probe = File::OpenReadExclusive(path, &error);  // closed again at once
+  return error;
 }
 
 }  // namespace vx::platform

@@ -65,11 +65,26 @@ class File {
 // recognise leftovers by it.
 inline constexpr const char kTempSuffix[] = ".vxtmp";
 
+// A fresh name for a temporary file in the folder of `target`, ending in
+// kTempSuffix: the target's name plus a random tag, or, where that would
+// pass the platform's limits, a short name in the same folder. Safe to call
+// from several threads at once; the name is not reserved (a create or link
+// that finds it taken tries the next one).
+std::string TempNameBeside(const std::string& target);
+// The random part of such a name (used by TempNameBeside).
+std::string TempTag();
+
 // Renames `from` to `to`, replacing `to` if it exists, atomically where the
 // platform allows (Windows: MoveFileEx with MOVEFILE_REPLACE_EXISTING). A
 // read-only `to` is refused with ERROR_ACCESS_DENIED on every platform
 // (POSIX: a regular file without the owner write bit), as Windows does.
 SysError ReplaceFile(const std::string& from, const std::string& to);
+// Gives the file `replacement` the name `target` in one step, as ReplaceFile
+// does, but the file at `target` keeps who it is: its attributes, owner and
+// access rights (POSIX: owner, group and permission bits; Windows: also the
+// security descriptor, the creation time and alternate data streams). A
+// read-only `target` is refused with ERROR_ACCESS_DENIED.
+SysError ReplaceContent(const std::string& replacement, const std::string& target);
 // Renames `from` to `to`; fails if `to` exists.
 SysError MoveFile(const std::string& from, const std::string& to);
 SysError DeleteFile(const std::string& path);
@@ -79,6 +94,10 @@ SysError DeleteFile(const std::string& path);
 SysError LinkFile(const std::string& existing, const std::string& link);
 // The absolute form of a path (Windows: GetFullPathNameA).
 std::string FullPath(const std::string& path);
+// The file a path finally names: the path itself, or for a symbolic link
+// the file it points to, so that the file is rewritten where it is and the
+// link stays a link.
+std::string FinalPath(const std::string& path);
 
 // What a path names, without opening it. A missing path is no error:
 // exists is false and the result is kOk.
@@ -100,9 +119,16 @@ struct FileIdentity {
 };
 SysError GetFileIdentity(const std::string& path, FileIdentity* identity);
 
-// Gives the file `to` the attributes of the file `from` that a rewritten copy
-// should keep (Windows: hidden, system, archive, not-indexed, never
-// read-only; POSIX: the permission bits and, where allowed, the owner).
-SysError CopyAttributes(const std::string& from, const std::string& to);
+// Whether the file at `path` may be replaced by a new one: kOk if nothing is
+// there; ERROR_ACCESS_DENIED for a read-only file or a folder; the open's
+// error (a sharing violation) while another program holds the file. *info
+// tells what is there.
+SysError CheckReplaceable(const std::string& path, FileInfo* info);
+
+// Gives the new file `to` who may read and change the file `from`, writable
+// by its owner (POSIX: owner and group where allowed, and the permission
+// bits; Windows: nothing, a new file takes its folder's rights). For a
+// rewritten file that takes the name while the old one becomes its backup.
+SysError CopyAccess(const std::string& from, const std::string& to);
 
 }  // namespace vx::platform

@@ -1,6 +1,7 @@
 // A seam for tests: makes chosen file operations fail with a chosen error,
 // so the callers' failure paths can be exercised on any file system and as
-// any user. Inactive unless a test arms it; single-threaded use only.
+// any user. Inactive unless a test arms it. Safe from any thread: file
+// operations on worker threads take the armed faults in the order they run.
 #pragma once
 
 #include "platform/file.h"
@@ -27,8 +28,9 @@ enum class FileOp {
 void InjectFileFault(FileOp op, SysError error, int skip = 0, int times = 0);
 void ClearFileFaults();
 
-// Called with every file operation above before it runs (nullptr: none).
-// A test can end the process there, as a crash at that very moment would.
+// Called with every file operation above before it runs (nullptr: none), on
+// the thread that runs it. A test can end the process there, as a crash at
+// that very moment would.
 using FileOpHook = void (*)(FileOp op);
 void SetFileOpHook(FileOpHook hook);
 

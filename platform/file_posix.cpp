@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,6 +55,16 @@ SysError LastPathError(const std::string& path) {
   return MapErrno(e);
 }
 
+// Gives `path` the owner and group of `st` where allowed, and `mode`.
+SysError KeepAccess(const std::string& path, const struct stat& st, mode_t mode) {
+  // The owner first: chown may clear the set-id bits that chmod then restores.
+  if (::chown(path.c_str(), st.st_uid, st.st_gid) != 0) {
+    // Not allowed for others' files unless privileged: keep our own owner.
+  }
+  if (::chmod(path.c_str(), mode) != 0) return LastError();
+  return kOk;
+}
+
 int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 
 // Opens and takes an exclusive, non-blocking advisory lock, the nearest
@@ -103,19 +112,20 @@ File File::CreateExclusive(const std::string& path, SysError* error) {
   return f;
 }
 
+std::string TempNameBeside(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::size_t name = target.size() - folder.size();
+  const std::string tag = TempTag();
+  if (name + tag.size() + sizeof kTempSuffix - 1 > NAME_MAX) return folder + "vx" + tag.substr(1) + kTempSuffix;
+  return target + tag + kTempSuffix;
+}
+
 File File::CreateTempBeside(const std::string& target, std::string* temp_path, SysError* error) {
   File f;
   if ((*error = TakeFileFault(FileOp::kCreateTemp)) != kOk) return f;
-  static std::mt19937_64 rng{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char tag[24];
-    std::snprintf(tag, sizeof tag, ".%08llx", static_cast<unsigned long long>(rng() & 0xffffffffULL));
-    std::string candidate = target + tag + kTempSuffix;
-    if (name.size() + std::char_traits<char>::length(tag) + sizeof kTempSuffix > NAME_MAX)
-      candidate = folder + "vx" + (tag + 1) + kTempSuffix;
+    const std::string candidate = TempNameBeside(target);
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       ::flock(fd, LOCK_EX | LOCK_NB);
@@ -194,6 +204,17 @@ SysError ReplaceFile(const std::string& from, const std::string& to) {
   return kOk;
 }
 
+SysError ReplaceContent(const std::string& replacement, const std::string& target) {
+  if (SysError e = TakeFileFault(FileOp::kReplace)) return e;
+  struct stat st;
+  if (::stat(target.c_str(), &st) == 0) {
+    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return 5;
+    if (SysError e = KeepAccess(replacement, st, st.st_mode & 07777)) return e;
+  }
+  if (::rename(replacement.c_str(), target.c_str()) != 0) return LastPathError(replacement);
+  return kOk;
+}
+
 SysError MoveFile(const std::string& from, const std::string& to) {
   if (SysError e = TakeFileFault(FileOp::kMove)) return e;
 #ifdef RENAME_NOREPLACE
@@ -254,15 +275,20 @@ SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {
   return kOk;
 }
 
-SysError CopyAttributes(const std::string& from, const std::string& to) {
+std::string FinalPath(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string result = real;
+  std::free(real);
+  return result;
+}
+
+SysError CopyAccess(const std::string& from, const std::string& to) {
   struct stat st;
   if (::stat(from.c_str(), &st) != 0) return LastError();
-  // The owner first: chown may clear the set-id bits that chmod then restores.
-  if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0) {
-    // Not allowed for others' files unless privileged: keep our own owner.
-  }
-  if (::chmod(to.c_str(), st.st_mode & 07777) != 0) return LastError();
-  return kOk;
+  return KeepAccess(to, st, (st.st_mode & 07777) | S_IWUSR);
 }
 
 }  // namespace vx::platform

@@ -61,18 +61,22 @@ File File::CreateExclusive(const std::string& path, SysError* error) {
   return f;
 }
 
+std::string TempNameBeside(const std::string& target) {
+  const std::string tag = TempTag();
+  std::string candidate = target + tag + kTempSuffix;
+  if (candidate.size() >= MAX_PATH) {
+    const std::size_t slash = LastSeparator(target);
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    candidate = folder + "vx" + tag.substr(1) + kTempSuffix;
+  }
+  return candidate;
+}
+
 File File::CreateTempBeside(const std::string& target, std::string* temp_path, SysError* error) {
   File f;
   if ((*error = TakeFileFault(FileOp::kCreateTemp)) != kOk) return f;
-  const std::size_t slash = LastSeparator(target);
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  DWORD seed = ::GetTickCount() ^ (::GetCurrentProcessId() << 16);
-  static DWORD counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char tag[24];
-    std::snprintf(tag, sizeof tag, ".%08lx", static_cast<unsigned long>(seed + (++counter) * 2654435761u));
-    std::string candidate = target + tag + kTempSuffix;
-    if (candidate.size() >= MAX_PATH) candidate = folder + "vx" + (tag + 1) + kTempSuffix;
+    const std::string candidate = TempNameBeside(target);
     f.handle_ = OpenHandle(candidate, GENERIC_WRITE, CREATE_NEW, error);
     if (f.IsOpen()) {
       *temp_path = candidate;
@@ -141,6 +145,21 @@ SysError ReplaceFile(const std::string& from, const std::string& to) {
   return kOk;
 }
 
+SysError ReplaceContent(const std::string& replacement, const std::string& target) {
+  if (SysError e = TakeFileFault(FileOp::kReplace)) return e;
+  const DWORD attrs = ::GetFileAttributesA(target.c_str());
+  if (attrs != INVALID_FILE_ATTRIBUTES) {
+    if (attrs & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+    const DWORD keep = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    DWORD wanted = attrs & keep;
+    if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
+    if (!::SetFileAttributesA(replacement.c_str(), wanted)) return LastError();
+  }
+  if (!::MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
+  return kOk;
+}
+
 SysError MoveFile(const std::string& from, const std::string& to) {
   if (SysError e = TakeFileFault(FileOp::kMove)) return e;
   if (!::MoveFileA(from.c_str(), to.c_str())) return LastError();
@@ -205,15 +224,8 @@ SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {
   return kOk;
 }
 
-SysError CopyAttributes(const std::string& from, const std::string& to) {
-  const DWORD attrs = ::GetFileAttributesA(from.c_str());
-  if (attrs == INVALID_FILE_ATTRIBUTES) return LastError();
-  const DWORD keep = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  DWORD wanted = attrs & keep;
-  if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
-  if (!::SetFileAttributesA(to.c_str(), wanted)) return LastError();
-  return kOk;
-}
+std::string FinalPath(const std::string& path) { return path; }
+
+SysError CopyAccess(const std::string&, const std::string&) { return kOk; }
 
 }  // namespace vx::platform

@@ -1,28 +1,11 @@
 #include "replacelist/list_file.h"
 
+#include "platform/staged_file.h"
+
 namespace vx {
 
 using platform::File;
 using platform::SysError;
-
-namespace {
-
-constexpr SysError kAccessDenied = 5;
-
-// Saving goes through a new file, so it must refuse by itself what writing
-// into the file would have refused: a read-only file (also on POSIX, where
-// a rename passes over it, and for root), a folder in its place, and a file
-// another program holds open. Nothing has been written when this fails.
-SysError CheckReplaceable(const std::string& name, platform::FileInfo* info) {
-  if (SysError error = platform::QueryFileInfo(name, info); error != platform::kOk) return error;
-  if (!info->exists) return platform::kOk;
-  if (info->read_only || info->directory) return kAccessDenied;
-  SysError error = platform::kOk;
-  File probe = File::OpenReadExclusive(name, &error);  // closed again at once
-  return error;
-}
-
-}  // namespace
 
 FileError ToFileError(const ListFileError& error) {
   if (error.read_failure) return FileError(FileErrorKind::kGeneric, error.name, error.code);
@@ -55,29 +38,21 @@ ListFileError LoadReplaceListRows(std::vector<ListPair>* rows, const std::string
 }
 
 ListFileError SaveReplaceListRows(const std::vector<ListPair>& rows, const std::string& name) {
+  // Saving goes through a new file, so it must refuse by itself what writing
+  // into the file would have refused: a read-only file (also on POSIX, where
+  // a rename passes over it, and for root), a folder in its place, and a
+  // file another program holds open. Nothing has been written when this fails.
   platform::FileInfo info;
-  if (SysError error = CheckReplaceable(name, &info); error != platform::kOk) return {error, name};
+  if (SysError error = platform::CheckReplaceable(name, &info); error != platform::kOk) return {error, name};
 
-  std::string temp_path;
-  SysError error = platform::kOk;
-  File file = File::CreateTempBeside(name, &temp_path, &error);
-  if (!file.IsOpen()) return {error, name};
-
+  platform::StagedFile staged(name);
+  if (SysError error = staged.Create(); error != platform::kOk) return {error, name};
   const std::string bytes = SerializeReplaceList(rows);
-  error = file.Write(bytes.data(), bytes.size());
-  if (error == platform::kOk) error = file.Flush(/*durable=*/true);
-  const SysError close_error = file.Close();
-  if (error == platform::kOk) error = close_error;
-  if (error == platform::kOk) {
-    // Keep what the user set on the old file (hidden, say); a failure here
-    // costs only that.
-    if (info.exists) platform::CopyAttributes(name, temp_path);
-    error = platform::ReplaceFile(temp_path, name);
-  }
-  if (error != platform::kOk) {
-    platform::DeleteFile(temp_path);
-    return {error, platform::FullPath(name)};
-  }
+  SysError error = staged.file().Write(bytes.data(), bytes.size());
+  if (error == platform::kOk) error = staged.Finish(/*durable=*/true);
+  // The new list keeps what the user set on the old file (hidden, say).
+  if (error == platform::kOk) error = staged.Commit();
+  if (error != platform::kOk) return {error, platform::FullPath(name)};
   return {};
 }
 

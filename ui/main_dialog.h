@@ -31,7 +31,7 @@ class CMainDialog : public CDialog {
   CComboBox m_cbSearch;    // IDC_SEARCH_COMBO: search text and its list
   CListBox m_lbTargets;    // IDC_FILE_LIST: the target list
   int m_bAutoAll;          // IDC_AUTO_ALL: 1 = apply every pair of the replace list
-  int m_bMakeBackup;       // IDC_MAKE_BACKUP: 1 = keep a ".bak"; during a run: backup still due
+  int m_bMakeBackup;       // IDC_MAKE_BACKUP: 1 = keep a ".bak" of each rewritten file
   HICON m_hIcon;           // IDI_APP at the large-icon size
   HICON m_hSmallIcon;      // IDI_APP at 16 x 16
   char m_szLastDir[MAX_PATH];  // folder the Add Files dialog opens in

@@ -15,8 +15,7 @@ void CMainDialog::RunBatch() {
       [this](std::size_t index, BatchFile* file) {
         // The number of entries is asked anew for every file.
         if (index >= static_cast<std::size_t>(m_lbTargets.GetCount())) return false;
-        // The check boxes into m_bAutoAll and m_bMakeBackup: this re-arms
-        // the backup for every file.
+        // The check boxes into m_bAutoAll and m_bMakeBackup, for every file.
         UpdateData(true);
         const int i = static_cast<int>(index);
         file->path = m_lbTargets.GetText(i);

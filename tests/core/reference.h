@@ -12,7 +12,47 @@
 #include "engine/rewrite.h"
 #include "engine/scan.h"
 
-namespace vx::reference {
+namespace vx {
+
+// The scanner's contract as the plain forward character walk that defines
+// it: the bytes from the segment start to the next match, or text.size().
+inline std::size_t FindNextMatchReference(std::string_view text, std::string_view alternative, const LeadBytes& lead,
+                                          std::size_t* scan_end = nullptr) {
+  std::size_t p = 0;
+  if (!alternative.empty()) {
+    while (p < text.size()) {
+      if (text.substr(p, alternative.size()) == alternative) {
+        if (scan_end) *scan_end = p + alternative.size();
+        return p;
+      }
+      p += lead.IsLead(static_cast<unsigned char>(text[p])) ? 2 : 1;
+    }
+  }
+  if (scan_end) *scan_end = text.size();
+  return text.size();
+}
+
+// Replaces every match of `alternative`, left to right without overlap, in a
+// whole text held in memory, by the reference walk. Returns the count.
+inline std::size_t ReplaceAllReference(std::string* text, std::string_view alternative, std::string_view replacement,
+                                       const LeadBytes& lead) {
+  std::string out;
+  std::size_t count = 0;
+  std::string_view rest = *text;
+  while (!rest.empty()) {
+    std::size_t end = 0;
+    const std::size_t n = FindNextMatchReference(rest, alternative, lead, &end);
+    out.append(rest.substr(0, n));
+    if (n == rest.size()) break;
+    out.append(replacement);
+    ++count;
+    rest.remove_prefix(end);
+  }
+  *text = std::move(out);
+  return count;
+}
+
+namespace reference {
 
 // Decoding in one left-to-right character walk. Equivalent to the five
 // whole-text steps: every escape starts with a backslash outside the lead
@@ -69,4 +109,5 @@ inline std::int64_t PassByPass(std::string* text, const std::vector<ReplacePair>
   return count;
 }
 
-}  // namespace vx::reference
+}  // namespace reference
+}  // namespace vx

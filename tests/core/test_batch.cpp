@@ -3,6 +3,7 @@
 // can be provoked and with a scripted rewrite pass where it cannot.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/outcome.h"
 #include "core/temp_dir.h"
 #include "engine/batch.h"
 #include "platform/file.h"
@@ -37,10 +39,10 @@ struct ScriptedRewrite {
   std::map<std::string, std::int64_t> results;
   std::vector<std::string> calls;
   RewriteFunction Function() {
-    return [this](const std::string& path, const std::vector<ReplacePair>&, int*, const LeadBytes&,
+    return [this](const std::string& path, const std::vector<ReplacePair>&, bool, const LeadBytes&,
                   const RewriteOptions&) {
       calls.push_back(path);
-      return results.at(path);
+      return FromCode(results.at(path));
     };
   }
 };
@@ -65,8 +67,19 @@ TEST(BatchLog, ResultTextsAreTheExactBytes) {
       {kRewriteNoMemory, "メモリ割当に失敗しました。\n"},
       {kRewriteNotText, "テキストファイルではありません。\n"},
       {kRewriteWriteFailed, "書き込みに失敗しました。\n"},
+      {kRewriteBackupFailed, "バックアップを作成できませんでした。\n"},
   };
-  for (const Row& row : rows) EXPECT_EQ(FormatResultText(row.result), row.expected) << row.result;
+  for (const Row& row : rows) EXPECT_EQ(FormatResultText(FromCode(row.result)), row.expected) << row.result;
+  // The lines the batch decides itself, and a backup that holds the only
+  // copy of the old content.
+  RewriteOutcome outcome;
+  outcome.status = RewriteStatus::kAlreadyRewritten;
+  EXPECT_EQ(FormatResultText(outcome), "このファイルは既に置換しました。\n");
+  outcome.status = RewriteStatus::kBackupOfThisRun;
+  EXPECT_EQ(FormatResultText(outcome), "このファイルは今回作成したバックアップです。\n");
+  outcome.status = RewriteStatus::kWriteFailed;
+  outcome.kept_at = "c:\\a.txt.bak";
+  EXPECT_EQ(FormatResultText(outcome), "書き込みに失敗しました。元の内容は c:\\a.txt.bak にあります。\n");
 }
 
 TEST(BatchLog, HeadIsTheExactBytes) {
@@ -124,10 +137,10 @@ TEST(BatchRun, SourceIsAskedBeforeEveryFileAndMayChangeBetweenFiles) {
   std::vector<std::string> asked;
   std::vector<bool> backups;
   BatchSettings settings;
-  settings.rewrite = [&](const std::string& path, const std::vector<ReplacePair>&, int* make_backup,
+  settings.rewrite = [&](const std::string& path, const std::vector<ReplacePair>&, bool make_backup,
                          const LeadBytes&, const RewriteOptions&) {
-    backups.push_back(*make_backup != 0);
-    return rewrite.results.at(path);
+    backups.push_back(make_backup);
+    return FromCode(rewrite.results.at(path));
   };
   std::size_t count = 1;
   const BatchReport report = ProcessBatch(
@@ -224,30 +237,65 @@ TEST_F(BatchOnFiles, EmptyPairListCountsZeroAndLeavesTheFileAlone) {
   EXPECT_EQ(dir_.Listing(), "a.txt;");
 }
 
-TEST_F(BatchOnFiles, FileReachedTwiceIsBackedUpOnceUnderAnySpelling) {
+// A file is rewritten once per run, however often the list reaches it, and
+// the backups the run makes are not rewritten in turn.
+TEST_F(BatchOnFiles, EachFileIsRewrittenOnceAndItsNewBackupIsLeftAlone) {
   struct Row {
     const char* name;
-    std::string second_spelling;  // relative to the folder
+    std::vector<std::string> listed;  // relative to the folder; release/ holds f.txt
+    bool backup;
+    std::string log;  // the file lines, names relative to the folder
+    std::string f_after, bak_after;  // release/f.txt and release/f.txt.bak
   };
-  const Row rows[] = {{"same path", "f.txt"}, {"with a dot", "./f.txt"}, {"through a folder", "sub/../f.txt"}};
+  const std::string twice = "このファイルは既に置換しました。\n";
+  const std::string own_backup = "このファイルは今回作成したバックアップです。\n";
+  const Row rows[] = {
+      {"same path", {"release/f.txt", "release/f.txt"}, true,
+       "release/f.txt  置換え数　1個\nrelease/f.txt  " + twice, "version=1.2.1", "version=1.2"},
+      {"through a folder", {"release/f.txt", "release/../release/f.txt"}, false,
+       "release/f.txt  置換え数　1個\nrelease/../release/f.txt  " + twice, "version=1.2.1", ""},
+#ifndef _WIN32
+      {"through a linked folder", {"release/f.txt", "current/f.txt"}, true,
+       "release/f.txt  置換え数　1個\ncurrent/f.txt  " + twice, "version=1.2.1", "version=1.2"},
+#endif
+      {"its backup listed after it", {"release/f.txt", "release/f.txt.bak"}, true,
+       "release/f.txt  置換え数　1個\nrelease/f.txt.bak  " + own_backup, "version=1.2.1", "version=1.2"},
+      {"an old backup listed before it is a file like any other", {"release/f.txt.bak", "release/f.txt"}, true,
+       "release/f.txt.bak  置換え数　0個\nrelease/f.txt  置換え数　1個\n", "version=1.2.1", "version=1.2"},
+      {"a dry run says the same", {"release/f.txt", "release/f.txt", "release/f.txt.bak"}, true,
+       "release/f.txt  置換え数　1個\nrelease/f.txt  " + twice + "release/f.txt.bak  " + own_backup, "version=1.2",
+       "old"},
+  };
   for (const Row& row : rows) {
     TempDir dir;
-    std::filesystem::create_directory(dir.path() / "sub");
-    const std::string f = dir.Path("f.txt");
-    WriteBytes(f, "aaa");
+    std::filesystem::create_directory(dir.path() / "release");
+#ifndef _WIN32
+    std::filesystem::create_directory_symlink("release", dir.path() / "current");
+#endif
+    WriteBytes(dir.Path("release/f.txt"), "version=1.2");
+    WriteBytes(dir.Path("release/f.txt.bak"), "old");
+    std::vector<std::string> paths;
+    for (const std::string& name : row.listed) paths.push_back(dir.Path(name));
     BatchSettings settings;
-    // First visit a -> b, second visit b -> c: without the rule the second
-    // backup would hold the first visit's result.
-    const BatchReport report = ProcessBatch(
-        [&](std::size_t index, BatchFile* file) {
-          if (index == 0) *file = BatchFile{f, {{"a", "b"}}, true};
-          if (index == 1) *file = BatchFile{dir.Path(row.second_spelling), {{"b", "c"}}, true};
-          return index < 2;
-        },
-        settings);
-    EXPECT_EQ(report.total, 6) << row.name;
-    EXPECT_EQ(ReadBytes(f), "ccc") << row.name;
-    EXPECT_EQ(ReadBytes(f + ".bak"), "aaa") << row.name;
+    settings.options.dry_run = std::string(row.name).rfind("a dry run", 0) == 0;
+    // One at a time and side by side: the same.
+    for (const bool side_by_side : {false, true}) {
+      if (side_by_side) {
+        WriteBytes(dir.Path("release/f.txt"), "version=1.2");
+        WriteBytes(dir.Path("release/f.txt.bak"), "old");
+      }
+      std::vector<BatchFile> files;
+      for (const std::string& path : paths) files.push_back(BatchFile{path, {{"1.2", "1.2.1"}}, row.backup});
+      const BatchReport report = side_by_side ? ProcessFiles(files, settings, 4)
+                                              : ProcessBatch(FixedSource(paths, {{"1.2", "1.2.1"}}, row.backup), settings);
+      std::string log = FormatBatchLog(report);
+      for (std::size_t at; (at = log.find(dir.path().string())) != std::string::npos;)
+        log.erase(at, dir.path().string().size() + 1);  // and its separator
+      EXPECT_EQ(log, FormatLogHead(report.total) + row.log) << row.name;
+      EXPECT_FALSE(report.AnyFailed()) << row.name;
+      EXPECT_EQ(ReadBytes(dir.Path("release/f.txt")), row.f_after) << row.name;
+      if (!row.bak_after.empty()) EXPECT_EQ(ReadBytes(dir.Path("release/f.txt.bak")), row.bak_after) << row.name;
+    }
   }
 }
 
@@ -325,8 +373,8 @@ TEST(BatchParallel, SameReportAndFilesAsOneAtATime) {
   std::vector<std::string> paths;
   for (const std::string& name : names) paths.push_back(one.Path(name));
   const BatchReport expected = ProcessBatch(FixedSource(paths, pairs, true), {});
-  ASSERT_EQ(ReadBytes(one.Path("g.txt")), "abbabbabbabb");
-  ASSERT_EQ(ReadBytes(one.Path("g.txt.bak.bak")), "aaaa");
+  ASSERT_EQ(ReadBytes(one.Path("g.txt")), "abababab");
+  ASSERT_EQ(ReadBytes(one.Path("g.txt.bak")), "aaaa");
 
   for (int round = 0; round < 10; ++round) {
     TempDir many;
@@ -334,18 +382,59 @@ TEST(BatchParallel, SameReportAndFilesAsOneAtATime) {
     std::vector<BatchFile> files;
     for (const std::string& name : names) files.push_back(BatchFile{many.Path(name), pairs, true});
     std::vector<std::size_t> done;
-    const BatchReport report =
-        ProcessFiles(files, {}, 8, [&](std::size_t n, const std::string&) { done.push_back(n); });
+    std::size_t started = 0;
+    BatchWatch watch;
+    watch.started = [&](const std::string&) { ++started; };
+    watch.finished = [&](std::size_t n, const BatchEntry&) { done.push_back(n); };
+    const BatchReport report = ProcessFiles(files, {}, 8, watch);
     ASSERT_EQ(report.entries.size(), names.size());
+    EXPECT_EQ(started, names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
       EXPECT_EQ(report.entries[i].path, many.Path(names[i]));
-      EXPECT_EQ(report.entries[i].result, expected.entries[i].result) << names[i];
+      EXPECT_EQ(FormatResultText(report.entries[i].outcome), FormatResultText(expected.entries[i].outcome)) << names[i];
     }
     EXPECT_EQ(report.total, expected.total);
     EXPECT_EQ(contents(many), contents(one)) << "round " << round;
     ASSERT_EQ(done.size(), names.size());  // progress: 1, 2, ... once per file
     for (std::size_t k = 0; k < done.size(); ++k) EXPECT_EQ(done[k], k + 1);
   }
+}
+
+// A cancel stops the run between files and between chunks: every file is
+// then done, with its backup, or untouched without one; the log has the
+// files done, in list order, and the number of those not done.
+TEST(BatchParallel, CancelLeavesEveryFileDoneOrUntouched) {
+  TempDir dir;
+  std::vector<BatchFile> files;
+  for (int i = 0; i < 60; ++i) {
+    const std::string path = dir.Path("f" + std::to_string(i) + ".txt");
+    WriteBytes(path, std::string(20000, 'a'));
+    files.push_back(BatchFile{path, {{"a", "b"}}, true});
+  }
+  std::atomic<bool> cancel{false};
+  BatchSettings settings;
+  settings.options.cancel = &cancel;
+  settings.options.buffer_bytes = 4096;
+  BatchWatch watch;
+  watch.finished = [&](std::size_t done, const BatchEntry&) {
+    if (done == 10) cancel = true;
+  };
+  const BatchReport report = ProcessFiles(files, settings, 4, watch);
+  std::string lines;
+  std::size_t not_done = 0;
+  for (const BatchEntry& entry : report.entries) {
+    const bool done = entry.outcome.status == RewriteStatus::kDone;
+    EXPECT_TRUE(done || entry.outcome.status == RewriteStatus::kCancelled) << entry.path;
+    EXPECT_EQ(ReadBytes(entry.path), std::string(20000, done ? 'b' : 'a')) << entry.path;
+    EXPECT_EQ(platform::FileExists(entry.path + ".bak"), done) << entry.path;
+    if (done) lines += FormatLogLine(entry);
+    not_done += done ? 0 : 1;
+  }
+  EXPECT_GE(not_done, 60u - 10u - 4u);  // at most the files being worked on were finished
+  EXPECT_EQ(report.NotDone(), not_done);
+  EXPECT_EQ(FormatBatchLog(report), FormatLogHead(report.total) + lines + "中止しました。処理していないファイル：" +
+                                        std::to_string(not_done) + "個\n");
+  EXPECT_EQ(dir.Listing().find(platform::kTempSuffix), std::string::npos);
 }
 
 }  // namespace

@@ -189,12 +189,21 @@ TEST_F(FileLayer, InfoIdentityAndAttributes) {
   test::SetReadOnly(a, true);
   ASSERT_EQ(QueryFileInfo(a, &info), kOk);
   EXPECT_TRUE(info.read_only);
-  EXPECT_EQ(CopyAttributes(a, b), kOk);
-#ifndef _WIN32
-  // POSIX keeps the permission bits; Windows never copies read-only.
-  ASSERT_EQ(QueryFileInfo(b, &info), kOk);
-  EXPECT_TRUE(info.read_only);
-#endif
+  // A read-only file cannot have its content replaced; a writable one can,
+  // and keeps its identity's attributes.
+  const std::string c = dir_.Path("c.txt");
+  WriteBytes(c, "new");
+  EXPECT_EQ(ReplaceContent(c, a), 5u);
+  EXPECT_EQ(ReadBytes(a), "12345");
+  EXPECT_EQ(ReplaceContent(c, b), kOk);
+  EXPECT_EQ(ReadBytes(b), "new");
+  EXPECT_FALSE(FileExists(c));
+  FileInfo replaceable;
+  EXPECT_EQ(CheckReplaceable(a, &replaceable), 5u);  // read-only
+  EXPECT_EQ(CheckReplaceable(b, &replaceable), kOk);
+  EXPECT_EQ(CheckReplaceable(dir_.path().string(), &replaceable), 5u);  // a folder
+  EXPECT_EQ(CheckReplaceable(dir_.Path("none"), &replaceable), kOk);
+  EXPECT_FALSE(replaceable.exists);
 }
 
 TEST_F(FileLayer, InjectedFaultsFailTheChosenCallsOnly) {

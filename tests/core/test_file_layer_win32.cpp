@@ -7,6 +7,7 @@
 
 #include "engine/rewrite.h"
 #include "platform/file.h"
+#include "outcome.h"
 #include "temp_dir.h"
 
 namespace vx {
@@ -49,9 +50,7 @@ TEST(Win32FileLayer, ExclusiveOpenRefusedWhileAnotherProgramHoldsTheFile) {
     platform::File f = platform::File::OpenReadExclusive(path, &e);
     EXPECT_FALSE(f.IsOpen());
     EXPECT_EQ(e, static_cast<platform::SysError>(ERROR_SHARING_VIOLATION));
-    int backup = 1;
-    EXPECT_EQ(RewriteFile(path, {{"a", "x"}}, &backup, lead), kRewriteOpenFailed);
-    EXPECT_EQ(backup, 1);
+    EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, true, lead)), kRewriteOpenFailed);
   }
   EXPECT_EQ(ReadBytes(path), "abc");
   EXPECT_FALSE(platform::FileExists(path + ".bak"));
@@ -85,8 +84,7 @@ TEST(Win32FileLayer, AttributesAfterRewrite) {
     ::DeleteFileA((path + ".bak").c_str());
     WriteBytes(path, "abc");
     ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    int backup = row.backup;
-    EXPECT_EQ(RewriteFile(path, {{"b", "B"}}, &backup, lead), 1);
+    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, row.backup != 0, lead)), 1);
     EXPECT_EQ(ReadBytes(path), "aBc");
     const DWORD attrs = ::GetFileAttributesA(path.c_str());
     EXPECT_EQ(attrs & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), row.expected_new) << row.backup;
@@ -104,23 +102,20 @@ TEST(Win32FileLayer, ReadOnlyTargetWithoutBackupIsRefusedIntact) {
   const std::string path = dir.Path("ro.txt");
   WriteBytes(path, "abc");
   ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-  int backup = 0;
-  EXPECT_EQ(RewriteFile(path, {{"a", "x"}}, &backup, LeadBytes::Cp932()), kRewriteWriteFailed);
+  EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, false, LeadBytes::Cp932())), kRewriteWriteFailed);
   EXPECT_EQ(ReadBytes(path), "abc");
   EXPECT_TRUE(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(dir.Listing(), "ro.txt;");
 }
 
-TEST(Win32FileLayer, ReadOnlyOldBackupStaysAndTheRunGoesOnWithoutBackup) {
+TEST(Win32FileLayer, ReadOnlyOldBackupStopsTheFile) {
   TempDir dir;
   const std::string path = dir.Path("t.txt");
   WriteBytes(path, "new text");
   WriteBytes(path + ".bak", "old backup");
   ASSERT_TRUE(::SetFileAttributesA((path + ".bak").c_str(), FILE_ATTRIBUTE_READONLY));
-  int backup = 1;
-  EXPECT_EQ(RewriteFile(path, {{"new", "NEW"}}, &backup, LeadBytes::Cp932()), 1);
-  EXPECT_EQ(backup, 0);
-  EXPECT_EQ(ReadBytes(path), "NEW text");
+  EXPECT_EQ(Code(RewriteFile(path, {{"new", "NEW"}}, true, LeadBytes::Cp932())), kRewriteBackupFailed);
+  EXPECT_EQ(ReadBytes(path), "new text");
   EXPECT_EQ(ReadBytes(path + ".bak"), "old backup");
 }
 
@@ -130,8 +125,7 @@ TEST(Win32FileLayer, FullPathAndJapaneseNames) {
   const std::string path = dir.Path("\x95\x5C\x8E\xA6.txt");
   WriteBytes(path, "abc");
   EXPECT_TRUE(platform::FileExists(path));
-  int backup = 1;
-  EXPECT_EQ(RewriteFile(path, {{"c", "C"}}, &backup, LeadBytes::Cp932()), 1);
+  EXPECT_EQ(Code(RewriteFile(path, {{"c", "C"}}, true, LeadBytes::Cp932())), 1);
   EXPECT_EQ(ReadBytes(path), "abC");
   EXPECT_EQ(ReadBytes(path + ".bak"), "abc");
   EXPECT_EQ(platform::FullPath(path), path);

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <type_traits>
 
 #include "engine/rewrite.h"
-#include "engine/scan.h"
 #include "platform/file.h"
 #include "platform/file_fault.h"
+#include "outcome.h"
 #include "reference.h"
 #include "temp_dir.h"
 
@@ -20,26 +23,38 @@ using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
 
-static_assert(std::is_same_v<decltype(RewriteFile("", {}, nullptr, LeadBytes())), std::int64_t>,
-              "counts are 64-bit");
+static_assert(std::is_same_v<decltype(RewriteOutcome::count), std::int64_t>, "counts are 64-bit");
 
 class Rewrite : public ::testing::Test {
  protected:
   void TearDown() override { ClearFileFaults(); }
-  std::int64_t Run(const std::string& content, const std::vector<ReplacePair>& pairs, int backup = 0,
+  std::int64_t Run(const std::string& content, const std::vector<ReplacePair>& pairs, bool backup = false,
                    RewriteOptions options = {}) {
     WriteBytes(target_, content);
-    backup_ = backup;
-    return RewriteFile(target_, pairs, &backup_, lead_, options);
+    return RewriteTarget(pairs, backup, options);
+  }
+  // The target as it is; the outcome is kept in last_.
+  std::int64_t RewriteTarget(const std::vector<ReplacePair>& pairs, bool backup, RewriteOptions options = {}) {
+    last_ = RewriteFile(target_, pairs, backup, lead_, options);
+    return Code(last_);
   }
   // The folder holds exactly these names (no temporary file left over).
   void ExpectFolder(const std::string& names) { EXPECT_EQ(dir_.Listing(), names); }
+  // Names in the folder that end in the temporary suffix.
+  std::string TempLeftovers() const {
+    std::string found;
+    for (auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.size() > 6 && name.compare(name.size() - 6, 6, platform::kTempSuffix) == 0) found += name + ";";
+    }
+    return found;
+  }
 
   TempDir dir_;
   const std::string target_ = dir_.Path("target.txt");
   const std::string bak_ = target_ + ".bak";
   const LeadBytes lead_ = LeadBytes::Cp932();
-  int backup_ = 0;
+  RewriteOutcome last_;
 };
 
 struct ContentRow {
@@ -117,16 +132,16 @@ TEST_F(Rewrite, LargeFileAcrossTheDefaultBuffers) {
 TEST_F(Rewrite, ZeroByteIsRefusedUntouchedWithoutBackup) {
   const std::string content("ab\0cd", 5);
   for (const std::vector<ReplacePair>& pairs : {std::vector<ReplacePair>{{"a", "x"}}, std::vector<ReplacePair>{}}) {
-    EXPECT_EQ(Run(content, pairs, 1), kRewriteNotText);
+    EXPECT_EQ(Run(content, pairs, true), kRewriteNotText);
     EXPECT_EQ(ReadBytes(target_), content);
-    EXPECT_EQ(backup_, 1);
+    EXPECT_EQ(last_.backup, "");
     ExpectFolder("target.txt;");
   }
   // Also when the new content could not even have been stored.
   InjectFileFault(FileOp::kCreateTemp, 5);
-  EXPECT_EQ(Run(content, {{"a", "x"}}, 1), kRewriteNotText);
+  EXPECT_EQ(Run(content, {{"a", "x"}}, true), kRewriteNotText);
   InjectFileFault(FileOp::kWrite, 112);
-  EXPECT_EQ(Run(content, {{"a", "x"}}, 1), kRewriteNotText);
+  EXPECT_EQ(Run(content, {{"a", "x"}}, true), kRewriteNotText);
   EXPECT_EQ(ReadBytes(target_), content);
   ExpectFolder("target.txt;");
 }
@@ -134,21 +149,25 @@ TEST_F(Rewrite, ZeroByteIsRefusedUntouchedWithoutBackup) {
 TEST_F(Rewrite, ZeroByteFarIntoALargeFile) {
   std::string content(2u << 20, 'a');
   content[content.size() - 3] = '\0';
-  RewriteOptions options;
-  EXPECT_EQ(Run(content, {{"a", "b"}}, 1, options), kRewriteNotText);
+  EXPECT_EQ(Run(content, {{"a", "b"}}, true), kRewriteNotText);
   EXPECT_TRUE(ReadBytes(target_) == content);
   ExpectFolder("target.txt;");
 }
 
-TEST_F(Rewrite, BackupOnceHoldingTheOriginal) {
-  EXPECT_EQ(Run("abc", {{"a", "x"}}, 1), 1);
-  EXPECT_EQ(backup_, 0);
+TEST_F(Rewrite, BackupHoldsTheOriginalAndReplacesAnOldOne) {
+  EXPECT_EQ(Run("abc", {{"a", "x"}}, true), 1);
+  EXPECT_EQ(last_.backup, bak_);
   EXPECT_EQ(ReadBytes(target_), "xbc");
   EXPECT_EQ(ReadBytes(bak_), "abc");
-  // The next call of the same run has the flag cleared: the backup stays.
-  EXPECT_EQ(RewriteFile(target_, {{"b", "y"}}, &backup_, lead_), 1);
+  // A rewrite without a backup leaves the backup alone.
+  EXPECT_EQ(RewriteTarget({{"b", "y"}}, false), 1);
+  EXPECT_EQ(last_.backup, "");
   EXPECT_EQ(ReadBytes(target_), "xyc");
   EXPECT_EQ(ReadBytes(bak_), "abc");
+  // The next one with a backup replaces it.
+  EXPECT_EQ(RewriteTarget({{"c", "z"}}, true), 1);
+  EXPECT_EQ(ReadBytes(bak_), "xyc");
+  EXPECT_EQ(ReadBytes(target_), "xyz");
   ExpectFolder("target.txt;target.txt.bak;");
 }
 
@@ -156,49 +175,39 @@ TEST_F(Rewrite, BackupMadeEvenWhenNothingMatches) {
   const std::vector<ReplacePair> cases[] = {{{"zzz", "x"}}, {{"", "x"}}, {}};
   for (const auto& pairs : cases) {
     platform::DeleteFile(bak_);
-    EXPECT_EQ(Run("abc", pairs, 1), 0);
-    EXPECT_EQ(backup_, 0);
+    EXPECT_EQ(Run("abc", pairs, true), 0);
+    EXPECT_EQ(last_.backup, bak_);
     EXPECT_EQ(ReadBytes(target_), "abc");
     EXPECT_EQ(ReadBytes(bak_), "abc");
   }
   // An empty file gets its empty backup.
   platform::DeleteFile(bak_);
-  EXPECT_EQ(Run("", {{"a", "b"}}, 1), 0);
+  EXPECT_EQ(Run("", {{"a", "b"}}, true), 0);
   EXPECT_TRUE(platform::FileExists(bak_));
   EXPECT_EQ(ReadBytes(bak_), "");
-}
-
-TEST_F(Rewrite, OldBackupIsReplaced) {
-  WriteBytes(bak_, "stale backup");
-  EXPECT_EQ(Run("abc", {{"b", "B"}}, 1), 1);
-  EXPECT_EQ(ReadBytes(bak_), "abc");
-  EXPECT_EQ(ReadBytes(target_), "aBc");
 }
 
 TEST_F(Rewrite, BackupNameAppendsToTheWholeName) {
   const std::string path = dir_.Path("notes.v1.txt");
   WriteBytes(path, "q");
-  int backup = 1;
-  EXPECT_EQ(RewriteFile(path, {{"q", "r"}}, &backup, lead_), 1);
+  EXPECT_EQ(Code(RewriteFile(path, {{"q", "r"}}, true, lead_)), 1);
   EXPECT_EQ(ReadBytes(dir_.Path("notes.v1.txt.bak")), "q");
 }
 
 TEST_F(Rewrite, UnopenableFileIsLeftAsItWas) {
-  int backup = 1;
-  EXPECT_EQ(RewriteFile(dir_.Path("missing.txt"), {{"a", "b"}}, &backup, lead_), kRewriteOpenFailed);
-  EXPECT_EQ(backup, 1);
+  EXPECT_EQ(Code(RewriteFile(dir_.Path("missing.txt"), {{"a", "b"}}, true, lead_)), kRewriteOpenFailed);
   ExpectFolder("");
-  EXPECT_EQ(RewriteFile(dir_.path().string(), {{"a", "b"}}, &backup, lead_), kRewriteOpenFailed);
+  EXPECT_EQ(Code(RewriteFile(dir_.path().string(), {{"a", "b"}}, true, lead_)), kRewriteOpenFailed);
 
   // Held by another program: the exclusive open is refused.
   WriteBytes(target_, "abc");
   platform::SysError error = 0;
   platform::File holder = platform::File::OpenReadExclusive(target_, &error);
   ASSERT_TRUE(holder.IsOpen());
-  EXPECT_EQ(RewriteFile(target_, {{"a", "b"}}, &backup, lead_), kRewriteOpenFailed);
+  EXPECT_EQ(RewriteTarget({{"a", "b"}}, true), kRewriteOpenFailed);
   holder.Close();
   EXPECT_EQ(ReadBytes(target_), "abc");
-  EXPECT_EQ(backup, 1);
+  EXPECT_EQ(last_.backup, "");
   ExpectFolder("target.txt;");
 }
 
@@ -206,73 +215,140 @@ struct FaultRow {
   const char* what;
   FileOp op;
   int skip;
-  int backup;
+  bool backup;
+  bool old_backup;  // a .bak from an earlier run is there
   std::int64_t result;
-  const char* folder;   // what is left
-  int backup_after;
-  int times = 0;  // how many calls fail; 0: all after the skipped ones
+  const char* folder;  // what is left
+  int times = 0;       // how many calls fail; 0: all after the skipped ones
 };
 
-TEST_F(Rewrite, FailuresKeepTheOldContent) {
+// Every failure leaves the target's content, and an earlier backup, as they were.
+TEST_F(Rewrite, FailuresKeepTheOldContentAndTheOldBackup) {
+  const char* const both = "target.txt;target.txt.bak;";
   const FaultRow rows[] = {
-      {"temp file cannot be created", FileOp::kCreateTemp, 0, 1, kRewriteWriteFailed, "target.txt;", 1},
-      {"write fails (disk full)", FileOp::kWrite, 0, 1, kRewriteWriteFailed, "target.txt;", 1},
-      {"flush fails", FileOp::kFlush, 0, 0, kRewriteWriteFailed, "target.txt;", 0},
-      {"close of the new file fails", FileOp::kClose, 1, 1, kRewriteWriteFailed, "target.txt;", 1},
-      {"replace fails", FileOp::kReplace, 0, 0, kRewriteWriteFailed, "target.txt;", 0},
-      {"read fails", FileOp::kRead, 0, 1, kRewriteOpenFailed, "target.txt;", 1},
-      {"new file cannot take the name after the backup", FileOp::kReplace, 0, 1, kRewriteWriteFailed, "target.txt;",
-       1, 1},
+      {"temp file cannot be created", FileOp::kCreateTemp, 0, true, false, kRewriteWriteFailed, "target.txt;"},
+      {"write fails (disk full)", FileOp::kWrite, 0, true, false, kRewriteWriteFailed, "target.txt;"},
+      {"write fails, old backup there", FileOp::kWrite, 0, true, true, kRewriteWriteFailed, both},
+      {"flush fails", FileOp::kFlush, 0, false, false, kRewriteWriteFailed, "target.txt;"},
+      {"close of the new file fails", FileOp::kClose, 1, true, false, kRewriteWriteFailed, "target.txt;"},
+      {"replace fails", FileOp::kReplace, 0, false, false, kRewriteWriteFailed, "target.txt;"},
+      {"read fails", FileOp::kRead, 0, true, false, kRewriteOpenFailed, "target.txt;"},
+      {"new file cannot take the name", FileOp::kReplace, 0, true, false, kRewriteWriteFailed, "target.txt;", 1},
+      {"new file cannot take the name, old backup there", FileOp::kReplace, 0, true, true, kRewriteWriteFailed, both,
+       1},
+      {"the backup cannot take its name: the old content goes back", FileOp::kReplace, 1, true, true,
+       kRewriteBackupFailed, both, 1},
+      {"the second name cannot be made, then the rename fails", FileOp::kMove, 1, true, true, kRewriteBackupFailed,
+       both, 1},
   };
+  const std::string content(100000, 'a');
   for (const FaultRow& row : rows) {
+    platform::DeleteFile(bak_);
+    if (row.old_backup) WriteBytes(bak_, "old backup");
+    if (row.op == FileOp::kMove) InjectFileFault(FileOp::kLink, 1);  // no second names here
     InjectFileFault(row.op, 112, row.skip, row.times);
-    const std::string content(100000, 'a');
     EXPECT_EQ(Run(content, {{"a", "b"}}, row.backup), row.result) << row.what;
     ClearFileFaults();
     EXPECT_TRUE(ReadBytes(target_) == content) << row.what;
-    EXPECT_EQ(backup_, row.backup_after) << row.what;
+    EXPECT_EQ(last_.backup, "") << row.what;
+    EXPECT_EQ(last_.kept_at, "") << row.what;
+    if (row.old_backup) EXPECT_EQ(ReadBytes(bak_), "old backup") << row.what;
     ExpectFolder(row.folder);
   }
 }
 
-TEST_F(Rewrite, FailedBackupRenameGoesOnWithoutBackup) {
-  // No second name for the backup (a file system without hard links), and
-  // the rename to the backup name fails too.
-  InjectFileFault(FileOp::kLink, 1, 0, 1);
-  InjectFileFault(FileOp::kMove, 5, 0, 1);
-  EXPECT_EQ(Run("abc", {{"a", "x"}}, 1), 1);
-  EXPECT_EQ(ReadBytes(target_), "xbc");
-  EXPECT_EQ(backup_, 0);
-  ExpectFolder("target.txt;");
+// A backup asked for that cannot be made stops the file: a stale backup
+// must not look like a valid one.
+TEST_F(Rewrite, BackupThatCannotBeMadeLeavesTheFileAlone) {
+  struct Row {
+    const char* what;
+    std::function<void()> arrange;
+  };
+  platform::File holder;
+  const Row rows[] = {
+      {"old backup read-only", [&] { WriteBytes(bak_, "old backup"); test::SetReadOnly(bak_, true); }},
+      {"a folder by the backup's name", [&] { std::filesystem::create_directory(bak_); }},
+      {"old backup held by another program",
+       [&] {
+         WriteBytes(bak_, "old backup");
+         platform::SysError error = 0;
+         holder = platform::File::OpenReadExclusive(bak_, &error);
+         ASSERT_TRUE(holder.IsOpen());
+       }},
+  };
+  for (const Row& row : rows) {
+    row.arrange();
+    const bool folder = std::filesystem::is_directory(bak_);
+    EXPECT_EQ(Run("abc", {{"a", "x"}}, true), kRewriteBackupFailed) << row.what;
+    holder.Close();
+    EXPECT_EQ(ReadBytes(target_), "abc") << row.what;
+    if (!folder) EXPECT_EQ(ReadBytes(bak_), "old backup") << row.what;
+    ExpectFolder("target.txt;target.txt.bak;");
+    std::error_code ec;
+    std::filesystem::permissions(bak_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(bak_, ec);
+  }
 }
 
-TEST_F(Rewrite, BackupByRenameWhereNoSecondNameCanBeMade) {
-  InjectFileFault(FileOp::kLink, 1, 0, 1);
-  EXPECT_EQ(Run("abc", {{"a", "x"}}, 1), 1);
-  EXPECT_EQ(ReadBytes(target_), "xbc");
-  EXPECT_EQ(ReadBytes(target_ + ".bak"), "abc");
-  EXPECT_EQ(backup_, 0);
-  // The new file cannot take the name after the rename: the old file goes back.
-  InjectFileFault(FileOp::kLink, 1, 0, 1);
-  InjectFileFault(FileOp::kMove, 112, 1, 1);
-  EXPECT_EQ(Run("abc", {{"a", "x"}}, 1), kRewriteWriteFailed);
+TEST_F(Rewrite, BackupByRenamesWhereNoSecondNameCanBeMade) {
+  struct Row {
+    const char* what;
+    bool old_backup;
+    int move_skip, move_times;  // the renames that fail
+    std::int64_t result;
+    const char* target_after;
+    const char* backup_after;  // nullptr: none
+    bool kept_in_backup;
+  };
+  const Row rows[] = {
+      {"renamed", false, 0, 0, 1, "xbc", "abc", false},
+      {"renamed over an old backup", true, 0, 0, 1, "xbc", "abc", false},
+      {"the old file cannot become the backup", true, 1, 1, kRewriteBackupFailed, "abc", "old backup", false},
+      {"the new file cannot take the name", false, 1, 1, kRewriteWriteFailed, "abc", nullptr, false},
+      {"the new file cannot take the name, old backup there", true, 2, 1, kRewriteWriteFailed, "abc", "old backup",
+       false},
+      {"nor can the old file go back: the line names the backup", false, 1, 2, kRewriteWriteFailed, nullptr, "abc",
+       true},
+  };
+  for (const Row& row : rows) {
+    platform::DeleteFile(bak_);
+    if (row.old_backup) WriteBytes(bak_, "old backup");
+    InjectFileFault(FileOp::kLink, 1);
+    if (row.move_times) InjectFileFault(FileOp::kMove, 112, row.move_skip, row.move_times);
+    EXPECT_EQ(Run("abc", {{"a", "x"}}, true), row.result) << row.what;
+    ClearFileFaults();
+    EXPECT_EQ(platform::FileExists(target_), row.target_after != nullptr) << row.what;
+    if (row.target_after) EXPECT_EQ(ReadBytes(target_), row.target_after) << row.what;
+    EXPECT_EQ(platform::FileExists(bak_), row.backup_after != nullptr) << row.what;
+    if (row.backup_after) EXPECT_EQ(ReadBytes(bak_), row.backup_after) << row.what;
+    EXPECT_EQ(last_.backup, row.result >= 0 ? bak_ : "") << row.what;
+    EXPECT_EQ(last_.kept_at, row.kept_in_backup ? bak_ : "") << row.what;
+    EXPECT_EQ(TempLeftovers(), "") << row.what;
+  }
+}
+
+// The backup took the old file's place, but then could not take its name:
+// the old content went back where it was, or, if even that failed, the line
+// says where it is.
+TEST_F(Rewrite, BackupThatCannotTakeItsNameAfterTheSwap) {
+  InjectFileFault(FileOp::kReplace, 112, 1, 2);
+  EXPECT_EQ(Run("abc", {{"a", "x"}}, true), kRewriteBackupFailed);
   ClearFileFaults();
-  EXPECT_EQ(ReadBytes(target_), "abc");
-  EXPECT_EQ(backup_, 1);
-  ExpectFolder("target.txt;");
+  ASSERT_NE(last_.kept_at, "");
+  EXPECT_EQ(ReadBytes(last_.kept_at), "abc");
+  EXPECT_EQ(ReadBytes(target_), "xbc");
+  EXPECT_FALSE(platform::FileExists(bak_));
 }
 
 TEST_F(Rewrite, ReadOnlyTarget) {
   // Without a backup the read-only file cannot be replaced: refused, intact.
   WriteBytes(target_, "abc");
   test::SetReadOnly(target_, true);
-  backup_ = 0;
-  EXPECT_EQ(RewriteFile(target_, {{"a", "x"}}, &backup_, lead_), kRewriteWriteFailed);
+  EXPECT_EQ(RewriteTarget({{"a", "x"}}, false), kRewriteWriteFailed);
   EXPECT_EQ(ReadBytes(target_), "abc");
   ExpectFolder("target.txt;");
   // With a backup the old file moves away and a new one takes its name.
-  backup_ = 1;
-  EXPECT_EQ(RewriteFile(target_, {{"a", "x"}}, &backup_, lead_), 1);
+  EXPECT_EQ(RewriteTarget({{"a", "x"}}, true), 1);
   EXPECT_EQ(ReadBytes(target_), "xbc");
   EXPECT_EQ(ReadBytes(bak_), "abc");
   platform::FileInfo info;
@@ -285,24 +361,76 @@ TEST_F(Rewrite, ReadOnlyTarget) {
 TEST_F(Rewrite, DryRunCountsAndWritesNothing) {
   RewriteOptions options;
   options.dry_run = true;
-  EXPECT_EQ(Run("a\x82\x9F" "a", {{"a", "bb"}}, 1, options), 2);
+  EXPECT_EQ(Run("a\x82\x9F" "a", {{"a", "bb"}}, true, options), 2);
   EXPECT_EQ(ReadBytes(target_), "a\x82\x9F" "a");
-  EXPECT_EQ(backup_, 1);
+  EXPECT_EQ(last_.backup, bak_);  // the backup a real run would make
   ExpectFolder("target.txt;");
-  EXPECT_EQ(Run(std::string("a\0", 2), {{"a", "b"}}, 1, options), kRewriteNotText);
+  EXPECT_EQ(Run(std::string("a\0", 2), {{"a", "b"}}, true, options), kRewriteNotText);
+}
+
+// A cancel between chunks, or once the new content is complete, leaves the
+// file as it was, with no backup and no temporary file.
+TEST_F(Rewrite, CancelLeavesTheFileAsItWas) {
+  static std::atomic<bool> cancel;
+  static std::atomic<int> reads;
+  static int cancel_at;
+  const std::string content(5000, 'a');
+  for (const int at : {1, 3, 100}) {
+    cancel = false;
+    reads = 0;
+    cancel_at = at;
+    platform::SetFileOpHook([](FileOp op) {
+      if (op == FileOp::kRead && ++reads == cancel_at) cancel = true;
+      if (op == FileOp::kFlush && cancel_at == 100) cancel = true;  // the content is complete
+    });
+    RewriteOptions options;
+    options.cancel = &cancel;
+    options.buffer_bytes = 1000;
+    EXPECT_EQ(Run(content, {{"a", "b"}}, true, options), kRewriteCancelled) << at;
+    platform::SetFileOpHook(nullptr);
+    EXPECT_TRUE(ReadBytes(target_) == content) << at;
+    ExpectFolder("target.txt;");
+  }
 }
 
 #ifndef _WIN32
 // (Windows: the hidden attribute, in test_file_layer_win32.cpp.)
-TEST_F(Rewrite, WithoutBackupTheFileKeepsItsPermissions) {
+TEST_F(Rewrite, TheFileKeepsWhoMayReadAndChangeIt) {
   using std::filesystem::perms;
-  WriteBytes(target_, "abc");
-  const perms mode = perms::owner_read | perms::owner_write | perms::group_read;
-  std::filesystem::permissions(target_, mode);
-  backup_ = 0;
-  EXPECT_EQ(RewriteFile(target_, {{"a", "x"}}, &backup_, lead_), 1);
-  EXPECT_EQ(ReadBytes(target_), "xbc");
-  EXPECT_EQ(std::filesystem::status(target_).permissions() & perms::all, mode);
+  struct Row {
+    perms mode;
+    bool backup;
+    perms expected;  // with a backup the new file is writable by its owner
+  };
+  const perms rw_r = perms::owner_read | perms::owner_write | perms::group_read;
+  const Row rows[] = {
+      {perms::owner_read | perms::owner_write, false, perms::owner_read | perms::owner_write},
+      {perms::owner_all | perms::group_read | perms::group_exec, false,
+       perms::owner_all | perms::group_read | perms::group_exec},
+      {rw_r, true, rw_r},
+      {perms::owner_read | perms::group_read, true, rw_r},
+  };
+  for (const Row& row : rows) {
+    platform::DeleteFile(bak_);
+    WriteBytes(target_, "abc");
+    std::filesystem::permissions(target_, row.mode);
+    EXPECT_EQ(RewriteTarget({{"a", "x"}}, row.backup), 1);
+    EXPECT_EQ(ReadBytes(target_), "xbc");
+    EXPECT_EQ(std::filesystem::status(target_).permissions() & perms::all, row.expected);
+  }
+}
+
+TEST_F(Rewrite, SymbolicLinkIsFollowedAndStaysALink) {
+  const std::string real = dir_.Path("real.txt"), link = dir_.Path("link.txt");
+  WriteBytes(real, "abc");
+  std::filesystem::create_symlink("real.txt", link);
+  for (const bool backup : {false, true}) {
+    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, backup, lead_)), backup ? 0 : 1);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadBytes(real), "aBc");
+  }
+  EXPECT_EQ(ReadBytes(real + ".bak"), "aBc");  // beside the file itself
+  ExpectFolder("link.txt;real.txt;real.txt.bak;");
 }
 #endif
 

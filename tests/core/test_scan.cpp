@@ -3,6 +3,7 @@
 #include <random>
 
 #include "engine/scan.h"
+#include "reference.h"
 
 namespace vx {
 namespace {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/decode.h"
+#include "core/reference.h"
 #include "engine/scan.h"
 #include "fuzz_input.h"
 

@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "engine/rewrite.h"
-#include "engine/scan.h"
+#include "core/outcome.h"
+#include "core/reference.h"
 #include "engine/decode.h"
+#include "engine/rewrite.h"
 #include "reliability.h"
 
 namespace vx::reliability {
 
 inline std::int64_t Rewrite(const std::string& path, const std::string& search, const std::string& replace,
                             bool backup, const RewriteOptions& options = {}) {
-  int make_backup = backup ? 1 : 0;
-  return RewriteFile(path, {{search, replace}}, &make_backup, LeadBytes::Cp932(), options);
+  return Code(RewriteFile(path, {{search, replace}}, backup, LeadBytes::Cp932(), options));
 }
 
 // The new content by the in-memory reference: every alternative in turn.

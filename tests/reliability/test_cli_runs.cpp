@@ -29,8 +29,8 @@ std::string Canonical(const std::string& path) { return std::filesystem::canonic
 std::string ExpectedLog(const std::vector<std::pair<std::string, std::int64_t>>& results) {
   BatchReport report;
   for (const auto& [path, result] : results) {
-    report.entries.push_back({path, result});
-    if (result > 0) report.total += result;
+    report.entries.push_back({path, FromCode(result)});
+    report.total += report.entries.back().outcome.count;
   }
   return FormatBatchLog(report);
 }
