@@ -6,7 +6,6 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli/target_files.h"
@@ -61,10 +60,6 @@ struct ArgRef {
   std::size_t skip = 0;
 };
 
-// File system calls, not the processors, bound a run over many small files,
-// and they overlap well: a few files at a time even on one processor.
-unsigned DefaultJobs() { return std::max(4u, std::thread::hardware_concurrency()); }
-
 struct Options {
   std::optional<ArgRef> search, replace;
   bool all_pairs = false;
@@ -73,7 +68,7 @@ struct Options {
   bool dry_run = false;
   CodePage code_page = Terminal::DefaultCodePage();
   bool raw = false;
-  unsigned jobs = DefaultJobs();
+  unsigned jobs = DefaultJobCount();
   bool help = false;
   bool version = false;
   std::vector<std::string> paths;

@@ -36,6 +36,7 @@ class CMainDialog : public CDialog {
   HICON m_hSmallIcon;      // IDI_APP at 16 x 16
   char m_szLastDir[MAX_PATH];  // folder the Add Files dialog opens in
   int m_cxMaxItem;         // width of the widest target-list entry, pixels
+  bool m_bRunning = false; // a batch run is going on: the wait cursor over the window
 
   // --- Replace list (main_dialog_replace_list.cpp)
   void LoadReplaceList();

@@ -234,14 +234,14 @@ const TemplateSpec kTemplates[] = {
          {IDC_PROGRESS_COUNT, "Static", "", 115, 38, 105, 8, 0x50000082},
          {IDCANCEL, "Button", "中止(&C)", 175, 54, 45, 14, 0x50010000},
      }},
-    {IDD_RESULT, false, 0x80CD0040, 0, 0, 0, 320, 220, "置換完了", 9, 0, 0, 0,
+    {IDD_RESULT, false, 0x80CD0040, 0, 0, 0, 380, 230, "置換完了", 9, 0, 0, 0,
      {
-         {IDC_RESULT_TOTAL, "Static", "", 10, 8, 145, 8, 0x50000080},
-         {IDC_RESULT_ERRORS, "Static", "", 165, 8, 145, 8, 0x50000080},
-         {IDC_RESULT_LOG, "Edit", "", 10, 21, 300, 170, 0x50B109C4},
-         {IDC_RESULT_ERRORS_ONLY, "Button", "エラーのみ表示(&E)", 10, 200, 90, 10, 0x50010003},
-         {IDC_RESULT_SAVE, "Button", "保存(&S)...", 205, 198, 50, 14, 0x50010000},
-         {IDOK, "Button", "OK", 260, 198, 50, 14, 0x50010001},
+         {IDC_RESULT_TOTAL, "Static", "", 10, 8, 175, 8, 0x50000080},
+         {IDC_RESULT_ERRORS, "Static", "", 195, 8, 175, 8, 0x50000080},
+         {IDC_RESULT_LOG, "Edit", "", 10, 21, 360, 180, 0x50B109C4},
+         {IDC_RESULT_ERRORS_ONLY, "Button", "エラーのみ表示(&E)", 10, 210, 90, 10, 0x50010003},
+         {IDC_RESULT_SAVE, "Button", "保存(&S)...", 265, 208, 50, 14, 0x50010000},
+         {IDOK, "Button", "OK", 320, 208, 50, 14, 0x50010001},
      }},
 };
 
