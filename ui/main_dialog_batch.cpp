@@ -57,11 +57,11 @@ void CMainDialog::RunBatch() {
     report = progress.TakeReport();
   }
 
-  if (FileLineCount(report) <= kMaxMessageBoxFileLines) {
+  // A log too long for the screen goes to the result window; should that
+  // window not come up, to the message box all the same.
+  const bool fits = FileLineCount(report) <= kMaxMessageBoxFileLines;
+  if (fits || CResultDialog(report, m_hWnd).DoModal() == -1) {
     ::MessageBoxA(m_hWnd, FormatBatchLog(report).c_str(), "置換完了", 0);
-  } else {
-    CResultDialog result(report, m_hWnd);
-    result.DoModal();
   }
   m_cbSearch.SetFocus();
 }

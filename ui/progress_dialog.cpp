@@ -79,7 +79,6 @@ CProgressDialog::CProgressDialog(std::vector<BatchFile> files, const BatchSettin
 }
 
 CProgressDialog::~CProgressDialog() {
-
   // Only when the loop was left early (a quit request): the worker must not
   // outlive the object it reports to.
   m_bCancel = true;
@@ -189,6 +188,15 @@ bool CProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT*) {
         return false;
       }
       return true;
+    case WM_SYSCOMMAND:
+      // The window's minimise box puts the whole program away: the main
+      // window, which takes this window with it and brings it back.
+      if ((wParam & 0xFFF0) != SC_MINIMIZE) return false;
+      if (HWND owner = ::GetWindow(m_hWnd, GW_OWNER)) {
+        ::ShowWindow(owner, SW_MINIMIZE);
+        return true;
+      }
+      return false;
     case WM_DESTROY:
       // The loop was left before the run ended (a quit request): the worker
       // stops at its next file and is waited for here, as its messages

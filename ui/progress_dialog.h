@@ -11,9 +11,10 @@
 // The window stays hidden for the first kShowDelayMs of a run, so a short run
 // shows nothing of it. Shown, it has the file being worked on, a bar of the
 // files done of all files, the replacements so far, the same progress on the
-// owner's taskbar button where the system offers that, and Cancel ("中止",
-// Escape, the close box). Cancel stops the run at the next file or chunk;
-// the window then stays until the files in hand are finished or left alone.
+// owner's taskbar button where the system offers that, a minimise box that
+// puts the main window away with it, and Cancel ("中止", Escape, the close
+// box). Cancel stops the run at the next file or chunk; the window then
+// stays until the files in hand are finished or left alone.
 #pragma once
 
 #include <windows.h>
@@ -49,8 +50,6 @@ class CProgressDialog : public CDialog {
   // have come up, the run is made here, on this thread. A failure of the run
   // itself (no memory for its bookkeeping) is raised here.
   BatchReport TakeReport();
-
-  bool IsCancelRequested() const { return m_bCancel.load(); }
 
  protected:
   BOOL OnInitDialog() override;

@@ -252,6 +252,11 @@ TEST(BatchRun, ProgressWindowShowsTheRunAndCancelStopsIt) {
     EXPECT_EQ(::SendMessageA(Item(progress, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), kHeld);
     EXPECT_EQ(::SendMessageA(Item(progress, IDC_PROGRESS_BAR), PBM_GETRANGE, FALSE, 0), kFiles);
     EXPECT_EQ(WindowText(Item(progress, IDCANCEL)), "中止(&C)");
+    // Its minimise box puts the program away (the main window), the run going on.
+    ::SendMessageA(progress, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(::IsIconic(dlg));
+    ::ShowWindow(dlg, SW_RESTORE);
+    EXPECT_FALSE(::IsIconic(dlg));
 
     vx::test::Click(progress, IDCANCEL);
     EXPECT_FALSE(::IsWindowEnabled(Item(progress, IDCANCEL)));

@@ -226,7 +226,7 @@ const TemplateSpec kTemplates[] = {
          {-1, "Static", "MAIL \x81\x46", 50, 45, 22, 8, 0x50020000},
      }},
     // Hidden at first: the window shows itself once a run has lasted a while.
-    {IDD_PROGRESS, false, 0x80C800C0, 0, 0, 0, 230, 76, "置換中", 9, 0, 0, 0,
+    {IDD_PROGRESS, false, 0x80CA00C0, 0, 0, 0, 230, 76, "置換中", 9, 0, 0, 0,
      {
          {IDC_PROGRESS_FILE, "Static", "", 10, 10, 210, 8, 0x50008080},
          {IDC_PROGRESS_BAR, "msctls_progress32", "", 10, 22, 210, 10, 0x50800000},
