@@ -1,6 +1,8 @@
-# The two commands of the README. Both install what is missing first.
-.PHONY: run test
+# The commands of the README. Each installs what is missing first.
+.PHONY: run test dist
 run:
 	@scripts/run
 test:
 	@scripts/test
+dist:
+	@scripts/dist

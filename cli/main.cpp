@@ -1,18 +1,22 @@
 // vextrane-cli: one batch run over the files and folders named on the
-// command line, with the result log on stdout.
-#include <algorithm>
+// command line, with the result log on stdout; or the preview of one
+// (--diff), or the files put back from their backups (--restore).
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
 #include "cli/target_files.h"
 #include "cli/terminal.h"
 #include "engine/batch.h"
+#include "engine/line_diff.h"
+#include "engine/replace_chain.h"
 #include "platform/file.h"
 #include "replacelist/list_file.h"
+#include "res/version.h"
+#include "targets/path_text.h"
+#include "targets/walk.h"
 
 namespace vx::cli {
 namespace {
@@ -21,174 +25,62 @@ constexpr int kExitOk = 0;
 constexpr int kExitFileErrors = 1;
 constexpr int kExitUsage = 2;
 
-constexpr char kVersion[] = "1.10";
-
-constexpr char kHelp[] =
-    "Usage: vextrane-cli [OPTION]... PATH...\n"
-    "Replaces text in every file named, and in every file below every folder\n"
-    "named (depth first), and prints the result log.\n"
-    "\n"
-    "  -s, --search TEXT      the text to search for (default: empty)\n"
-    "  -r, --replace TEXT     the replacement text (default: empty)\n"
-    "                         Both take the escapes \\n (CR LF), \\t and \\\\;\n"
-    "                         \\| separates alternatives of the search text.\n"
-    "  -a, --all-pairs        apply every pair of the replace list, in order\n"
-    "  -l, --list FILE        the replace list for --all-pairs\n"
-    "                         (default: list.dat beside this program)\n"
-    "      --no-backup        make no .bak files (default: each file rewritten\n"
-    "                         is first kept as its name plus .bak)\n"
-    "  -n, --dry-run          count what a run would replace; change nothing\n"
-    "  -j, --jobs N           rewrite up to N files at a time (default: 4, or the\n"
-    "                         number of processors if more); the log is the same\n"
-    "      --codepage CP      the files' code page: 932, utf-8 or none; the\n"
-    "                         texts given here are converted to it, and 932\n"
-    "                         keeps matches from starting inside a double-byte\n"
-    "                         character (default: the ANSI code page on\n"
-    "                         Windows, 932 elsewhere)\n"
-    "      --raw              convert nothing: the texts are taken as the bytes\n"
-    "                         given, and the log is printed in code page 932\n"
-    "  -h, --help             show this help and exit\n"
-    "      --version          show the version and exit\n"
-    "\n"
-    "Exit status: 0 if every file got a count, 1 if any file got an error\n"
-    "line, 2 for bad usage or a replace list that cannot be read.\n";
-
-// Where an option's value stands: argument `index`, from byte `skip` on
-// (after an option name glued to it, as in "--search=TEXT" or "-sTEXT").
-struct ArgRef {
-  std::size_t index = 0;
-  std::size_t skip = 0;
-};
-
-struct Options {
-  std::optional<ArgRef> search, replace;
-  bool all_pairs = false;
-  std::optional<std::string> list;
-  bool backup = true;
-  bool dry_run = false;
-  CodePage code_page = Terminal::DefaultCodePage();
-  bool raw = false;
-  unsigned jobs = DefaultJobCount();
-  bool help = false;
-  bool version = false;
-  std::vector<std::string> paths;
-};
-
-class UsageError {
- public:
-  explicit UsageError(std::string message) : message(std::move(message)) {}
-  std::string message;
-};
-
-CodePage ParseCodePage(const std::string& value) {
-  if (value == "932" || value == "cp932" || value == "shift_jis" || value == "sjis") return CodePage::kCp932;
-  if (value == "utf-8" || value == "utf8" || value == "UTF-8" || value == "65001") return CodePage::kUtf8;
-  if (value == "none") return CodePage::kNone;
-  throw UsageError("unknown code page '" + value + "' (use 932, utf-8 or none)");
+// What a backup's name looks like, as the platform compares names.
+const NameMask& BackupName() {
+  static const NameMask mask(std::string("*") + kBackupSuffix, PlatformNameRules());
+  return mask;
 }
 
-unsigned ParseJobs(const std::string& value) {
-  char* end = nullptr;
-  const unsigned long n = std::strtoul(value.c_str(), &end, 10);
-  if (value.empty() || *end != '\0' || n < 1 || n > 256 || value[0] == '-') {
-    throw UsageError("--jobs takes a number from 1 to 256, not '" + value + "'");
+// The masks of the folder walks, spelled as the platform spells names.
+NameMasks MasksOf(const Options& o) {
+  const NameRules& rules = PlatformNameRules();
+  NameMasks masks;
+  for (const std::string& glob : o.include) masks.include.emplace_back(glob, rules);
+  for (const std::string& glob : o.exclude) masks.exclude.emplace_back(glob, rules);
+  for (const std::string& glob : o.exclude_folder) masks.exclude_folder.emplace_back(glob, rules);
+  if (!o.version_control) {
+    for (const char* name : kVersionControlFolders) masks.exclude_folder.emplace_back(name, rules);
   }
-  return static_cast<unsigned>(n);
+  // A backup is what a file is restored from, never a file to restore into.
+  if (o.restore) masks.exclude.push_back(BackupName());
+  return masks;
 }
 
-Options ParseOptions(const std::vector<std::string>& args) {
-  Options o;
-  bool options_end = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_end || arg.size() < 2 || arg[0] != '-') {
-      o.paths.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_end = true;
-      continue;
-    }
-    // The value of an option: glued on ("--list=FILE", "-lFILE") or the next argument.
-    auto value_of = [&](std::size_t glued_at, const std::string& name) {
-      if (glued_at < arg.size()) return ArgRef{i, glued_at};
-      if (i + 1 >= args.size()) throw UsageError("option '" + name + "' needs a value");
-      return ArgRef{++i, 0};
-    };
-    auto text_of = [&](const ArgRef& ref) { return args[ref.index].substr(ref.skip); };
-    if (arg[1] == '-') {
-      const std::size_t eq = arg.find('=');
-      const std::string name = arg.substr(0, eq);
-      const bool glued = eq != std::string::npos;
-      auto value = [&]() { return value_of(glued ? eq + 1 : arg.size(), name); };
-      auto flag = [&]() {
-        if (glued) throw UsageError("option '" + name + "' takes no value");
-      };
-      if (name == "--search") {
-        o.search = value();
-      } else if (name == "--replace") {
-        o.replace = value();
-      } else if (name == "--list") {
-        o.list = text_of(value());
-      } else if (name == "--jobs") {
-        o.jobs = ParseJobs(text_of(value()));
-      } else if (name == "--codepage") {
-        o.code_page = ParseCodePage(text_of(value()));
-      } else if (name == "--all-pairs") {
-        flag(), o.all_pairs = true;
-      } else if (name == "--no-backup") {
-        flag(), o.backup = false;
-      } else if (name == "--dry-run") {
-        flag(), o.dry_run = true;
-      } else if (name == "--raw") {
-        flag(), o.raw = true;
-      } else if (name == "--help") {
-        flag(), o.help = true;
-      } else if (name == "--version") {
-        flag(), o.version = true;
-      } else {
-        throw UsageError("unknown option '" + name + "'");
-      }
-      continue;
-    }
-    // A cluster of short options: "-an", "-sTEXT", "-n -s TEXT".
-    for (std::size_t k = 1; k < arg.size(); ++k) {
-      const char c = arg[k];
-      const std::string name = std::string("-") + c;
-      if (c == 's') {
-        o.search = value_of(k + 1, name);
-        break;
-      }
-      if (c == 'r') {
-        o.replace = value_of(k + 1, name);
-        break;
-      }
-      if (c == 'l') {
-        o.list = text_of(value_of(k + 1, name));
-        break;
-      }
-      if (c == 'j') {
-        o.jobs = ParseJobs(text_of(value_of(k + 1, name)));
-        break;
-      }
-      if (c == 'a') {
-        o.all_pairs = true;
-      } else if (c == 'n') {
-        o.dry_run = true;
-      } else if (c == 'h') {
-        o.help = true;
-      } else {
-        throw UsageError("unknown option '" + name + "'");
-      }
-    }
+// The bytes of a file; false if it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  platform::SysError error = platform::kOk;
+  platform::File file = platform::File::OpenReadExclusive(platform::FinalPath(path), &error);
+  if (!file.IsOpen()) return false;
+  bytes->clear();
+  char buffer[1 << 16];
+  for (std::size_t got = 0;; bytes->append(buffer, got)) {
+    if (file.Read(buffer, sizeof buffer, &got) != platform::kOk) return false;
+    if (got == 0) return true;
   }
-  if (o.help || o.version) return o;
-  if (o.all_pairs && (o.search || o.replace)) {
-    throw UsageError("--all-pairs takes its pairs from the replace list; it cannot be combined with -s or -r");
+}
+
+// --diff: for each file the run would change, a unified diff from what it
+// holds to what the run would write, the file's path in both header lines.
+void PrintDiffs(const Terminal& terminal, const BatchReport& report, const std::vector<ReplacePair>& pairs,
+                const BatchSettings& settings, CodePage code_page) {
+  for (const BatchEntry& entry : report.entries) {
+    if (!entry.outcome.done() || entry.outcome.count == 0) continue;
+    StringSink preview;
+    RewriteOptions options = settings.options;
+    options.dry_run = true;
+    options.preview = &preview;
+    std::string before;
+    if (!RewriteFile(entry.path, pairs, false, settings.lead, options).done() || !ReadWholeFile(entry.path, &before))
+      continue;
+    const std::string hunks = UnifiedDiffHunks(before, preview.text);
+    if (hunks.empty()) continue;  // every match replaced by itself
+    for (const char* head : {"--- ", "+++ "}) {
+      std::fputs(head, stdout);
+      terminal.WritePath(stdout, entry.path);
+      std::fputs("\n", stdout);
+    }
+    terminal.WriteText(stdout, hunks, code_page);
   }
-  if (o.list && !o.all_pairs) throw UsageError("--list names the replace list for --all-pairs; add -a");
-  if (o.paths.empty()) throw UsageError("no file or folder named");
-  return o;
 }
 
 // The pairs of the replace list file, as the window's drop-down lists hold them.
@@ -238,32 +130,34 @@ class Progress {
 
 int Run(int argc, char** argv) {
   Terminal terminal(argc, argv);
-  const std::vector<std::string>& args = terminal.args();
   Options o;
   auto usage = [](const std::string& message) {
     std::fprintf(stderr, "vextrane-cli: %s\nTry 'vextrane-cli --help' for more information.\n", message.c_str());
     return kExitUsage;
   };
   try {
-    o = ParseOptions(args);
+    o = ParseOptions(argc, argv);
   } catch (const UsageError& e) {
     return usage(e.message);
   }
   if (o.help) {
-    std::fputs(kHelp, stdout);
+    std::fputs(HelpText().c_str(), stdout);
     return kExitOk;
   }
   if (o.version) {
-    std::printf("vextrane-cli %s\n", kVersion);
+    std::printf("vextrane-cli %s\n", VX_VERSION_SHOWN);
     return kExitOk;
   }
   terminal.raw = o.raw;
   const CodePage text_code_page = o.raw ? CodePage::kNone : o.code_page;
 
   std::vector<ReplacePair> pairs;
-  if (o.all_pairs) {
+  if (o.restore) {
+    // A restore applies no pairs; one empty pair keeps every file in the run.
+    pairs.emplace_back();
+  } else if (o.all_pairs) {
     std::string problem;
-    const std::string list = o.list ? *o.list : JoinPath(Terminal::ProgramDirectory(), kReplaceListFile);
+    const std::string list = o.list ? *o.list : PlatformFolders().Join(Terminal::ProgramDirectory(), kReplaceListFile);
     if (!ReadListPairs(list, &pairs, &problem)) {
       std::fprintf(stderr, "vextrane-cli: %s\n", problem.c_str());
       return kExitUsage;
@@ -279,16 +173,27 @@ int Run(int argc, char** argv) {
     pairs.push_back(std::move(pair));
   }
 
-  TargetFiles targets;
+  TargetFiles targets(MasksOf(o));
   targets.on_duplicate = [&](const std::string& path) {
     terminal.WritePath(stderr, path);
     terminal.WriteCp932(stderr, "は\nすでにリストに存在します。\n");
   };
+  // A path that names nothing fails the run (a typo in a script must not
+  // pass for success); the other paths are still done.
+  bool path_missing = false;
   for (const std::string& path : o.paths) {
+    if (o.restore && (BackupName().Matches(path) || HasTempSuffix(path))) {
+      std::fputs("vextrane-cli: ", stderr);
+      terminal.WritePath(stderr, path);
+      std::fputs(": a backup or a temporary file, not a file to restore; name the file it belongs to\n", stderr);
+      path_missing = true;
+      continue;
+    }
     if (targets.Add(path) == TargetFiles::Added::kNothing) {
       std::fputs("vextrane-cli: ", stderr);
       terminal.WritePath(stderr, path);
       std::fputs(": no such file or folder; skipped\n", stderr);
+      path_missing = true;
     }
   }
 
@@ -297,14 +202,20 @@ int Run(int argc, char** argv) {
   BatchSettings settings;
   settings.lead = Terminal::LeadBytesOf(o.code_page);
   settings.options.dry_run = o.dry_run;
+  settings.options.keep_times = o.keep_times;
+  if (o.restore) {
+    settings.rewrite = [](const std::string& path, const std::vector<ReplacePair>&, bool, const LeadBytes&,
+                          const RewriteOptions& options) { return RestoreFromBackup(path, options); };
+  }
   std::vector<BatchFile> batch;
   batch.reserve(files.size());
-  for (const std::string& path : files) batch.push_back(BatchFile{path, pairs, o.backup});
+  for (const std::string& path : files) batch.push_back(BatchFile{path, pairs, o.backup && !o.restore});
   BatchWatch watch;
   watch.finished = [&](std::size_t done, const BatchEntry& entry) { progress.Show(done, files.size(), entry.path); };
   const BatchReport report = ProcessFiles(std::move(batch), settings, o.jobs, watch);
   progress.Clear();
 
+  if (o.diff) PrintDiffs(terminal, report, pairs, settings, o.raw ? CodePage::kNone : o.code_page);
   if (o.raw) {
     terminal.WriteCp932(stdout, FormatBatchLog(report));
   } else {
@@ -315,7 +226,7 @@ int Run(int argc, char** argv) {
     }
   }
   std::fflush(stdout);
-  return report.AnyFailed() ? kExitFileErrors : kExitOk;
+  return report.AnyFailed() || path_missing ? kExitFileErrors : kExitOk;
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "cli/target_files.h"
 
 #include "platform/file.h"
-#include "targets/path_text.h"
+#include "targets/walk.h"
 
 namespace vx::cli {
 
@@ -10,7 +10,9 @@ TargetFiles::Added TargetFiles::Add(const std::string& path) {
   platform::FileInfo info;
   if (full.empty() || platform::QueryFileInfo(full, &info) != platform::kOk || !info.exists) return Added::kNothing;
   if (info.directory) {
-    AddFolder(full);
+    FolderVisitor visitor;
+    visitor.file = [this](const std::string& file) { AddFile(file); };
+    WalkFolder(full, masks_, visitor);
     return Added::kFolder;
   }
   AddFile(full);
@@ -27,20 +29,6 @@ void TargetFiles::AddFile(const std::string& path) {
   paths_.insert(path);
   if (known) identities_.insert({id.volume, id.index});
   files_.push_back(path);
-}
-
-void TargetFiles::AddFolder(const std::string& folder) {
-  std::vector<FolderEntry> entries;
-  if (!ListFolder(folder, &entries)) return;
-  for (const FolderEntry& entry : entries) {
-    const std::string path = JoinPath(folder, entry.name);
-    if (entry.folder) {
-      AddFolder(path);
-    } else if (!HasTempSuffix(entry.name)) {
-      // A leftover of a rewrite that was cut short is no target of its own.
-      AddFile(path);
-    }
-  }
 }
 
 }  // namespace vx::cli

@@ -1,5 +1,6 @@
 // The files of one run of the command-line tool: each path named on the
-// command line is a file, or a folder that stands for every file below it.
+// command line is a file, or a folder that stands for every file below it
+// (walked as the window walks a folder, with the run's masks).
 #pragma once
 
 #include <cstdint>
@@ -9,14 +10,19 @@
 #include <utility>
 #include <vector>
 
+#include "targets/name_mask.h"
+
 namespace vx::cli {
 
 class TargetFiles {
  public:
   enum class Added { kFile, kFolder, kNothing };
 
-  // Takes a path as given: a file is appended; a folder appends every file
-  // below it, depth first; a path that names nothing adds nothing.
+  explicit TargetFiles(NameMasks masks = {}) : masks_(std::move(masks)) {}
+
+  // Takes a path as given: a file is appended whatever the masks say; a
+  // folder appends every file below it that the masks take; a path that
+  // names nothing adds nothing.
   Added Add(const std::string& path);
 
   // Called instead of appending a file that is listed already: the same
@@ -27,26 +33,13 @@ class TargetFiles {
 
  private:
   void AddFile(const std::string& path);
-  void AddFolder(const std::string& folder);
 
+  NameMasks masks_;
   std::vector<std::string> files_;
   std::set<std::string> paths_;
   std::set<std::pair<std::uint64_t, std::uint64_t>> identities_;
 };
 
-// One entry of a folder, as the platform lists it.
-struct FolderEntry {
-  std::string name;
-  bool folder = false;
-};
-
-// The entries of `folder` in the order a run takes them, without "." and
-// "..". POSIX: by the bytes of their names; regular files and folders only
-// (a symbolic link is not followed, so a folder tree cannot loop). Windows:
-// in the order find-first/find-next reports them, every entry.
-bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
-// `folder` and `name` with exactly one separator between them.
-std::string JoinPath(const std::string& folder, const std::string& name);
 // The form a command-line path takes in the list, without a folder mark:
 // POSIX: the real path; Windows: the window's canonical form. Empty if the
 // path names nothing.

@@ -33,6 +33,9 @@ class Terminal {
   // with `raw`, the bytes unchanged (on Windows without CR before LF).
   void WriteCp932(std::FILE* stream, const std::string& text) const;
   void WritePath(std::FILE* stream, const std::string& path) const;
+  // Writes a file's text, in `code_page` (kNone: bytes as they are),
+  // converted to the terminal's encoding; with `raw`, unchanged.
+  void WriteText(std::FILE* stream, const std::string& text, CodePage code_page) const;
   bool raw = false;
 
   // Whether the stream goes to a terminal (the progress line is shown only then).
@@ -46,7 +49,8 @@ class Terminal {
   static LeadBytes LeadBytesOf(CodePage code_page);
 
  private:
-  void Write(std::FILE* stream, const std::string& text, bool is_path) const;
+  // `from`: the code page `text` is in; kNone, the terminal's own encoding.
+  void Write(std::FILE* stream, const std::string& text, CodePage from) const;
 
   std::vector<std::string> args_;
 };

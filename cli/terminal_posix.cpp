@@ -81,19 +81,22 @@ bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, 
   return false;
 }
 
-void Terminal::Write(std::FILE* stream, const std::string& text, bool is_path) const {
+void Terminal::Write(std::FILE* stream, const std::string& text, CodePage from) const {
   std::string converted;
   const std::string* out = &text;
-  // Paths are in the file system's encoding, which is the terminal's here.
-  if (!raw && !is_path) {
-    Convert(text, "CP932", Encoding().c_str(), true, &converted);
+  if (!raw && from != CodePage::kNone) {
+    Convert(text, from == CodePage::kUtf8 ? "UTF-8" : "CP932", Encoding().c_str(), true, &converted);
     out = &converted;
   }
   std::fwrite(out->data(), 1, out->size(), stream);
 }
 
-void Terminal::WriteCp932(std::FILE* stream, const std::string& text) const { Write(stream, text, false); }
-void Terminal::WritePath(std::FILE* stream, const std::string& path) const { Write(stream, path, true); }
+void Terminal::WriteCp932(std::FILE* stream, const std::string& text) const { Write(stream, text, CodePage::kCp932); }
+// Paths are in the file system's encoding, which is the terminal's here.
+void Terminal::WritePath(std::FILE* stream, const std::string& path) const { Write(stream, path, CodePage::kNone); }
+void Terminal::WriteText(std::FILE* stream, const std::string& text, CodePage code_page) const {
+  Write(stream, text, code_page);
+}
 
 bool Terminal::IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 

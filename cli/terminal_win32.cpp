@@ -76,14 +76,15 @@ bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, 
   return Narrow(wide[index + 1].substr(skip), CodePageNumber(code_page), text);
 }
 
-void Terminal::Write(std::FILE* stream, const std::string& text, bool is_path) const {
+void Terminal::Write(std::FILE* stream, const std::string& text, CodePage from) const {
   std::fflush(stream);
   if (raw) {
     _setmode(_fileno(stream), _O_BINARY);  // the log's own LF line breaks, byte for byte
     std::fwrite(text.data(), 1, text.size(), stream);
     return;
   }
-  const std::wstring wide = Widen(text, is_path ? CP_ACP : 932);
+  // Bytes of no code page in particular show as the ANSI code page shows them.
+  const std::wstring wide = Widen(text, from == CodePage::kNone ? CP_ACP : CodePageNumber(from));
   DWORD mode = 0;
   HANDLE handle = HandleOf(stream);
   if (GetConsoleMode(handle, &mode)) {
@@ -98,8 +99,12 @@ void Terminal::Write(std::FILE* stream, const std::string& text, bool is_path) c
   std::fwrite(out.data(), 1, out.size(), stream);
 }
 
-void Terminal::WriteCp932(std::FILE* stream, const std::string& text) const { Write(stream, text, false); }
-void Terminal::WritePath(std::FILE* stream, const std::string& path) const { Write(stream, path, true); }
+void Terminal::WriteCp932(std::FILE* stream, const std::string& text) const { Write(stream, text, CodePage::kCp932); }
+// Paths are in the ANSI code page, as the file functions take them.
+void Terminal::WritePath(std::FILE* stream, const std::string& path) const { Write(stream, path, CodePage::kAnsi); }
+void Terminal::WriteText(std::FILE* stream, const std::string& text, CodePage code_page) const {
+  Write(stream, text, code_page);
+}
 
 bool Terminal::IsTerminal(std::FILE* stream) {
   DWORD mode = 0;

@@ -236,6 +236,8 @@ std::string FormatResultText(const RewriteOutcome& outcome) {
     case RewriteStatus::kAlreadyRewritten: return "このファイルは既に置換しました。\n";
     case RewriteStatus::kBackupOfThisRun: return "このファイルは今回作成したバックアップです。\n";
     case RewriteStatus::kCancelled: return std::string();
+    case RewriteStatus::kRestored: return "元に戻しました。\n";
+    case RewriteStatus::kNoBackup: return "バックアップがありません。\n";
   }
   return "ファイルが不正です。\n";
 }

@@ -123,28 +123,39 @@ RewriteStatus StoreWithBackup(StagedFile& staged, RewriteOutcome* outcome) {
   if (platform::QueryFileInfo(path, &target) != kOk || !target.exists) return RewriteStatus::kWriteFailed;
   // The new file is a new file: it takes over who may read and change the old one.
   platform::CopyAccess(path, staged.temp_path());
-  // The old file takes a second name beside the backup, the new content
-  // takes the target's name, and only then does the second name become the
-  // backup: at no moment is the target without its old or its new content,
-  // even if the process dies in between, and a failure leaves the old
-  // backup as it was. (A read-only target cannot be replaced, and some file
-  // systems have no second names: then the files are renamed.)
-  std::string aside;
-  if (target.read_only || PutAside(path, backup, true, &aside) != kOk)
+  // The old file takes the backup's name as a second name, the old backup
+  // keeping one of its own until the end; then the new content takes the
+  // target's name. At every moment the target holds its old or its new
+  // content and the backup the target's content before the new one (or the
+  // old backup, before the swap), even if the process dies; a failure puts
+  // the old backup back. (A read-only target cannot be replaced, and some
+  // file systems have no second names: then the files are renamed.)
+  std::string old_content;
+  if (target.read_only || PutAside(path, backup, true, &old_content) != kOk)
     return StoreByRenames(staged, backup, old_backup.exists, outcome);
+  std::string older;
+  if (old_backup.exists && PutAside(backup, backup, true, &older) != kOk) {
+    platform::DeleteFile(old_content);
+    return RewriteStatus::kBackupFailed;
+  }
+  if (platform::ReplaceFile(old_content, backup) != kOk) {
+    platform::DeleteFile(old_content);
+    if (!older.empty()) platform::DeleteFile(older);
+    return RewriteStatus::kBackupFailed;
+  }
   if (platform::ReplaceFile(staged.temp_path(), path) != kOk) {
-    platform::DeleteFile(aside);
+    // The old backup goes back; with none, the new one goes, as it came.
+    if (older.empty()) {
+      platform::DeleteFile(backup);
+    } else if (platform::ReplaceFile(older, backup) != kOk) {
+      platform::DeleteFile(older);  // the backup holds the file as it still is
+    }
     return RewriteStatus::kWriteFailed;
   }
   staged.Release();
-  if (platform::ReplaceFile(aside, backup) == kOk) {
-    outcome->backup = backup;
-    return RewriteStatus::kDone;
-  }
-  // The backup cannot take its name after all (another program took hold
-  // of the old one meanwhile): the old content goes back under the target's.
-  if (platform::ReplaceFile(aside, path) != kOk) outcome->kept_at = aside;
-  return RewriteStatus::kBackupFailed;
+  if (!older.empty()) platform::DeleteFile(older);
+  outcome->backup = backup;
+  return RewriteStatus::kDone;
 }
 
 }  // namespace
@@ -156,11 +167,13 @@ bool IsError(RewriteStatus status) {
     case RewriteStatus::kNotText:
     case RewriteStatus::kWriteFailed:
     case RewriteStatus::kBackupFailed:
+    case RewriteStatus::kNoBackup:  // a restore asked for that cannot be done
       return true;
     case RewriteStatus::kDone:
     case RewriteStatus::kAlreadyRewritten:
     case RewriteStatus::kBackupOfThisRun:
     case RewriteStatus::kCancelled:
+    case RewriteStatus::kRestored:
       return false;
   }
   return true;
@@ -186,7 +199,7 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     StagedFile staged(path);
     if (!options.dry_run) staged.Create();
     Output out(staged.IsOpen() ? &staged.file() : nullptr);
-    ReplaceChain chain(pairs, lead, &out, chunk);
+    ReplaceChain chain(pairs, lead, options.dry_run && options.preview ? options.preview : &out, chunk);
     const Scan scan = Pump(in, chain, chunk, options);
     in.Close();
     switch (scan) {
@@ -203,6 +216,12 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     if (!staged.IsOpen() || out.error() != kOk || staged.Finish(options.durable) != kOk)
       return fail(RewriteStatus::kWriteFailed);
     if (Stopped(options)) return fail(RewriteStatus::kCancelled);
+    // The new file takes the old one's time before it takes its name, so
+    // the name never stands for the new content with a new time.
+    platform::FileTime modified;
+    if (options.keep_times && (platform::GetModifiedTime(path, &modified) != kOk ||
+                               platform::SetModifiedTime(staged.temp_path(), modified) != kOk))
+      return fail(RewriteStatus::kWriteFailed);
     const RewriteStatus stored = make_backup ? StoreWithBackup(staged, &outcome)
                                              : staged.Commit() == kOk ? RewriteStatus::kDone
                                                                       : RewriteStatus::kWriteFailed;
@@ -211,6 +230,29 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     outcome = RewriteOutcome{};
     return fail(RewriteStatus::kNoMemory);
   }
+}
+
+RewriteOutcome RestoreFromBackup(const std::string& listed, const RewriteOptions& options) {
+  RewriteOutcome outcome;
+  if (Stopped(options)) {
+    outcome.status = RewriteStatus::kCancelled;
+    return outcome;
+  }
+  const std::string path = platform::FinalPath(listed);
+  const std::string backup = path + kBackupSuffix;
+  platform::FileInfo info;
+  if (platform::QueryFileInfo(backup, &info) != kOk || !info.exists || info.directory) {
+    outcome.status = RewriteStatus::kNoBackup;
+    return outcome;
+  }
+  // The backup is the old file itself (its second name, or its only one):
+  // a rename gives it back its name, with its own attributes and times.
+  if (!options.dry_run && platform::ReplaceFile(backup, path) != kOk) {
+    outcome.status = RewriteStatus::kWriteFailed;
+    return outcome;
+  }
+  outcome.status = RewriteStatus::kRestored;
+  return outcome;
 }
 
 }  // namespace vx

@@ -24,6 +24,8 @@ enum class RewriteStatus {
   kAlreadyRewritten,  // batch: the same file, reached again in this run, is rewritten once
   kBackupOfThisRun,   // batch: the backup this run made of another listed file
   kCancelled,         // stopped before anything was stored: untouched, no backup
+  kRestored,          // restore: the backup took the file's name
+  kNoBackup,          // restore: there is no backup to put back
 };
 
 // Whether a file's line in the log reports a failure (as against a count,
@@ -47,6 +49,8 @@ struct ReplacePair {
   std::string replace;  // typed form
 };
 
+class ByteSink;
+
 struct RewriteOptions {
   bool dry_run = false;       // count only: write nothing, make no backup
   bool durable = false;       // force the new content to disk before it takes the name
@@ -54,6 +58,10 @@ struct RewriteOptions {
   // Looked at between chunks and once more before the new content is
   // stored: when set, the file is left as it was (kCancelled).
   const std::atomic<bool>* cancel = nullptr;
+  // The rewritten file gets the modification time the file had before.
+  bool keep_times = false;
+  // A dry run hands this the whole content a run would write, piece by piece.
+  ByteSink* preview = nullptr;
 };
 
 // What a backup's name is: the whole name of its file plus this.
@@ -79,5 +87,16 @@ inline constexpr char kBackupSuffix[] = ".bak";
 // (kBackupFailed).
 RewriteOutcome RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs, bool make_backup,
                            const LeadBytes& lead, const RewriteOptions& options = {});
+
+// Use: RewriteOutcome o = RestoreFromBackup(path);  // kRestored, kNoBackup, ...
+//
+// Puts `path` back as it was before the rewrite that made its backup: the
+// backup (the file a link points to, plus ".bak", as RewriteFile names it)
+// takes the file's name in one rename, so the file holds its new or its old
+// content at every moment, and the backup is gone afterwards. kNoBackup when
+// there is none (or it is no file); kWriteFailed when the rename fails (a
+// read-only file, one held open), the file unchanged; kCancelled when
+// options.cancel is set before.
+RewriteOutcome RestoreFromBackup(const std::string& path, const RewriteOptions& options = {});
 
 }  // namespace vx

@@ -119,6 +119,18 @@ struct FileIdentity {
 };
 SysError GetFileIdentity(const std::string& path, FileIdentity* identity);
 
+// When a file's content last changed: seconds and nanoseconds since
+// 1970-01-01 UTC (Windows keeps steps of 100 ns).
+struct FileTime {
+  std::int64_t seconds = 0;
+  std::uint32_t nanoseconds = 0;
+  bool operator==(const FileTime&) const = default;
+};
+// The modification time of the file a path names (a link followed).
+SysError GetModifiedTime(const std::string& path, FileTime* time);
+// Sets it; the other times of the file stay as they are.
+SysError SetModifiedTime(const std::string& path, const FileTime& time);
+
 // Whether the file at `path` may be replaced by a new one: kOk if nothing is
 // there; ERROR_ACCESS_DENIED for a read-only file or a folder; the open's
 // error (a sharing violation) while another program holds the file. *info

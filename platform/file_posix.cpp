@@ -267,6 +267,24 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+SysError GetModifiedTime(const std::string& path, FileTime* time) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return LastPathError(path);
+  time->seconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  time->nanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
+  return kOk;
+}
+
+SysError SetModifiedTime(const std::string& path, const FileTime& time) {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // the access time stays
+  times[1].tv_sec = static_cast<time_t>(time.seconds);
+  times[1].tv_nsec = static_cast<long>(time.nanoseconds);
+  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return LastPathError(path);
+  return kOk;
+}
+
 SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return LastError();

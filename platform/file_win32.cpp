@@ -209,6 +209,36 @@ bool FileExists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// FILETIME counts 100 ns steps from 1601-01-01; FileTime counts from 1970.
+constexpr std::int64_t kFileTimeTo1970 = 116444736000000000LL;
+
+SysError GetModifiedTime(const std::string& path, FileTime* time) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return LastError();
+  const std::int64_t ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                                       data.ftLastWriteTime.dwLowDateTime) -
+                             kFileTimeTo1970;
+  // Floor division, so that a time before 1970 keeps nanoseconds in 0..999999999.
+  std::int64_t seconds = ticks / 10000000, rest = ticks % 10000000;
+  if (rest < 0) rest += 10000000, --seconds;
+  time->seconds = seconds;
+  time->nanoseconds = static_cast<std::uint32_t>(rest * 100);
+  return kOk;
+}
+
+SysError SetModifiedTime(const std::string& path, const FileTime& time) {
+  const std::uint64_t ticks = static_cast<std::uint64_t>(time.seconds * 10000000 + time.nanoseconds / 100 + kFileTimeTo1970);
+  FILETIME written;
+  written.dwLowDateTime = static_cast<DWORD>(ticks);
+  written.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  const HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  const SysError e = ::SetFileTime(h, nullptr, nullptr, &written) ? kOk : LastError();
+  ::CloseHandle(h);
+  return e;
+}
+
 SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {
   // No access rights and full sharing: works while another program holds the file.
   const HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

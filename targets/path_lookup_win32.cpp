@@ -2,6 +2,7 @@
 
 #include "platform/file.h"
 #include "targets/canonical.h"
+#include "targets/path_text.h"
 
 namespace vx {
 
@@ -22,6 +23,20 @@ class Win32PathLookup : public PathLookup {
 };
 
 }  // namespace
+
+const LeadBytes& AnsiLeadBytes() {
+  static const LeadBytes lead = [] {
+    LeadBytes set;
+    CPINFO info{};
+    if (::GetCPInfo(CP_ACP, &info)) {
+      for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
+        set.AddRange(info.LeadByte[i], info.LeadByte[i + 1]);
+      }
+    }
+    return set;
+  }();
+  return lead;
+}
 
 const PathLookup& WindowsFileSystem() {
   static const Win32PathLookup lookup;

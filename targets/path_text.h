@@ -51,6 +51,12 @@ bool HasTempSuffix(std::string_view name);
 // (no second backslash after a drive root). Never reads past `size` bytes.
 std::vector<std::string> SplitMultiSelection(const char* buffer, std::size_t size, const LeadBytes& lead);
 
+#ifdef _WIN32
+// The lead-byte set of the ANSI code page (GetCPInfo(CP_ACP)), taken on the
+// first call (at start-up) and kept for the life of the process.
+const LeadBytes& AnsiLeadBytes();
+#endif
+
 // Splits a command line into its argument vector by the platform's rules:
 // blanks and tabs separate arguments; double quotes group (a doubled quote
 // inside quotes is a literal quote); 2n backslashes before a quote give n

@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "targets/canonical.h"
 #include "targets/path_text.h"
+#include "targets/walk.h"
 #include "ui/program.h"
 #include "ui/target_paths.h"
 
@@ -163,30 +164,12 @@ void CMainDialog::AddTargetFile(std::string path) {
 int CMainDialog::MeasureItemWidth(const char* text) { return FontDC(m_lbTargets).Width(text); }
 
 void CMainDialog::AddTargetFolder(std::string folder) {
-  const LeadBytes& lead = AnsiLeadBytes();
-  const std::string pattern = JoinPath(folder, "*.*", lead);
-  if (platform::FullPath(pattern).size() + 1 > kMaxPathBytes) return;
-  WIN32_FIND_DATAA data;
-  const HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  const std::string base = platform::FullPath(folder);
+  // Every file below, with no masks: the window takes all of them.
+  FolderVisitor visitor;
+  visitor.file = [this](const std::string& path) { AddTargetFile(path); };
   // A window closed (Exit) during the add takes no more files.
-  do {
-    if (IsEnded()) break;
-    const std::string name = data.cFileName;
-    const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (directory && (name == "." || name == "..")) continue;
-    // A temporary file left behind by a rewrite that was cut short is no
-    // target of its own.
-    if (!directory && HasTempSuffix(name)) continue;
-    const std::string path = JoinPath(base, name, lead);
-    if (directory) {
-      AddTargetFolder(path);  // depth first: this level's handle stays open meanwhile
-    } else {
-      AddTargetFile(path);
-    }
-  } while (::FindNextFileA(find, &data));
-  ::FindClose(find);
+  visitor.stopped = [this] { return IsEnded(); };
+  WalkFolder(folder, NameMasks(), visitor);
 }
 
 void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(SplitCommandLine(::GetCommandLineA(), AnsiLeadBytes())); }

@@ -6,20 +6,6 @@
 
 namespace vx {
 
-const LeadBytes& AnsiLeadBytes() {
-  static const LeadBytes lead = [] {
-    LeadBytes set;
-    CPINFO info{};
-    if (::GetCPInfo(CP_ACP, &info)) {
-      for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
-        set.AddRange(info.LeadByte[i], info.LeadByte[i + 1]);
-      }
-    }
-    return set;
-  }();
-  return lead;
-}
-
 std::string ProgramPath() {
   char path[MAX_PATH] = {};
   const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);

@@ -1,16 +1,12 @@
 // Facts about the running program: its folder, its name, the code page's
-// lead bytes.
+// lead bytes (AnsiLeadBytes, shared with the folder walk).
 #pragma once
 
 #include <string>
 
-#include "engine/lead_bytes.h"
+#include "targets/path_text.h"
 
 namespace vx {
-
-// The lead-byte set of the ANSI code page (GetCPInfo(CP_ACP)), taken on the
-// first call (at start-up) and kept for the life of the process.
-const LeadBytes& AnsiLeadBytes();
 
 // Full path of the running executable (GetModuleFileNameA).
 std::string ProgramPath();

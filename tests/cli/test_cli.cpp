@@ -1,6 +1,7 @@
 // vextrane-cli as a user runs it: the built program in a child process, with
 // its stdout, stderr and exit status, on files in a scratch folder.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,6 +89,23 @@ TEST(Cli, UsageErrorsAndInformation) {
       {{"-l", dir.Path("list.dat"), f}, 2, "", "add -a"},
       {{"-a", "-l", dir.Path("none.dat"), f}, 2, "", "cannot open the replace list"},
       {{"-s", "\xF0\x9F\x98\x80", f}, 2, "", "cannot be written in the files' code page"},  // an emoji has no 932 form
+      // The option parser's edges: every row of the table in the help, forms
+      // glued and abbreviated, clusters, "--", errors naming the form typed.
+      {{"--help"}, 0, "      --exclude-dir GLOB do not enter folders", ""},
+      {{"--help"}, 0, "  -j, --jobs N           rewrite up to N files", ""},
+      {{"-n", "--sea=b", f}, 0, f + "  ", ""},
+      {{"-nsb", f}, 0, f + "  ", ""},
+      {{f, "-n", "--include", "*.c"}, 0, f + "  ", ""},  // options after the paths
+      {{"--", "-n"}, 1, "", "-n: no such file or folder; skipped"},
+      {{"--r", f}, 2, "", "option '--r' is ambiguous (--replace, --restore, --raw)"},
+      {{"--search"}, 2, "", "option '--search' needs a value"},
+      {{"--exclude-dir"}, 2, "", "option '--exclude-dir' needs a value"},
+      {{"--vcs=yes", f}, 2, "", "option '--vcs' takes no value"},
+      {{"--dry-run", "-nx", f}, 2, "", "unknown option '-x'"},
+      {{"-xn", f}, 2, "", "unknown option '-x'"},
+      {{"-n", "-j"}, 2, "", "option '-j' needs a value"},
+      {{"--restore", "-s", "a", f}, 2, "", "--restore puts files back from their backups; it cannot be combined"},
+      {{"--restore", "--diff", f}, 2, "", "cannot be combined"},
   };
   for (const Row& row : rows) {
     const Outcome o = RunCli(row.args);
@@ -118,13 +136,19 @@ TEST(Cli, RunPrintsTheLogAndKeepsBackups) {
   EXPECT_EQ(ReadBytes(a + ".bak"), "abc abc");
   EXPECT_EQ(ReadBytes(b + ".bak"), "xyz");
 
-  // An error line makes the exit status 1; the other files are still done.
+  // An error line, or a path that names nothing, makes the exit status 1;
+  // the other files are still done.
   o = RunCli({"--search=Q", "--replace", "R", "--no-backup", bin, dir.Path("missing.txt"), a});
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.out, HeadUtf8(2) + bin + "  " + kNotTextUtf8 + LineUtf8(a, 2));
   EXPECT_EQ(o.err, "vextrane-cli: " + dir.Path("missing.txt") + ": no such file or folder; skipped\n");
   EXPECT_EQ(ReadBytes(a), "R R");
   EXPECT_EQ(ReadBytes(a + ".bak"), "abc abc");  // --no-backup left the old backup alone
+
+  o = RunCli({"-s", "R", "-r", "S", "--no-backup", dir.Path("typo.txt"), a});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, HeadUtf8(2) + LineUtf8(a, 2));
+  EXPECT_EQ(ReadBytes(a), "S S");
 }
 
 TEST(Cli, RawPassesBytesAndPrintsTheLogInCodePage932) {
@@ -226,6 +250,132 @@ TEST(Cli, FoldersAreTakenRecursivelyInByteOrderWithoutDuplicates) {
   // The window's duplicate message: は, line break, すでにリストに存在します。
   EXPECT_EQ(o.err, r + "/a.txt\xE3\x81\xAF\n\xE3\x81\x99\xE3\x81\xA7\xE3\x81\xAB\xE3\x83\xAA\xE3\x82\xB9\xE3\x83\x88"
                            "\xE3\x81\xAB\xE5\xAD\x98\xE5\x9C\xA8\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x99\xE3\x80\x82\n");
+}
+
+TEST(Cli, MasksChooseFilesInFoldersAndVersionControlFoldersAreLeftAlone) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  const std::string r = dir.Path("tree");
+  for (const char* sub : {"tree/.git/refs", "tree/.svn", "tree/.hg", "tree/.bzr", "tree/build", "tree/src/.Git"})
+    fs::create_directories(dir.path() / sub);
+  for (const char* f : {"tree/a.txt", "tree/b.TXT", "tree/c.md", "tree/skip.txt", "tree/.git/config",
+                        "tree/.git/refs/main.txt", "tree/.svn/entries", "tree/.hg/store", "tree/.bzr/x.txt",
+                        "tree/build/out.txt", "tree/src/e.txt", "tree/src/.Git/f.txt"})
+    WriteBytes((dir.path() / f).string(), "q");
+  auto logged = [&](const std::vector<std::string>& paths) {
+    std::string log = HeadUtf8(static_cast<long long>(paths.size()));
+    for (const std::string& path : paths) log += LineUtf8(r + "/" + path, 1);
+    return log;
+  };
+  struct Row {
+    std::string name;
+    std::vector<std::string> args;
+    std::vector<std::string> files;
+  } rows[] = {
+      {"no masks: every file but the version-control folders'",
+       {r},
+       {"a.txt", "b.TXT", "build/out.txt", "c.md", "skip.txt", "src/.Git/f.txt", "src/e.txt"}},
+      {"--vcs enters them", {"--vcs", r},
+       {".bzr/x.txt", ".git/config", ".git/refs/main.txt", ".hg/store", ".svn/entries", "a.txt", "b.TXT",
+        "build/out.txt", "c.md", "skip.txt", "src/.Git/f.txt", "src/e.txt"}},
+      {"a version-control folder named is walked", {r + "/.git"}, {".git/config", ".git/refs/main.txt"}},
+      {"masks; letter case counts here; a file named is taken whatever they say",
+       {"--include", "*.txt", "--include=*.md", "--exclude", "skip*", "--exclude-dir", "bui?d", r, r + "/skip.txt"},
+       {"a.txt", "c.md", "src/.Git/f.txt", "src/e.txt", "skip.txt"}},
+      {"a folder named is entered whatever the masks say", {"--exclude-dir", "*", r + "/src"}, {"src/e.txt"}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = {"-n", "-s", "q"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const Outcome o = RunCli(args);
+    EXPECT_EQ(o.status, 0) << row.name << o.err;
+    EXPECT_EQ(o.out, logged(row.files)) << row.name;
+  }
+}
+
+TEST(Cli, DiffShowsTheChangedLinesThenTheLogAndWritesNothing) {
+  TempDir dir;
+  const std::string a = dir.Path("a.txt"), b = dir.Path("b.txt"), same = dir.Path("same.txt");
+  const std::string a_text = "one\r\n" + kHiraganaA_Sjis + " two\r\nl3\r\nl4\r\nl5\r\nl6\r\nl7\r\nl8\r\nl9\r\nten two\r\n";
+  WriteBytes(a, a_text);
+  WriteBytes(b, "no match\n");
+  WriteBytes(same, "two");
+  const Outcome o = RunCli({"--diff", "-s", "two", "-r", "2", a, b});
+  EXPECT_EQ(o.status, 0) << o.err;
+  // The file's code page 932 lines in the terminal's UTF-8, CR LF kept as
+  // the file has it; two changes seven lines apart make two hunks.
+  EXPECT_EQ(o.out, "--- " + a + "\n+++ " + a + "\n" +
+                       "@@ -1,5 +1,5 @@\n one\r\n-" + kHiraganaA_Utf8 + " two\r\n+" + kHiraganaA_Utf8 +
+                       " 2\r\n l3\r\n l4\r\n l5\r\n"
+                       "@@ -7,4 +7,4 @@\n l7\r\n l8\r\n l9\r\n-ten two\r\n+ten 2\r\n" +
+                       HeadUtf8(2) + LineUtf8(a, 2) + LineUtf8(b, 0));
+  EXPECT_EQ(ReadBytes(a), a_text);
+  EXPECT_EQ(dir.Listing(), "a.txt;b.txt;same.txt;");
+
+  // A file whose matches are replaced by themselves would not change: no diff.
+  const Outcome unchanged = RunCli({"--diff", "-s", "two", "-r", "two", same});
+  EXPECT_EQ(unchanged.out, HeadUtf8(1) + LineUtf8(same, 1));
+}
+
+TEST(Cli, RestorePutsBackupsBackAndSaysWhereThereIsNone) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  fs::create_directories(dir.path() / "d" / "sub");
+  const std::string a = dir.Path("d/a.txt"), b = dir.Path("d/sub/b.txt"), c = dir.Path("d/c.md"),
+                    n = dir.Path("d/new.txt");
+  WriteBytes(a, "old a");
+  WriteBytes(b, "old b");
+  WriteBytes(c, "old c");
+  ASSERT_EQ(RunCli({"-s", "old", "-r", "new", a, b, c}).status, 0);
+  WriteBytes(n, "made after the run");
+  WriteBytes(dir.Path("d/stray.vxtmp"), "a leftover");
+  fs::create_directories(dir.path() / "d" / "sub" / "e.txt.bak");  // a folder is no backup
+  WriteBytes(dir.Path("d/sub/e.txt"), "e");
+
+  // Masks apply in folders; a file without a backup gets its line and exit status 1.
+  Outcome o = RunCli({"--restore", "--exclude", "*.md", dir.Path("d")});
+  EXPECT_EQ(o.status, 1);
+  const std::string restored = "  \xE5\x85\x83\xE3\x81\xAB\xE6\x88\xBB\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F"
+                               "\xE3\x80\x82\n";  // 元に戻しました。
+  const std::string none = "  \xE3\x83\x90\xE3\x83\x83\xE3\x82\xAF\xE3\x82\xA2\xE3\x83\x83\xE3\x83\x97\xE3\x81\x8C"
+                           "\xE3\x81\x82\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82\n";  // バックアップがありません。
+  EXPECT_EQ(o.out, HeadUtf8(0) + a + restored + n + none + b + restored + dir.Path("d/sub/e.txt") + none);
+  EXPECT_EQ(ReadBytes(a), "old a");
+  EXPECT_EQ(ReadBytes(b), "old b");
+  EXPECT_EQ(ReadBytes(c), "new c");  // left out by the mask
+  EXPECT_FALSE(fs::exists(a + ".bak"));
+  EXPECT_TRUE(fs::exists(c + ".bak"));
+  EXPECT_EQ(ReadBytes(dir.Path("d/stray.vxtmp")), "a leftover");
+
+  // A backup or a temporary file named is no file to restore into; the others still run.
+  o = RunCli({"--restore", c + ".bak", dir.Path("d/stray.vxtmp"), c});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, HeadUtf8(0) + c + restored);
+  EXPECT_NE(o.err.find(c + ".bak: a backup or a temporary file, not a file to restore"), std::string::npos) << o.err;
+  EXPECT_EQ(ReadBytes(c), "old c");
+  EXPECT_FALSE(fs::exists(c + ".bak"));
+}
+
+TEST(Cli, KeepTimesGivesRewrittenFilesTheirOldModificationTime) {
+  TempDir dir;
+  const std::string kept = dir.Path("kept.txt"), fresh = dir.Path("fresh.txt");
+  for (const std::string& f : {kept, fresh}) {
+    WriteBytes(f, "abc");
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 123456789}};  // 2001-09-09, odd nanoseconds
+    ASSERT_EQ(utimensat(AT_FDCWD, f.c_str(), times, 0), 0);
+  }
+  EXPECT_EQ(RunCli({"--keep-times", "-s", "b", "-r", "B", kept}).status, 0);
+  EXPECT_EQ(RunCli({"--no-backup", "--keep-times", "-s", "x", dir.Path("kept.txt.bak")}).status, 0);
+  EXPECT_EQ(RunCli({"-s", "b", "-r", "B", fresh}).status, 0);
+  struct stat st {};
+  for (const std::string& f : {kept, kept + ".bak"}) {
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000) << f;
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789) << f;
+  }
+  EXPECT_EQ(ReadBytes(kept), "aBc");
+  ASSERT_EQ(stat(fresh.c_str(), &st), 0);
+  EXPECT_GT(st.st_mtim.tv_sec, 1000000000);  // without the option the time is the rewrite's
 }
 
 TEST(Cli, AllPairsComeFromTheListBesideTheProgramOrNamedByList) {

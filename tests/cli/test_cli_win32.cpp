@@ -1,10 +1,11 @@
 // The Windows console build of vextrane-cli, in a child process: the folder
-// walk and the canonical paths of Windows, letter case in duplicates, the log
-// in code page 932, several files at a time.
+// walk and the canonical paths of Windows, letter case in duplicates and
+// masks, the log in code page 932, several files at a time.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -116,6 +117,28 @@ TEST(CliOnWindows, PathDifferingOnlyInLetterCaseIsADuplicate) {
   EXPECT_EQ(FileLines(o.out), std::vector<std::string>{"Read.txt  置換え数　1個"}) << o.out;
   EXPECT_EQ(ReadBytes(dir.Path("Read.txt")), "x");
   EXPECT_EQ(ReadBytes(dir.Path("Read.txt.bak")), "abc");
+}
+
+TEST(CliOnWindows, MasksAndVersionControlFoldersIgnoreLetterCase) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / ".GIT");
+  std::filesystem::create_directories(dir.path() / "Build");
+  std::filesystem::create_directories(dir.path() / "sub");
+  for (const char* f : {"a.TXT", "b.txt", "c.md", ".GIT\\config.txt", "Build\\o.txt", "sub\\l.txt"})
+    WriteBytes(dir.Path(f), "abc");
+  const Outcome o = RunCli("--raw -n -s abc --include *.txt --exclude-dir BUILD \"" + dir.path().string() + "\"");
+  EXPECT_EQ(o.status, 0u) << o.err;
+  std::vector<std::string> lines = FileLines(o.out);
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"a.TXT  置換え数　1個", "b.txt  置換え数　1個", "l.txt  置換え数　1個"}))
+      << o.out;
+
+  // A backup named in another letter case is still a backup: nothing is restored into it.
+  WriteBytes(dir.Path("b.txt.bak"), "old");
+  const Outcome r = RunCli("--raw --restore \"" + dir.Path("B.TXT.BAK") + "\"");
+  EXPECT_EQ(r.status, 1u);
+  EXPECT_NE(r.err.find("not a file to restore"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadBytes(dir.Path("b.txt.bak")), "old");
 }
 
 }  // namespace

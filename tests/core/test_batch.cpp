@@ -294,7 +294,9 @@ TEST_F(BatchOnFiles, EachFileIsRewrittenOnceAndItsNewBackupIsLeftAlone) {
       EXPECT_EQ(log, FormatLogHead(report.total) + row.log) << row.name;
       EXPECT_FALSE(report.AnyFailed()) << row.name;
       EXPECT_EQ(ReadBytes(dir.Path("release/f.txt")), row.f_after) << row.name;
-      if (!row.bak_after.empty()) EXPECT_EQ(ReadBytes(dir.Path("release/f.txt.bak")), row.bak_after) << row.name;
+      if (!row.bak_after.empty()) {
+        EXPECT_EQ(ReadBytes(dir.Path("release/f.txt.bak")), row.bak_after) << row.name;
+      }
     }
   }
 }

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <set>
+#include <thread>
+#include <vector>
+
 #include "platform/file.h"
 #include "platform/file_fault.h"
 #include "temp_dir.h"
@@ -120,6 +125,17 @@ TEST_F(FileLayer, TempFilesAreUniqueAndBesideTheTarget) {
     EXPECT_TRUE(FileExists(t)) << t;
   }
   EXPECT_EQ(f1.Write("x", 1), kOk);
+  // Drawn on many threads at once, as the batch's workers do: never the same.
+  std::vector<std::string> names[8];
+  std::vector<std::thread> threads;
+  for (auto& mine : names)
+    threads.emplace_back([&mine, &target] {
+      for (int i = 0; i < 500; ++i) mine.push_back(TempNameBeside(target));
+    });
+  for (std::thread& t : threads) t.join();
+  std::set<std::string> distinct;
+  for (const auto& mine : names) distinct.insert(mine.begin(), mine.end());
+  EXPECT_EQ(distinct.size(), 8u * 500u);
   std::string t3;
   File f3 = File::CreateTempBeside(dir_.Path("none") + "/target.txt", &t3, &e);
   EXPECT_FALSE(f3.IsOpen());
@@ -206,6 +222,25 @@ TEST_F(FileLayer, InfoIdentityAndAttributes) {
   EXPECT_FALSE(replaceable.exists);
 }
 
+TEST_F(FileLayer, ModificationTimeIsReadAndSetToTheStepTheSystemKeeps) {
+  const std::string a = dir_.Path("a.txt");
+  WriteBytes(a, "x");
+  // Before 1970, at it, and later, with nanoseconds that the 100 ns steps of
+  // Windows keep (and ones they round down).
+  const FileTime times[] = {{-86400 * 365, 500}, {0, 0}, {1000000000, 123456700}, {4102444800, 999999900}};
+  for (const FileTime& t : times) {
+    ASSERT_EQ(SetModifiedTime(a, t), kOk) << t.seconds;
+    FileTime got;
+    ASSERT_EQ(GetModifiedTime(a, &got), kOk);
+    EXPECT_EQ(got.seconds, t.seconds);
+    EXPECT_EQ(got.nanoseconds / 100, t.nanoseconds / 100) << t.seconds;
+  }
+  EXPECT_EQ(ReadBytes(a), "x");
+  FileTime none;
+  EXPECT_EQ(GetModifiedTime(dir_.Path("none"), &none), 2u);
+  EXPECT_NE(SetModifiedTime(dir_.Path("none"), none), kOk);
+}
+
 TEST_F(FileLayer, InjectedFaultsFailTheChosenCallsOnly) {
   const std::string path = dir_.Path("f.txt");
   SysError e = kOk;
@@ -227,6 +262,19 @@ TEST_F(FileLayer, InjectedFaultsFailTheChosenCallsOnly) {
   ClearFileFaults();
   r = File::OpenReadExclusive(path, &e);
   EXPECT_TRUE(r.IsOpen());
+  r.Close();
+
+  // Armed once, taken by whichever threads' calls come first: exactly as
+  // many failures as armed.
+  InjectFileFault(FileOp::kDelete, 5, /*skip=*/10, /*times=*/25);
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 100; ++i) failures += TakeFileFault(FileOp::kDelete) == 5u;
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures, 25);
 }
 
 }  // namespace

@@ -1,16 +1,20 @@
 // The portable parts of the target list: the duplicate key and index, the
-// file dialog's multi-selection result, command-line splitting, and the
-// canonical form walked over a file system held in a table.
+// file dialog's multi-selection result, command-line splitting, the
+// canonical form and the folder walk over file systems held in tables, and
+// the walk's name masks.
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/file.h"
 #include "targets/canonical.h"
 #include "targets/path_text.h"
+#include "targets/name_mask.h"
 #include "targets/target_index.h"
+#include "targets/walk.h"
 
 namespace {
 
@@ -209,6 +213,142 @@ TEST(Canonical, FolderMarkIsToldFromANetworkPath) {
       {"\\\\\\server\\share\\Dir", true}, {"", false}, {"\\", false},
   };
   for (const Row& row : rows) EXPECT_EQ(vx::HasFolderMark(row.canonical), row.folder) << row.canonical;
+}
+
+TEST(NameMask, MatchesNamesByCharacters) {
+  const vx::NameRules win = vx::NameRules::Windows(kCp932), posix = vx::NameRules::Posix();
+  struct Row {
+    std::string pattern, name;
+    bool windows, posix;  // the answer under each platform's rules
+  } rows[] = {
+      {"*.txt", "a.txt", true, true},
+      {"*.txt", ".txt", true, true},
+      {"*.txt", "a.txt.bak", false, false},
+      {"*.txt", "A.TXT", true, false},  // letter case counts on POSIX only
+      {"*.TXT", "a.txt", true, false},
+      {"a?c", "abc", true, true},
+      {"a?c", "ac", false, false},
+      {"a?c", "abbc", false, false},
+      {"?", "", false, false},
+      {"*", "", true, true},
+      {"", "", true, true},
+      {"", "a", false, false},
+      {"**a**", "bab", true, true},
+      {"*a*b", "xaybzb", true, true},   // the last star takes more after a false start
+      {"*a*b", "xaybzc", false, false},
+      {"a*b*c", "abcbc", true, true},
+      {"?.c", kHyo + ".c", true, false},  // one code page 932 character: two bytes, but one "?"
+      {"??.c", kHyo + ".c", false, true},
+      {"?.c", "\xC3\xA9.c", false, true},                       // é in UTF-8: one character on POSIX
+      {"*\\", kHyo, false, true},  // no escapes; in 932 the 0x5C of 表 is no backslash
+      {"*" + kKa, "x" + kKa, true, true},
+      {"*a", "x" + kKa, false, true},                            // 'a' as a second byte is no letter in 932
+      {"*A", "x" + kKa, false, false},                           // nor folded
+      {"[ab].txt", "[ab].txt", true, true},                      // brackets are plain characters
+      {".git", ".GIT", true, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(vx::NameMask(row.pattern, win).Matches(row.name), row.windows) << row.pattern << " / " << row.name;
+    EXPECT_EQ(vx::NameMask(row.pattern, posix).Matches(row.name), row.posix) << row.pattern << " / " << row.name;
+  }
+
+  vx::NameMasks masks;
+  EXPECT_TRUE(masks.TakesFile("x") && masks.EntersFolder("x") && masks.empty());
+  masks.include = {vx::NameMask("*.txt", posix), vx::NameMask("*.md", posix)};
+  masks.exclude = {vx::NameMask("draft*", posix)};
+  masks.exclude_folder = {vx::NameMask("build*", posix)};
+  EXPECT_TRUE(masks.TakesFile("a.md"));
+  EXPECT_FALSE(masks.TakesFile("a.c"));
+  EXPECT_FALSE(masks.TakesFile("draft.txt"));
+  EXPECT_FALSE(masks.EntersFolder("build-1"));
+  EXPECT_TRUE(masks.EntersFolder("src"));
+}
+
+// A folder tree held in a table: folder path -> its entries in listing
+// order, and an identity per folder (a link shares its target's).
+class TableFolders : public vx::FolderSystem {
+ public:
+  std::map<std::string, std::vector<vx::FolderEntry>> folders;
+  std::map<std::string, std::uint64_t> identities;
+  mutable int open = 0, most_open = 0;  // listings alive now, and at most
+
+  std::unique_ptr<vx::FolderListing> List(const std::string& folder) const override {
+    const auto it = folders.find(folder);
+    if (it == folders.end()) return nullptr;
+    return std::make_unique<Listing>(it->second, this);
+  }
+  std::string FullPath(const std::string& folder) const override { return folder; }
+  std::string Join(const std::string& folder, const std::string& name) const override { return folder + "/" + name; }
+  bool Identity(const std::string& folder, vx::platform::FileIdentity* identity) const override {
+    const auto it = identities.find(folder);
+    if (it == identities.end()) return false;
+    *identity = {1, it->second};
+    return true;
+  }
+
+ private:
+  class Listing : public vx::FolderListing {
+   public:
+    Listing(const std::vector<vx::FolderEntry>& entries, const TableFolders* owner) : entries_(entries), owner_(owner) {
+      owner_->most_open = std::max(owner_->most_open, ++owner_->open);
+    }
+    ~Listing() override { --owner_->open; }
+    bool Next(vx::FolderEntry* entry) override {
+      if (next_ == entries_.size()) return false;
+      *entry = entries_[next_++];
+      return true;
+    }
+
+   private:
+    const std::vector<vx::FolderEntry>& entries_;
+    const TableFolders* owner_;
+    std::size_t next_ = 0;
+  };
+};
+
+TEST(FolderWalk, DepthFirstInListingOrderNeverEnteringAFolderItIsInside) {
+  TableFolders fs;
+  // r/loop and r/a/up lead back to r, r/a/self to r/a: links or junctions.
+  fs.folders["r"] = {{"z.txt", false}, {"a", true}, {"loop", true}, {"b.txt", false}, {"gone", true}};
+  fs.folders["r/a"] = {{"c.txt", false}, {"self", true}, {"up", true}, {"c.txt.1234.vxtmp", false}};
+  fs.folders["r/a/self"] = fs.folders["r/a"];
+  fs.folders["r/a/up"] = fs.folders["r"];
+  fs.folders["r/loop"] = fs.folders["r"];
+  fs.identities = {{"r", 1}, {"r/a", 2}, {"r/a/self", 2}, {"r/a/up", 1}, {"r/loop", 1}};
+  // r/gone cannot be listed; its identity is unknown too.
+
+  std::vector<std::string> files;
+  vx::FolderVisitor visitor;
+  visitor.file = [&](const std::string& path) { files.push_back(path); };
+  EXPECT_TRUE(vx::WalkFolder("r", vx::NameMasks(), visitor, fs));
+  EXPECT_EQ(files, (std::vector<std::string>{"r/z.txt", "r/a/c.txt", "r/b.txt"}));
+  EXPECT_EQ(fs.most_open, 2);  // each level's listing stays open below it
+  EXPECT_EQ(fs.open, 0);
+
+  // Two folders of one identity side by side are no loop: both are walked.
+  fs.folders["s"] = {{"one", true}, {"two", true}};
+  fs.folders["s/one"] = fs.folders["s/two"] = {{"f", false}};
+  fs.identities["s/one"] = fs.identities["s/two"] = 7;
+  files.clear();
+  vx::WalkFolder("s", vx::NameMasks(), visitor, fs);
+  EXPECT_EQ(files, (std::vector<std::string>{"s/one/f", "s/two/f"}));
+
+  // Masks: files by name, folders by name; the folder walked is entered whatever they say.
+  const vx::NameRules rules = vx::NameRules::Posix();
+  vx::NameMasks masks;
+  masks.exclude = {vx::NameMask("z*", rules)};
+  masks.exclude_folder = {vx::NameMask("a", rules), vx::NameMask("r", rules)};
+  files.clear();
+  vx::WalkFolder("r", masks, visitor, fs);
+  EXPECT_EQ(files, (std::vector<std::string>{"r/b.txt"}));
+
+  // A visitor that stops: asked before every entry, and nothing after.
+  int asked = 0;
+  visitor.stopped = [&] { return ++asked > 3; };  // z.txt, a, a/c.txt, then stop
+  files.clear();
+  EXPECT_FALSE(vx::WalkFolder("r", vx::NameMasks(), visitor, fs));
+  EXPECT_EQ(files, (std::vector<std::string>{"r/z.txt", "r/a/c.txt"}));
+  EXPECT_EQ(fs.open, 0);
 }
 
 }  // namespace

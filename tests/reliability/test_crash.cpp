@@ -167,6 +167,72 @@ TEST(Crash, KilledRunsLoseNothingAndRerunCleanly) {
             "leaves every target new");
 }
 
+TEST(Crash, KilledRestoresLeaveEveryFileWhole) {
+  VX_CLI_OR_SKIP();
+  constexpr int kRestoreKills = kSanitized ? 2 : 6;
+  Scenario s("crash: vextrane-cli --restore over 2,000 rewritten files killed with SIGKILL at " +
+             std::to_string(kRestoreKills) + " random moments, then run again");
+  std::uint32_t base_seed = static_cast<std::uint32_t>(std::random_device{}());
+  if (const char* fixed = std::getenv("VX_CRASH_SEED")) base_seed = static_cast<std::uint32_t>(std::atoll(fixed));
+  // Every file rewritten, its old content in its backup: what a restore starts from.
+  const auto rewritten = [&](const Workspace& dir, std::uint32_t seed) {
+    const Corpus c = MakeCorpus(dir.Path("t"), seed);
+    const CliRun run = RunCli({"-s", "foo", "-r", "BARBAZ", "--raw", dir.Path("t")}, dir.Path("log"));
+    EXPECT_EQ(run.exit_code, 0);
+    return c;
+  };
+  double whole = 0;
+  {
+    Workspace dir;
+    const Corpus c = rewritten(dir, base_seed);
+    const CliRun run = RunCli({"--restore", dir.Path("t")}, dir.Path("log"));
+    ASSERT_EQ(run.exit_code, 0);
+    whole = run.seconds;
+    for (std::size_t i = 0; i < c.paths.size(); ++i) {
+      ASSERT_EQ(Classify(c.paths[i], c.olds[i], c.news[i]), "old") << c.paths[i];
+      ASSERT_FALSE(platform::FileExists(c.paths[i] + ".bak")) << c.paths[i];
+    }
+    s.Did("a whole restore (seed " + std::to_string(base_seed) + ") took " + std::to_string(whole) + " s");
+  }
+
+  int restored = 0, waiting = 0;
+  for (int k = 0; k < kRestoreKills; ++k) {
+    const std::uint32_t seed = base_seed + 100 + static_cast<std::uint32_t>(k);
+    std::mt19937 rng(seed);
+    const double at = std::uniform_real_distribution<double>(0.0, whole)(rng);
+    Workspace dir;
+    const Corpus c = rewritten(dir, seed);
+    RunCli({"--restore", dir.Path("t")}, dir.Path("log"), at);
+    s.Fault();
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", killed after " + std::to_string(at) + " s");
+    int old_now = 0;
+    for (std::size_t i = 0; i < c.paths.size(); ++i) {
+      const std::string state = Classify(c.paths[i], c.olds[i], c.news[i]);
+      // Restored (the backup took the name) or not yet (still new, its backup old).
+      if (state == "old") {
+        ++old_now;
+        EXPECT_FALSE(platform::FileExists(c.paths[i] + ".bak")) << c.paths[i];
+      } else {
+        EXPECT_EQ(state, "new") << c.paths[i];
+        EXPECT_EQ(Classify(c.paths[i] + ".bak", c.olds[i], c.olds[i]), "old") << c.paths[i];
+      }
+    }
+    EXPECT_TRUE(TempLeftovers(dir.Path("t")).empty());
+    restored += old_now;
+    waiting += static_cast<int>(c.paths.size()) - old_now;
+    // Again: the rest is restored; the files restored before have no backup left (exit status 1).
+    const CliRun again = RunCli({"--restore", dir.Path("t")}, dir.Path("log2"));
+    EXPECT_EQ(again.exit_code, old_now > 0 ? 1 : 0);
+    for (std::size_t i = 0; i < c.paths.size(); ++i) {
+      EXPECT_EQ(Classify(c.paths[i], c.olds[i], c.news[i]), "old") << c.paths[i];
+    }
+  }
+  s.Did(std::to_string(kRestoreKills) + " restores killed at random moments: " + std::to_string(restored) +
+        " files found restored, " + std::to_string(waiting) + " still new with their backup");
+  s.Checked("every file exactly its old content (no backup left) or its new one (its backup old), no temporary "
+            "file; the rerun restores the rest");
+}
+
 // The process ends right before file operation number g_stop_at.
 int g_stop_at = -1;
 int g_ops = 0;
@@ -218,6 +284,13 @@ TEST(Crash, DiesRightBeforeEachFileOperation) {
         if (platform::FileExists(paths[i] + ".bak")) {
           const std::string bak = ReadBytes(paths[i] + ".bak");
           EXPECT_TRUE(bak == olds[i] || (i == 1 && bak == older_backup)) << paths[i] << ".bak";
+          // A rewritten file's backup is never a stale one.
+          if (backup && state == "new") {
+            EXPECT_EQ(bak, olds[i]) << paths[i] << ".bak";
+          }
+        } else {
+          EXPECT_FALSE(backup && state == "new") << paths[i] << ": rewritten without its backup";
+          EXPECT_NE(i, 1u) << "the older backup is gone";
         }
       }
       ++points;
@@ -228,7 +301,8 @@ TEST(Crash, DiesRightBeforeEachFileOperation) {
   s.Did("ran the batch " + std::to_string(points) + " times in a child process, ending it before file operation "
         "0, 1, 2, ... until a run completed, backup on and off");
   s.Checked("after every stop each target holds exactly its old or its new content, each .bak the old content "
-            "(or the older backup it replaces)");
+            "(or the older backup it replaces); a target found new has its old content as .bak; the older backup "
+            "is never lost");
 }
 
 }  // namespace

@@ -157,6 +157,31 @@ TEST(BatchRun, EmptyListShowsTheHeadOnlyAndMovesTheFocus) {
   });
 }
 
+// A file reached twice (here by its short name) is rewritten once, and the
+// backup the run made of a listed file is not rewritten in turn.
+TEST(BatchRun, EachFileOnceAndTheRunsOwnBackupLeftAlone) {
+  ScratchFolder dir;
+  const std::string f = dir.Path("version-file.txt");
+  WriteFile(f, "version=1.2");
+  char short_name[MAX_PATH] = {};
+  ASSERT_GT(::GetShortPathNameA(f.c_str(), short_name, MAX_PATH), 0u);
+  ASSERT_NE(std::string(short_name), f);
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    for (const std::string& path : {f, std::string(short_name), f + ".bak"}) dlg.m_lbTargets.AddString(path);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "1.2");
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "1.2.1");
+    const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "置換結果ログ\n\n総置換え数  1個\n\n" + f + "  置換え数　1個\n" + short_name +
+                                 "  このファイルは既に置換しました。\n" + f +
+                                 ".bak  このファイルは今回作成したバックアップです。\n");
+  });
+  EXPECT_EQ(ReadFile(f), "version=1.2.1");
+  EXPECT_EQ(ReadFile(f + ".bak"), "version=1.2");
+  EXPECT_EQ(::GetFileAttributesA((f + ".bak.bak").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 // ------------------------------------------------------------- long runs
 
 // Holds a run where its worker opens the file number `n` (from 0) to read

@@ -1,0 +1,259 @@
+#include "cli/options.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/batch.h"
+
+namespace vx::cli {
+
+namespace {
+
+// getopt_long hands back these for the long forms; the short forms come back
+// as their letters. Kept apart, so that an error names the form typed.
+enum Id : int {
+  kSearch = 256,
+  kReplace,
+  kAllPairs,
+  kList,
+  kNoBackup,
+  kKeepTimes,
+  kDryRun,
+  kDiff,
+  kRestore,
+  kInclude,
+  kExclude,
+  kExcludeFolder,
+  kVersionControl,
+  kJobs,
+  kCodePage,
+  kRaw,
+  kHelp,
+  kVersion,
+};
+
+struct Row {
+  Id id;
+  const char* name;   // the long form, without "--"
+  char letter;        // the short form, or 0
+  const char* value;  // the value's name in the help; null for a flag
+  const char* help;   // its lines in the help, '\n' between them
+};
+
+constexpr Row kRows[] = {
+    {kSearch, "search", 's', "TEXT", "the text to search for (default: empty)"},
+    {kReplace, "replace", 'r', "TEXT",
+     "the replacement text (default: empty)\n"
+     "Both take the escapes \\n (CR LF), \\t and \\\\;\n"
+     "\\| separates alternatives of the search text."},
+    {kAllPairs, "all-pairs", 'a', nullptr, "apply every pair of the replace list, in order"},
+    {kList, "list", 'l', "FILE",
+     "the replace list for --all-pairs\n"
+     "(default: list.dat beside this program)"},
+    {kNoBackup, "no-backup", 0, nullptr,
+     "make no .bak files (default: each file rewritten\n"
+     "is first kept as its name plus .bak)"},
+    {kKeepTimes, "keep-times", 0, nullptr, "give every rewritten file its old modification time"},
+    {kDryRun, "dry-run", 'n', nullptr, "count what a run would replace; change nothing"},
+    {kDiff, "diff", 0, nullptr,
+     "print a unified diff of the lines each file would\n"
+     "change, then the log; change nothing (implies -n)"},
+    {kRestore, "restore", 0, nullptr,
+     "put each file back from its .bak (the backup takes\n"
+     "the file's name); takes no texts"},
+    {kInclude, "include", 0, "GLOB",
+     "in folders, take only files whose name matches\n"
+     "GLOB (* any characters, ? one character; letter\n"
+     "case ignored on Windows); may be repeated"},
+    {kExclude, "exclude", 0, "GLOB", "in folders, leave out files whose name matches"},
+    {kExcludeFolder, "exclude-dir", 0, "GLOB", "do not enter folders whose name matches"},
+    {kVersionControl, "vcs", 0, nullptr,
+     "enter .git, .svn, .hg and .bzr folders too\n"
+     "(default: left alone)"},
+    {kJobs, "jobs", 'j', "N",
+     "rewrite up to N files at a time (default: 4, or the\n"
+     "number of processors if more); the log is the same"},
+    {kCodePage, "codepage", 0, "CP",
+     "the files' code page: 932, utf-8 or none; the\n"
+     "texts given here are converted to it, and 932\n"
+     "keeps matches from starting inside a double-byte\n"
+     "character (default: the ANSI code page on\n"
+     "Windows, 932 elsewhere)"},
+    {kRaw, "raw", 0, nullptr,
+     "convert nothing: the texts are taken as the bytes\n"
+     "given, and the log is printed in code page 932"},
+    {kHelp, "help", 'h', nullptr, "show this help and exit"},
+    {kVersion, "version", 0, nullptr, "show the version and exit"},
+};
+
+constexpr char kHelpHead[] =
+    "Usage: vextrane-cli [OPTION]... PATH...\n"
+    "       vextrane-cli --restore [OPTION]... PATH...\n"
+    "Replaces text in every file named, and in every file below every folder\n"
+    "named (depth first), and prints the result log. Files named here are\n"
+    "taken whatever the masks say; folders .git, .svn, .hg and .bzr are left\n"
+    "alone unless --vcs is given.\n"
+    "\n";
+constexpr char kHelpTail[] =
+    "\n"
+    "Exit status: 0 if every file got a count, 1 if any file got an error\n"
+    "line or a path names nothing, 2 for bad usage or a replace list that\n"
+    "cannot be read.\n";
+constexpr std::size_t kHelpColumn = 25;
+
+const Row* RowOf(int id_or_letter) {
+  for (const Row& row : kRows) {
+    if (row.id == id_or_letter || (row.letter != 0 && row.letter == id_or_letter)) return &row;
+  }
+  return nullptr;
+}
+
+CodePage ParseCodePage(const std::string& value) {
+  if (value == "932" || value == "cp932" || value == "shift_jis" || value == "sjis") return CodePage::kCp932;
+  if (value == "utf-8" || value == "utf8" || value == "UTF-8" || value == "65001") return CodePage::kUtf8;
+  if (value == "none") return CodePage::kNone;
+  throw UsageError("unknown code page '" + value + "' (use 932, utf-8 or none)");
+}
+
+unsigned ParseJobs(const std::string& value) {
+  char* end = nullptr;
+  const unsigned long n = std::strtoul(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || n < 1 || n > 256 || value[0] == '-') {
+    throw UsageError("--jobs takes a number from 1 to 256, not '" + value + "'");
+  }
+  return static_cast<unsigned>(n);
+}
+
+// What getopt_long refused ('?' or ':'), in the words of this program.
+// `current` is the argument it was reading when the option was long.
+std::string Refusal(int code, const char* current) {
+  if (const Row* row = optopt >= kSearch ? RowOf(optopt) : nullptr) {
+    const std::string name = std::string("--") + row->name;
+    return "option '" + name + (row->value ? "' needs a value" : "' takes no value");
+  }
+  if (optopt != 0) {
+    const std::string name = std::string("-") + static_cast<char>(optopt);
+    const Row* row = RowOf(optopt);
+    return row && row->value && code == ':' ? "option '" + name + "' needs a value" : "unknown option '" + name + "'";
+  }
+  // A long form that is none of the table's, or the start of several.
+  std::string typed = current ? current : "";
+  typed = typed.substr(0, typed.find('='));
+  std::string candidates;
+  for (const Row& row : kRows) {
+    if (typed.size() > 2 && std::strncmp(row.name, typed.c_str() + 2, typed.size() - 2) == 0) {
+      candidates += std::string(candidates.empty() ? "" : ", ") + "--" + row.name;
+    }
+  }
+  if (candidates.find(',') != std::string::npos) return "option '" + typed + "' is ambiguous (" + candidates + ")";
+  return "unknown option '" + typed + "'";
+}
+
+}  // namespace
+
+Options ParseOptions(int argc, char** argv) {
+  std::vector<option> longs;
+  std::string shorts = ":";  // a missing value reads as ':', apart from an unknown option
+  for (const Row& row : kRows) {
+    longs.push_back({row.name, row.value ? required_argument : no_argument, nullptr, row.id});
+    if (row.letter != 0) {
+      shorts += row.letter;
+      if (row.value) shorts += ':';
+    }
+  }
+  longs.push_back({nullptr, 0, nullptr, 0});
+
+  // getopt_long moves the paths behind the options; in a copy, so that argv
+  // (and the terminal's arguments) keep their order.
+  std::vector<char*> args(argv, argv + argc);
+  args.push_back(nullptr);
+  auto ref_of = [&](const char* value) {
+    for (int k = 1; k < argc; ++k) {
+      if (value >= argv[k] && value <= argv[k] + std::strlen(argv[k])) {
+        return ArgRef{static_cast<std::size_t>(k - 1), static_cast<std::size_t>(value - argv[k])};
+      }
+    }
+    return ArgRef{};
+  };
+
+  Options o;
+  o.jobs = DefaultJobCount();  // the window's too
+  opterr = 0;
+  optind = 1;
+  for (;;) {
+    const int current = optind;
+    const int code = getopt_long(argc, args.data(), shorts.c_str(), longs.data(), nullptr);
+    if (code == -1) break;
+    if (code == '?' || code == ':') {
+      // A long option's argument is the one just passed; a short one may sit
+      // inside a cluster, and optopt names it.
+      const int at = optind > current ? optind - 1 : current;
+      throw UsageError(Refusal(code, at < argc ? args[at] : nullptr));
+    }
+    const Row* row = RowOf(code);
+    if (!row) throw UsageError("unknown option");
+    const std::string value = optarg ? optarg : "";
+    switch (row->id) {
+      case kSearch: o.search = ref_of(optarg); break;
+      case kReplace: o.replace = ref_of(optarg); break;
+      case kAllPairs: o.all_pairs = true; break;
+      case kList: o.list = value; break;
+      case kNoBackup: o.backup = false; break;
+      case kKeepTimes: o.keep_times = true; break;
+      case kDryRun: o.dry_run = true; break;
+      case kDiff: o.diff = true; break;
+      case kRestore: o.restore = true; break;
+      case kInclude: o.include.push_back(value); break;
+      case kExclude: o.exclude.push_back(value); break;
+      case kExcludeFolder: o.exclude_folder.push_back(value); break;
+      case kVersionControl: o.version_control = true; break;
+      case kJobs: o.jobs = ParseJobs(value); break;
+      case kCodePage: o.code_page = ParseCodePage(value); break;
+      case kRaw: o.raw = true; break;
+      case kHelp: o.help = true; break;
+      case kVersion: o.version = true; break;
+    }
+  }
+  for (int k = optind; k < argc; ++k) o.paths.push_back(args[k]);
+
+  if (o.help || o.version) return o;
+  if (o.all_pairs && (o.search || o.replace)) {
+    throw UsageError("--all-pairs takes its pairs from the replace list; it cannot be combined with -s or -r");
+  }
+  if (o.list && !o.all_pairs) throw UsageError("--list names the replace list for --all-pairs; add -a");
+  if (o.restore && (o.search || o.replace || o.all_pairs || o.dry_run || o.diff || !o.backup || o.keep_times)) {
+    throw UsageError(
+        "--restore puts files back from their backups; it cannot be combined with -s, -r, -a, -n, --diff, "
+        "--no-backup or --keep-times");
+  }
+  if (o.diff) o.dry_run = true;
+  if (o.paths.empty()) throw UsageError("no file or folder named");
+  return o;
+}
+
+std::string HelpText() {
+  std::string text = kHelpHead;
+  for (const Row& row : kRows) {
+    std::string head = "  ";
+    head += row.letter ? std::string("-") + row.letter + ", " : std::string("    ");
+    head += std::string("--") + row.name;
+    if (row.value) head += std::string(" ") + row.value;
+    head += head.size() < kHelpColumn ? std::string(kHelpColumn - head.size(), ' ')
+                                      : "\n" + std::string(kHelpColumn, ' ');
+    text += head;
+    for (const char* at = row.help; *at;) {
+      const char* end = std::strchr(at, '\n');
+      if (!end) end = at + std::strlen(at);
+      if (at != row.help) text += std::string(kHelpColumn, ' ');
+      text.append(at, end);
+      text += '\n';
+      at = *end ? end + 1 : end;
+    }
+  }
+  return text + kHelpTail;
+}
+
+}  // namespace vx::cli

@@ -1,0 +1,23 @@
+// A unified diff of two texts, line by line: what vextrane-cli --diff shows
+// of a rewrite before it is made.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vx {
+
+// Use: out += UnifiedDiffHunks(old_bytes, new_bytes, 3);
+//
+// The hunks ("@@ -a,b +c,d @@" and their lines) of a unified diff that
+// turns `before` into `after`, with `context` unchanged lines around each
+// change; empty when the two are equal. Lines end at LF and keep their line
+// break (a CR before it stays part of the line); a last line without one is
+// followed by "\ No newline at end of file". The file header ("---",
+// "+++") is the caller's. The changes are few where they can be: a shortest
+// edit script, except that inputs with very many changes may get a longer
+// one rather than take quadratic time.
+std::string UnifiedDiffHunks(std::string_view before, std::string_view after, std::size_t context = 3);
+
+}  // namespace vx

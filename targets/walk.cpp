@@ -1,0 +1,65 @@
+#include "targets/walk.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "targets/path_text.h"
+
+namespace vx {
+
+namespace {
+
+class Walk {
+ public:
+  Walk(const NameMasks& masks, const FolderVisitor& visitor, const FolderSystem& system)
+      : masks_(masks), visitor_(visitor), system_(system) {}
+
+  // False once the visitor has stopped the walk.
+  bool Folder(const std::string& folder) {
+    // A folder the walk is inside already is a loop (a link or a junction
+    // back up the tree): entering it would list the same files until the
+    // path grew too long. Two folders whose identity is unknown are never
+    // taken for one.
+    platform::FileIdentity identity;
+    const bool known = system_.Identity(folder, &identity);
+    if (known && std::find(inside_.begin(), inside_.end(), identity) != inside_.end()) return true;
+
+    const std::unique_ptr<FolderListing> listing = system_.List(folder);
+    if (!listing) return true;
+    if (known) inside_.push_back(identity);
+    const std::string base = system_.FullPath(folder);
+    bool going = true;
+    FolderEntry entry;
+    while (going && listing->Next(&entry)) {
+      if (visitor_.stopped && visitor_.stopped()) {
+        going = false;
+        break;
+      }
+      if (entry.folder) {
+        if (masks_.EntersFolder(entry.name)) going = Folder(system_.Join(base, entry.name));
+        continue;
+      }
+      // A temporary file left behind by a rewrite that was cut short is no
+      // target of its own.
+      if (HasTempSuffix(entry.name) || !masks_.TakesFile(entry.name)) continue;
+      visitor_.file(system_.Join(base, entry.name));
+    }
+    if (known) inside_.pop_back();
+    return going;
+  }
+
+ private:
+  const NameMasks& masks_;
+  const FolderVisitor& visitor_;
+  const FolderSystem& system_;
+  std::vector<platform::FileIdentity> inside_;
+};
+
+}  // namespace
+
+bool WalkFolder(const std::string& folder, const NameMasks& masks, const FolderVisitor& visitor,
+                const FolderSystem& system) {
+  return Walk(masks, visitor, system).Folder(folder);
+}
+
+}  // namespace vx
