@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
+
+#include "engine/batch.h"
 
 namespace vx::cli {
 
@@ -124,10 +125,6 @@ const Row* RowOf(int id_or_letter) {
   return nullptr;
 }
 
-// File system calls, not the processors, bound a run over many small files,
-// and they overlap well: a few files at a time even on one processor.
-unsigned DefaultJobs() { return std::max(4u, std::thread::hardware_concurrency()); }
-
 std::optional<CodePage> ParseCodePage(const std::string& value) {
   if (value == "auto") return std::nullopt;
   if (value == "932" || value == "cp932" || value == "shift_jis" || value == "sjis") return CodePage::kCp932;
@@ -198,7 +195,7 @@ Options ParseOptions(int argc, char** argv) {
   };
 
   Options o;
-  o.jobs = DefaultJobs();
+  o.jobs = DefaultJobCount();  // the window's too
   opterr = 0;
   optind = 1;
   for (;;) {

@@ -201,6 +201,10 @@ BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& sett
   return report;
 }
 
+// File system calls, not the processors, bound a run over many small files,
+// and they overlap well: a few files at a time even on one processor.
+unsigned DefaultJobCount() { return std::max(4u, std::thread::hardware_concurrency()); }
+
 std::vector<ReplacePair> PairsFromLists(const std::vector<std::string>& search,
                                         const std::vector<std::string>& replace) {
   std::vector<ReplacePair> pairs;

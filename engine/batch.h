@@ -80,6 +80,11 @@ struct BatchWatch {
 BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& settings, unsigned jobs,
                          const BatchWatch& watch = {});
 
+// The number of files a run does at a time unless told otherwise (the
+// window's runs and vextrane-cli without -j): 4, or one per processor if
+// there are more.
+unsigned DefaultJobCount();
+
 // Pairs from two index-aligned lists (the window's drop-down lists, or the
 // replace list file's texts split in two): pair k is search[k] with
 // replace[k]; a search text without a partner gets an empty replacement.

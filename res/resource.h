@@ -5,6 +5,8 @@
 #define IDD_ABOUT 100
 #define IDD_MAIN 102
 #define IDD_LIST_EDIT 129
+#define IDD_PROGRESS 130
+#define IDD_RESULT 131
 
 // Icons
 #define IDI_APP 128
@@ -32,6 +34,19 @@
 // About box
 #define IDC_LINK_MAIL 1025
 #define IDC_LINK_URL 1026
+
+// Progress window
+#define IDC_PROGRESS_FILE 1027
+#define IDC_PROGRESS_BAR 1028
+#define IDC_PROGRESS_FILES 1029
+#define IDC_PROGRESS_COUNT 1030
+
+// Result window
+#define IDC_RESULT_TOTAL 1031
+#define IDC_RESULT_ERRORS 1032
+#define IDC_RESULT_LOG 1033
+#define IDC_RESULT_ERRORS_ONLY 1034
+#define IDC_RESULT_SAVE 1035
 
 // Standard Help command, routed to the platform's default help handling
 #define ID_HELP 57670

@@ -94,7 +94,7 @@ INT_PTR CDialog::DoModal() {
     if (ownerDisabled) ::EnableWindow(owner, TRUE);
     return -1;
   }
-  if (!m_bEnded && !::IsWindowVisible(hwnd)) ::ShowWindow(hwnd, SW_SHOW);
+  if (!m_bEnded && !m_bShowLater && !::IsWindowVisible(hwnd)) ::ShowWindow(hwnd, SW_SHOW);
 
   bool quit = false;
   WPARAM quitCode = 0;
@@ -217,6 +217,16 @@ bool CDialog::DispatchNotify(NMHDR* header, LRESULT* result) {
   return false;
 }
 
+bool CDialog::DispatchPosted(UINT message, WPARAM wParam, LPARAM lParam) {
+  for (const EventEntry& row : GetEventTable()) {
+    if (row.onPosted != nullptr && row.code == message) {
+      (this->*row.onPosted)(wParam, lParam);
+      return true;
+    }
+  }
+  return false;
+}
+
 void CDialog::OnWindowDestroyed() {
   ::RemovePropA(m_hWnd, kDialogProperty);
   m_hWnd = nullptr;
@@ -268,6 +278,8 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, TRUE);
       return TRUE;
     default:
+      // Posted messages: the range the platform leaves to applications.
+      if (message >= WM_APP && message <= 0xBFFF) return DispatchPosted(message, wParam, lParam) ? TRUE : FALSE;
       return FALSE;
   }
 }

@@ -17,16 +17,26 @@
 //    private:
 //     void OnNameChanged();                            // WM_COMMAND handler
 //     void OnItemChanged(NMHDR* hdr, LRESULT* result); // WM_NOTIFY handler
+//     void OnWorkDone(WPARAM wParam, LPARAM lParam);    // posted message handler
 //     static const EventTable kEvents;
 //   };
 //   const CDialog::EventTable CMyDialog::kEvents = {
 //       CommandEvent(IDC_NAME, CBN_EDITCHANGE, &CMyDialog::OnNameChanged),
 //       NotifyEvent(IDC_LIST, LVN_ITEMCHANGED, &CMyDialog::OnItemChanged),
+//       PostedEvent(WM_APP + 1, &CMyDialog::OnWorkDone),
 //   };
 //
 // Rows are looked up in order; the first row with the control id and
 // notification code answers. IDOK and IDCANCEL without a row go to OnOK and
 // OnCancel.
+//
+// Worker threads. A thread must never touch a window it did not create, so a
+// worker reaches a dialog only by posting messages to it: the dialog hands
+// out a CPostTarget (GetPostTarget, on its own thread), the worker calls
+// Post from any thread, and the message is answered on the dialog's thread
+// by the PostedEvent row for its number (WM_APP and up). The worker must end
+// before the dialog's window goes (join it in the handler of its last
+// message, or on WM_DESTROY): a message to a window that is gone is lost.
 //
 // The modal run. DoModal creates the dialog modeless, disables its owner and
 // runs its own message loop: each queued message goes to PreTranslateMessage
@@ -77,30 +87,56 @@ void DDX_Check(CDataExchange* pDX, int id, int& value);
 // Window text of a control.
 void DDX_Text(CDataExchange* pDX, int id, std::string& value);
 
-// One row of a dialog's event table: a notification of one control and the
-// member that answers it. Build rows with CommandEvent and NotifyEvent.
+// One row of a dialog's event table: a notification of one control, or a
+// posted message, and the member that answers it. Build rows with
+// CommandEvent, NotifyEvent and PostedEvent.
 struct EventEntry {
   using CommandHandler = void (CDialog::*)();
   using NotifyHandler = void (CDialog::*)(NMHDR* header, LRESULT* result);
-  int id;         // control id (NMHDR::idFrom for WM_NOTIFY)
-  UINT code;      // notification code (HIWORD(wParam) or NMHDR::code)
+  using PostedHandler = void (CDialog::*)(WPARAM wParam, LPARAM lParam);
+  int id;         // control id (NMHDR::idFrom for WM_NOTIFY); 0 for posted messages
+  UINT code;      // notification code (HIWORD(wParam) or NMHDR::code), or the posted message
   CommandHandler onCommand;  // set for WM_COMMAND rows
   NotifyHandler onNotify;    // set for WM_NOTIFY rows
+  PostedHandler onPosted;    // set for posted-message rows
 };
 
 // A WM_COMMAND notification (BN_CLICKED, CBN_SELCHANGE, EN_CHANGE, ...)
 // answered by `void Handler()`.
 template <class T>
 EventEntry CommandEvent(int id, UINT code, void (T::*handler)()) {
-  return EventEntry{id, code, static_cast<EventEntry::CommandHandler>(handler), nullptr};
+  return EventEntry{id, code, static_cast<EventEntry::CommandHandler>(handler), nullptr, nullptr};
 }
 // A WM_NOTIFY notification (LVN_ITEMCHANGED, ...) answered by
 // `void Handler(NMHDR* header, LRESULT* result)`; *result starts at 0 and is
 // what the dialog returns for the notification.
 template <class T>
 EventEntry NotifyEvent(int id, UINT code, void (T::*handler)(NMHDR*, LRESULT*)) {
-  return EventEntry{id, static_cast<UINT>(code), nullptr, static_cast<EventEntry::NotifyHandler>(handler)};
+  return EventEntry{id, static_cast<UINT>(code), nullptr, static_cast<EventEntry::NotifyHandler>(handler), nullptr};
 }
+// A message posted to the dialog (by a worker thread through a CPostTarget,
+// or by the dialog itself), numbered WM_APP..0xBFFF and answered on the
+// dialog's thread by `void Handler(WPARAM wParam, LPARAM lParam)`.
+template <class T>
+EventEntry PostedEvent(UINT message, void (T::*handler)(WPARAM, LPARAM)) {
+  return EventEntry{0, message, nullptr, nullptr, static_cast<EventEntry::PostedHandler>(handler)};
+}
+
+// Where a worker thread posts its messages for a dialog. A plain value: copy
+// it into the worker. Post may be called from any thread; it returns false
+// when the message could not be queued (the window is gone, or its queue is
+// full).
+class CPostTarget {
+ public:
+  CPostTarget() = default;
+  explicit CPostTarget(HWND hwnd) : m_hWnd(hwnd) {}
+  bool Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+    return ::PostMessageA(m_hWnd, message, wParam, lParam) != FALSE;
+  }
+
+ private:
+  HWND m_hWnd = nullptr;
+};
 
 class CDialog : public CWnd {
  public:
@@ -141,6 +177,10 @@ class CDialog : public CWnd {
   // visible owner.
   void CenterWindow() const;
 
+  // The address for this dialog's worker threads (valid once the window
+  // exists, that is from OnInitDialog on).
+  CPostTarget GetPostTarget() const { return CPostTarget(m_hWnd); }
+
  protected:
   // Default: UpdateData(false); returns TRUE so that the platform puts the
   // focus on the first tab stop.
@@ -160,6 +200,11 @@ class CDialog : public CWnd {
   virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   virtual const EventTable& GetEventTable() const;
 
+  // Set by a dialog that shows itself later (from its template without
+  // WS_VISIBLE): DoModal then leaves the window hidden. Its owner is
+  // disabled all the same, and its loop runs.
+  bool m_bShowLater = false;
+
   // The platform's default processing of a message, for handlers that first
   // let the default act and then change its outcome (control colours).
   LRESULT DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -171,6 +216,7 @@ class CDialog : public CWnd {
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   bool DispatchCommand(int id, UINT code);
   bool DispatchNotify(NMHDR* header, LRESULT* result);
+  bool DispatchPosted(UINT message, WPARAM wParam, LPARAM lParam);
   void OnWindowDestroyed();
 
   UINT m_nIDTemplate;

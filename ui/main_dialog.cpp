@@ -68,6 +68,12 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result
     case WM_QUERYDRAGICON:
       *result = reinterpret_cast<LRESULT>(m_hSmallIcon);
       return true;
+    case WM_SETCURSOR:
+      // The window is disabled during a run; it shows that it is busy.
+      if (!m_bRunning) return false;
+      ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+      *result = TRUE;
+      return true;
     case WM_DROPFILES:
       AddDroppedPaths(reinterpret_cast<HDROP>(wParam));
       return false;  // then the default processing

@@ -40,11 +40,16 @@ class CMainDialog : public CDialog {
   std::string m_strStartDir;  // the working directory the program was started in; relative
                               // command-line paths name files there (empty: the current one)
   Shell* m_pShell;         // starts the editor; handed on to the About box
+  bool m_bRunning = false; // a batch run is going on: the wait cursor over the window
 
   // --- Replace list (main_dialog_replace_list.cpp)
   void LoadReplaceList();
 
   // --- Target list (main_dialog_targets.cpp)
+  // A bulk add in progress (a folder, a drop, the Add Files selection): see
+  // CBulkAdd there. Nested bulk adds join the outermost.
+  class CBulkAdd;
+  CBulkAdd* m_pBulkAdd = nullptr;
   void AddTargetFile(std::string path);
   void AddTargetFolder(std::string folder);
   int MeasureItemWidth(const char* text);

@@ -1,40 +1,67 @@
 // The batch run started by the Start button.
+#include <algorithm>
+
 #include "engine/batch.h"
 #include "ui/main_dialog.h"
+#include "ui/progress_dialog.h"
+#include "ui/result_dialog.h"
 
 namespace vx {
 
+namespace {
+
+// Sets a flag for the life of a scope.
+class FlagScope {
+ public:
+  explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+  ~FlagScope() { m_flag = false; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+ private:
+  bool& m_flag;
+};
+
+}  // namespace
+
 void CMainDialog::RunBatch() {
-  const HCURSOR wait = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
-  const HCURSOR previous = ::SetCursor(wait);
-
+  // Everything the run needs is read now, once: the window is disabled
+  // until the run has ended, so nothing of it can change meanwhile.
+  UpdateData(true);
+  std::vector<ReplacePair> pairs;
+  if (m_bAutoAll) {
+    // The pairs as the drop-down lists hold them, not as list.dat does.
+    std::vector<std::string> search, replace;
+    for (int k = 0; k < m_cbSearch.GetCount(); ++k) search.push_back(m_cbSearch.GetLBText(k));
+    for (int k = 0; k < m_cbReplace.GetCount(); ++k) replace.push_back(m_cbReplace.GetLBText(k));
+    pairs = PairsFromLists(search, replace);
+  } else {
+    pairs = {{m_cbSearch.GetWindowText(), m_cbReplace.GetWindowText()}};
+  }
+  std::vector<BatchFile> files(static_cast<std::size_t>(std::max(m_lbTargets.GetCount(), 0)));
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    files[i].path = m_lbTargets.GetText(static_cast<int>(i));
+    files[i].pairs = pairs;
+    files[i].make_backup = m_bMakeBackup != 0;
+  }
   BatchSettings settings;  // the texts are in the ANSI code page; every file's encoding is found
-  const BatchReport report = ProcessBatch(
-      [this](std::size_t index, BatchFile* file) {
-        // The number of entries is asked anew for every file.
-        if (index >= static_cast<std::size_t>(m_lbTargets.GetCount())) return false;
-        // The check boxes into m_bAutoAll and m_bMakeBackup, for every file.
-        UpdateData(true);
-        const int i = static_cast<int>(index);
-        file->path = m_lbTargets.GetText(i);
-        if (m_bAutoAll) {
-          // The pairs as the drop-down lists hold them, not as list.dat does.
-          std::vector<std::string> search, replace;
-          for (int k = 0; k < m_cbSearch.GetCount(); ++k) search.push_back(m_cbSearch.GetLBText(k));
-          for (int k = 0; k < m_cbReplace.GetCount(); ++k) replace.push_back(m_cbReplace.GetLBText(k));
-          file->pairs = PairsFromLists(search, replace);
-        } else {
-          file->pairs = {{m_cbSearch.GetWindowText(), m_cbReplace.GetWindowText()}};
-        }
-        file->make_backup = m_bMakeBackup != 0;
-        return true;
-      },
-      settings);
 
-  ::SetCursor(wait);
-  ::MessageBoxA(m_hWnd, FormatBatchLog(report).c_str(), "置換完了", 0);
+  BatchReport report;
+  {
+    const FlagScope running(m_bRunning);
+    ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+    CProgressDialog progress(std::move(files), settings, DefaultJobCount(), m_hWnd);
+    progress.DoModal();
+    report = progress.TakeReport();
+  }
+
+  // A log too long for the screen goes to the result window; should that
+  // window not come up, to the message box all the same.
+  const bool fits = FileLineCount(report) <= kMaxMessageBoxFileLines;
+  if (fits || CResultDialog(report, m_hWnd).DoModal() == -1) {
+    ::MessageBoxA(m_hWnd, FormatBatchLog(report).c_str(), "置換完了", 0);
+  }
   m_cbSearch.SetFocus();
-  ::SetCursor(previous);
 }
 
 }  // namespace vx

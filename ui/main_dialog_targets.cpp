@@ -63,19 +63,81 @@ class DropScope {
 };
 
 // Lets one queued message through, of any window: painting and input go on
-// during a long add. A quit request is put back for the loop that ends on it.
-void PassOneMessage() {
+// during a long add. A quit request is put back for the loop that ends on it;
+// returns false then, and when the queue is empty.
+bool PassOneMessage() {
   MSG msg;
-  if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;
+  if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
   if (msg.message == WM_QUIT) {
     ::PostQuitMessage(static_cast<int>(msg.wParam));
-    return;
+    return false;
   }
   ::TranslateMessage(&msg);
   ::DispatchMessageA(&msg);
+  return true;
 }
 
 }  // namespace
+
+// A bulk add: many entries in one go. Each entry would otherwise be drawn
+// and scrolled to on the screen as it comes, and let one message through,
+// which under some systems costs far more than finding the file. So the list
+// is not drawn meanwhile and the queued messages (painting, Exit) go through
+// a few times a second. The list box gets exactly the calls of single adds,
+// so the list, its selection, caret, scroll position and extent end as they
+// would; it is drawn once, at the end, and before each message box.
+class CMainDialog::CBulkAdd {
+ public:
+  static constexpr ULONGLONG kPassIntervalMs = 200;
+
+  explicit CBulkAdd(CMainDialog& dlg) : m_dlg(dlg), m_pOuter(dlg.m_pBulkAdd) {
+    if (m_pOuter != nullptr) return;  // joins the bulk add in progress
+    m_dlg.m_pBulkAdd = this;
+    m_nNextPass = ::GetTickCount64() + kPassIntervalMs;
+    Draw(false);
+  }
+  ~CBulkAdd() {
+    if (m_pOuter != nullptr) return;
+    m_dlg.m_pBulkAdd = nullptr;
+    Draw(true);
+  }
+  CBulkAdd(const CBulkAdd&) = delete;
+  CBulkAdd& operator=(const CBulkAdd&) = delete;
+
+  // After each entry: the queued messages, when it is time for them.
+  void EntryAdded() {
+    if (::GetTickCount64() < m_nNextPass) return;
+    // What is queued now; whatever comes meanwhile waits for the next turn.
+    for (int i = 0; i < 1000 && PassOneMessage(); ++i) {
+    }
+    m_nNextPass = ::GetTickCount64() + kPassIntervalMs;
+  }
+
+  // Draws the list as it stands and stops drawing again (around a message
+  // box, so that the list behind it is not stale).
+  static void DrawNow(CMainDialog& dlg) {
+    if (dlg.m_pBulkAdd == nullptr) return;
+    dlg.m_pBulkAdd->Draw(true);
+    ::UpdateWindow(dlg.m_lbTargets);
+    dlg.m_pBulkAdd->Draw(false);
+  }
+
+ private:
+  // The platform's own WM_SETREDRAW, not the list box's: it takes the
+  // visible mark off the window without hiding it, so the list box does its
+  // work as for a hidden window (as at start-up, for the command line) and
+  // keeps its scroll bars and page in step. The list box's handling would
+  // leave those for the end and then settle elsewhere.
+  void Draw(bool on) {
+    const HWND list = m_dlg.m_lbTargets;
+    ::DefWindowProcA(list, WM_SETREDRAW, on ? TRUE : FALSE, 0);
+    if (on) ::RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  }
+
+  CMainDialog& m_dlg;
+  CBulkAdd* m_pOuter;
+  ULONGLONG m_nNextPass = 0;
+};
 
 void CMainDialog::AddTargetFile(std::string path) {
   // The index follows every change this window makes to the list; should
@@ -85,6 +147,7 @@ void CMainDialog::AddTargetFile(std::string path) {
     for (int i = 0, n = m_lbTargets.GetCount(); i < n; ++i) m_targetIndex.Insert(m_lbTargets.GetText(i));
   }
   if (m_targetIndex.Contains(path)) {
+    CBulkAdd::DrawNow(*this);
     const std::string text = path + "は\nすでにリストに存在します。";
     ::MessageBoxA(m_hWnd, text.c_str(), "エラー", MB_ICONERROR | MB_OK);
     return;
@@ -102,7 +165,11 @@ void CMainDialog::AddTargetFile(std::string path) {
     m_lbTargets.SetHorizontalExtent(width + 5);
   }
 
-  PassOneMessage();
+  if (m_pBulkAdd != nullptr) {
+    m_pBulkAdd->EntryAdded();
+  } else {
+    PassOneMessage();
+  }
 
   if (!UpdateStartForAllPairs() && m_cbSearch.GetWindowTextLength() != 0) EnableItem(IDC_START, true);
 }
@@ -121,6 +188,7 @@ void CMainDialog::AddTargetFolder(std::string folder) {
 void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(SplitCommandLine(::GetCommandLineA(), AnsiLeadBytes())); }
 
 void CMainDialog::AddArgumentTargets(const std::vector<std::string>& arguments) {
+  CBulkAdd bulk(*this);
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string canonical = CanonicalizePath(ResolvePath(m_strStartDir, arguments[i], AnsiLeadBytes()));
     if (canonical.empty()) continue;
@@ -161,6 +229,7 @@ void CMainDialog::AddFilesFromDialog() {
   m_lbTargets.SetFocus();
   ::GetCurrentDirectoryA(MAX_PATH, m_szLastDir);
   ChangeToProgramDirectory();
+  CBulkAdd bulk(*this);
   for (const std::string& path : SplitMultiSelection(names.data(), names.size(), AnsiLeadBytes())) {
     if (IsEnded()) break;
     AddTargetFile(path);
@@ -171,6 +240,7 @@ void CMainDialog::AddDroppedPaths(HDROP drop) {
   const DropScope scope(drop);
   m_lbTargets.SetSel(-1, false);
   m_lbTargets.SetFocus();
+  CBulkAdd bulk(*this);
   const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count && !IsEnded(); ++i) {
     // The path's real length first: a path is never cut to fit a buffer.

@@ -45,7 +45,7 @@ void InitCommonControlClasses() {
   static const bool done = [] {
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof icc;
-    icc.dwICC = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
+    icc.dwICC = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS;
     return ::InitCommonControlsEx(&icc) != FALSE;
   }();
   (void)done;

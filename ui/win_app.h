@@ -35,8 +35,8 @@ CWinApp* AfxGetApp();
 // The main window's handle, or nullptr.
 HWND AfxGetMainWnd();
 
-// Registers the common control classes the templates use (list view). Safe
-// to call more than once; CDialog::DoModal calls it.
+// Registers the common control classes the templates use (list view,
+// progress bar). Safe to call more than once; CDialog::DoModal calls it.
 void InitCommonControlClasses();
 
 }  // namespace vx

@@ -4,15 +4,24 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
+#include "platform/file_fault.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
+#include "ui/progress_dialog.h"
+#include "ui/result_dialog.h"
 #include "win/harness/harness.h"
+#include "win/harness/screenshot.h"
 
 namespace {
+
+using vx::test::PumpUntil;
+using vx::test::WindowText;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -58,12 +67,22 @@ class ScratchFolder {
 };
 
 // Presses Start as the user would (the button's own enabling rules are not
-// under test here) and returns the boxes the run showed.
-std::vector<vx::test::CapturedBox> PressStart(vx::CMainDialog& dlg) {
-  vx::test::ModalResponder responder;
+// under test here); `responder` answers what the run shows.
+void PressStart(vx::CMainDialog& dlg, const vx::test::ModalResponder&) {
   ::EnableWindow(dlg.GetDlgItem(IDC_START), TRUE);
   vx::test::Click(dlg, IDC_START);
+}
+
+// The same, returning the boxes the run showed.
+std::vector<vx::test::CapturedBox> PressStart(vx::CMainDialog& dlg) {
+  vx::test::ModalResponder responder;
+  PressStart(dlg, responder);
   return responder.boxes();
+}
+
+bool FocusInSearchField(const vx::CMainDialog& dlg) {
+  const HWND focus = ::GetFocus();
+  return focus == dlg.m_cbSearch.m_hWnd || focus == dlg.m_cbSearch.GetEditHwnd();
 }
 
 TEST(BatchRun, StartRewritesTheListedFilesAndShowsTheLog) {
@@ -188,4 +207,303 @@ TEST(BatchRun, EachFileOnceAndTheRunsOwnBackupLeftAlone) {
   EXPECT_EQ(::GetFileAttributesA((f + ".bak.bak").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// ------------------------------------------------------------- long runs
+
+// Holds a run where its worker opens the file number `n` (from 0) to read
+// it, through the file layer's hook, until the test lets it go on. The run
+// does the files of one folder in list order, on one thread.
+class HoldAtOpen {
+ public:
+  explicit HoldAtOpen(int n) {
+    s_holdAt = n;
+    s_reached = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    s_release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  }
+  // From now on: the opens before count (the window's list.dat is one).
+  void Arm() const {
+    s_opens = 0;
+    vx::platform::SetFileOpHook(&Hook);
+  }
+  ~HoldAtOpen() {
+    Release();
+    vx::platform::SetFileOpHook(nullptr);
+    ::CloseHandle(s_reached);
+    ::CloseHandle(s_release);
+  }
+  bool Reached() const { return ::WaitForSingleObject(s_reached, 0) == WAIT_OBJECT_0; }
+  void Release() const { ::SetEvent(s_release); }
+
+ private:
+  static void Hook(vx::platform::FileOp op) {
+    if (op != vx::platform::FileOp::kOpenRead || s_opens++ != s_holdAt) return;
+    ::SetEvent(s_reached);
+    ::WaitForSingleObject(s_release, 30000);
+  }
+  static inline std::atomic<int> s_opens{0};
+  static inline int s_holdAt = 0;
+  static inline HANDLE s_reached = nullptr;
+  static inline HANDLE s_release = nullptr;
+};
+
+std::string LogHead(int total) { return "置換結果ログ\n\n総置換え数  " + std::to_string(total) + "個\n\n"; }
+
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  for (const char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+HWND Item(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
+
+// The dialogs a responder saw, but for the progress window (which a slow
+// machine may show for a short run too).
+std::vector<std::string> DialogsButProgress(const vx::test::ModalResponder& responder) {
+  std::vector<std::string> out;
+  for (const std::string& caption : responder.dialogs()) {
+    if (caption != "置換中") out.push_back(caption);
+  }
+  return out;
+}
+
+// Waits, inside the progress window's loop, until the run has ended it.
+bool WaitOutRun(HWND progress) {
+  return PumpUntil([&] {
+    const vx::CDialog* dialog = vx::CDialog::FromHandle(progress);
+    return dialog == nullptr || dialog->IsEnded();
+  });
+}
+
+// A run long enough to show the progress window: its controls while the
+// run waits in the middle, the main window disabled meanwhile, then Cancel.
+// Every file is then either done with its backup or untouched without one,
+// and the log has the files done, in order, and the number not done.
+TEST(BatchRun, ProgressWindowShowsTheRunAndCancelStopsIt) {
+  ScratchFolder dir;
+  constexpr int kFiles = 20, kHeld = 6;
+  std::vector<std::string> files;
+  for (int i = 0; i < kFiles; ++i) {
+    files.push_back(dir.Path("f" + std::to_string(100 + i) + ".txt"));
+    WriteFile(files.back(), "x");
+  }
+  const HoldAtOpen hold(kHeld);
+  vx::test::ModalResponder responder;
+  vx::CMainDialog dlg;
+  bool seen = false;
+  responder.OnNextDialog([&](HWND progress) {
+    seen = true;
+    ASSERT_TRUE(PumpUntil([&] { return hold.Reached(); }));
+    EXPECT_EQ(WindowText(progress), "置換中");
+    EXPECT_FALSE(::IsWindowEnabled(dlg));
+    // The window follows the run a few times a second.
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(Item(progress, IDC_PROGRESS_FILES)) == "6 / 20 ファイル"; }))
+        << WindowText(Item(progress, IDC_PROGRESS_FILES));
+    EXPECT_EQ(WindowText(Item(progress, IDC_PROGRESS_FILE)), files[kHeld]);
+    EXPECT_EQ(WindowText(Item(progress, IDC_PROGRESS_COUNT)), "総置換え数  6個");
+    EXPECT_EQ(::SendMessageA(Item(progress, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), kHeld);
+    EXPECT_EQ(::SendMessageA(Item(progress, IDC_PROGRESS_BAR), PBM_GETRANGE, FALSE, 0), kFiles);
+    EXPECT_EQ(WindowText(Item(progress, IDCANCEL)), "中止(&C)");
+    // Its minimise box puts the program away (the main window), the run going on.
+    ::SendMessageA(progress, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(::IsIconic(dlg));
+    ::ShowWindow(dlg, SW_RESTORE);
+    EXPECT_FALSE(::IsIconic(dlg));
+
+    vx::test::Click(progress, IDCANCEL);
+    EXPECT_FALSE(::IsWindowEnabled(Item(progress, IDCANCEL)));
+    EXPECT_TRUE(::IsWindow(progress));  // until the file in hand is settled
+    hold.Release();
+    EXPECT_TRUE(WaitOutRun(progress));
+  });
+  vx::test::RunModal(dlg, [&] {
+    for (const std::string& path : files) dlg.m_lbTargets.AddString(path);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "y");
+    hold.Arm();
+    PressStart(dlg, responder);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(::IsWindowEnabled(dlg));
+    EXPECT_TRUE(FocusInSearchField(dlg));
+  });
+
+  int done = 0;
+  std::string lines;
+  for (const std::string& path : files) {
+    SCOPED_TRACE(path);
+    const bool rewritten = ReadFile(path) == "y";
+    if (rewritten) {
+      EXPECT_EQ(ReadFile(path + ".bak"), "x");
+      lines += path + "  置換え数　1個\n";
+      ++done;
+    } else {
+      EXPECT_EQ(ReadFile(path), "x");
+      EXPECT_EQ(::GetFileAttributesA((path + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+  }
+  // The held file was either finished or left alone; none after it began.
+  EXPECT_TRUE(done == kHeld || done == kHeld + 1) << done;
+  ASSERT_EQ(responder.boxes().size(), 1u);
+  EXPECT_EQ(responder.boxes()[0].caption, "置換完了");
+  EXPECT_EQ(responder.boxes()[0].text, LogHead(done) + lines + "中止しました。処理していないファイル：" +
+                                           std::to_string(kFiles - done) + "個\n");
+}
+
+// Up to 30 file lines the log is the message box; beyond, the result window
+// with the same log.
+TEST(BatchRun, ALogOfMoreThanThirtyLinesGoesToTheResultWindow) {
+  ScratchFolder dir;
+  for (const int lines : {30, 31}) {
+    SCOPED_TRACE(lines);
+    vx::test::ModalResponder responder;
+    responder.OnEveryDialog("置換中", WaitOutRun);  // a slow machine: the run shows its progress
+    std::string log = LogHead(0), shown;
+    responder.OnNextDialog([&](HWND result) { shown = WindowText(Item(result, IDC_RESULT_LOG)); });
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      for (int i = 0; i < lines; ++i) {
+        const std::string missing = dir.Path("missing" + std::to_string(i) + ".txt");
+        dlg.m_lbTargets.AddString(missing);
+        log += missing + "  ファイルが不正です。\n";
+      }
+      vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+      PressStart(dlg, responder);
+      EXPECT_TRUE(FocusInSearchField(dlg));
+    });
+    if (lines <= 30) {
+      ASSERT_EQ(responder.boxes().size(), 1u);
+      EXPECT_EQ(responder.boxes()[0].text, log);
+      EXPECT_TRUE(DialogsButProgress(responder).empty());
+    } else {
+      EXPECT_TRUE(responder.boxes().empty());
+      EXPECT_EQ(DialogsButProgress(responder), std::vector<std::string>{"置換完了"});
+      EXPECT_EQ(shown, WithCrLf(log));
+    }
+  }
+}
+
+// The result window: the total and the error count at the top, the whole
+// log (select all, Escape in it), the error filter, Save, and a size that
+// the controls follow.
+TEST(BatchRun, ResultWindowShowsFiltersAndSavesTheLog) {
+  ScratchFolder dir;
+  std::string log, errors;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 40; ++i) {
+    paths.push_back(dir.Path("r" + std::to_string(100 + i) + ".txt"));
+    if (i % 8 == 3) {  // five missing files
+      errors += paths.back() + "  ファイルが不正です。\n";
+      log += paths.back() + "  ファイルが不正です。\n";
+    } else {
+      WriteFile(paths.back(), "xx");
+      log += paths.back() + "  置換え数　2個\n";
+    }
+  }
+  log = WithCrLf(LogHead(70) + log);
+  errors = WithCrLf(errors);
+  const std::string saved = dir.Path("log.txt");
+
+  vx::test::ModalResponder responder;
+  responder.OnEveryDialog("置換中", WaitOutRun);
+  responder.OnNextDialog([&](HWND result) {
+    const HWND edit = Item(result, IDC_RESULT_LOG);
+    EXPECT_EQ(WindowText(Item(result, IDC_RESULT_TOTAL)), "総置換え数  70個");
+    EXPECT_EQ(WindowText(Item(result, IDC_RESULT_ERRORS)), "エラーのファイル  5個");
+    EXPECT_EQ(WindowText(edit), log);
+    EXPECT_TRUE(::GetWindowLongPtrA(edit, GWL_STYLE) & ES_READONLY);
+
+    vx::test::Click(result, IDC_RESULT_ERRORS_ONLY);
+    EXPECT_EQ(WindowText(edit), errors);
+    vx::test::Click(result, IDC_RESULT_ERRORS_ONLY);
+    EXPECT_EQ(WindowText(edit), log);
+
+    // Save writes the whole log, whatever the filter shows.
+    vx::test::Click(result, IDC_RESULT_ERRORS_ONLY);
+    responder.OnNextDialog([&](HWND save) { vx::test::ChooseInFileDialog(save, saved); });
+    vx::test::Click(result, IDC_RESULT_SAVE);
+    EXPECT_EQ(ReadFile(saved), log);
+
+    // Larger: the log grows with the window, the buttons keep to its corner.
+    RECT log0, ok0, log1, ok1, window;
+    ::GetWindowRect(edit, &log0);
+    ::GetWindowRect(Item(result, IDOK), &ok0);
+    ::GetWindowRect(result, &window);
+    ::SetWindowPos(result, nullptr, 0, 0, window.right - window.left + 100, window.bottom - window.top + 60,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    ::GetWindowRect(edit, &log1);
+    ::GetWindowRect(Item(result, IDOK), &ok1);
+    EXPECT_EQ(log1.right - log1.left, log0.right - log0.left + 100);
+    EXPECT_EQ(log1.bottom - log1.top, log0.bottom - log0.top + 60);
+    EXPECT_EQ(ok1.left - ok0.left, 100);
+    EXPECT_EQ(ok1.top - ok0.top, 60);
+
+    // Ctrl+A in the log selects all of it; Escape there closes the window.
+    ::SetFocus(edit);
+    BYTE keys[256];
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    vx::test::PressKey('A');
+    keys[VK_CONTROL] = 0;
+    ::SetKeyboardState(keys);
+    DWORD start = 1, end = 0;
+    ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, static_cast<DWORD>(::GetWindowTextLengthW(edit)));  // in characters
+    vx::test::PressKey(VK_ESCAPE);
+    EXPECT_TRUE(vx::CDialog::FromHandle(result)->IsEnded());
+  });
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    for (const std::string& path : paths) dlg.m_lbTargets.AddString(path);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+    ::SetFocus(dlg.m_lbTargets);
+    PressStart(dlg, responder);
+    EXPECT_TRUE(FocusInSearchField(dlg));
+  });
+  EXPECT_TRUE(responder.boxes().empty());
+  const std::vector<std::string> dialogs = DialogsButProgress(responder);
+  ASSERT_EQ(dialogs.size(), 2u);  // the result window and the save dialog
+  EXPECT_EQ(dialogs[0], "置換完了");
+}
+
 }  // namespace
+
+// test_batch --screenshot progress|result: the progress window in the middle
+// of a run (its files take their time), or the result window of a long log,
+// for the README.
+int main(int argc, char** argv) {
+  const std::string shot = argc == 3 && std::string(argv[1]) == "--screenshot" ? argv[2] : "";
+  const std::string folder = "C:\\Users\\yamada\\Documents\\営業部\\2026年度\\見積書\\顧客別\\";
+  if (shot == "progress") {
+    std::vector<vx::BatchFile> files;
+    for (int i = 0; i < 2000; ++i) files.push_back({folder + "見積書_" + std::to_string(1000 + i) + ".txt", {{"旧社名", "新社名"}}, true});
+    vx::BatchSettings settings;
+    settings.rewrite = [](const std::string&, const std::vector<vx::ReplacePair>&, bool, const vx::FileReading&,
+                          const vx::RewriteOptions&) {
+      ::Sleep(4);
+      vx::RewriteOutcome outcome;
+      outcome.count = 3;
+      return outcome;
+    };
+    vx::CProgressDialog dlg(std::move(files), settings, 4);
+    vx::test::ShowForScreenshot(dlg, 3000, [&] { return ::IsWindowVisible(dlg) != FALSE; });
+    return 0;
+  }
+  if (shot == "result") {
+    vx::BatchReport report;
+    for (int i = 0; i < 120; ++i) {
+      vx::BatchEntry entry{folder + "見積書_" + std::to_string(1000 + i) + ".txt", {}};
+      if (i % 17 == 5) {
+        entry.outcome.status = vx::RewriteStatus::kOpenFailed;
+      } else {
+        entry.outcome.count = i % 4;
+        report.total += entry.outcome.count;
+      }
+      report.entries.push_back(entry);
+    }
+    vx::CResultDialog dlg(report);
+    vx::test::ShowForScreenshot(dlg, 3000);
+    return 0;
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "res/resource.h"
@@ -34,11 +35,19 @@ class ProbeDialog : public vx::CDialog {
   bool blockItemChanges = false;
   bool dropEnter = true;
   std::vector<WPARAM> keyDowns;
+  struct Posted {
+    DWORD thread;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  std::vector<Posted> posted;
+  bool showLater = false;
 
   HWND Item(int id) const { return GetDlgItem(id); }
 
  protected:
   BOOL OnInitDialog() override {
+    m_bShowLater = showLater;
     CDialog::OnInitDialog();
     m_list.InsertColumn(0, "検索文字列", LVCFMT_LEFT, 131);
     m_list.InsertColumn(1, "置換文字列", LVCFMT_LEFT, 131);
@@ -65,6 +74,7 @@ class ProbeDialog : public vx::CDialog {
     EXPECT_EQ(header->idFrom, UINT_PTR{IDC_PAIR_LIST});
     itemChanges.push_back(*reinterpret_cast<NMLISTVIEW*>(header));
   }
+  void OnPosted(WPARAM wParam, LPARAM lParam) { posted.push_back({::GetCurrentThreadId(), wParam, lParam}); }
   static const EventTable kEvents;
 };
 
@@ -73,6 +83,7 @@ const vx::CDialog::EventTable ProbeDialog::kEvents = {
     vx::CommandEvent(IDC_PAIR_REPLACE, EN_CHANGE, &ProbeDialog::OnReplaceChange),
     vx::NotifyEvent(IDC_PAIR_LIST, LVN_ITEMCHANGING, &ProbeDialog::OnItemChanging),
     vx::NotifyEvent(IDC_PAIR_LIST, LVN_ITEMCHANGED, &ProbeDialog::OnItemChanged),
+    vx::PostedEvent(WM_APP + 5, &ProbeDialog::OnPosted),
 };
 
 TEST(Dialog, DataExchangeIgnoresTheNotificationsItCauses) {
@@ -232,6 +243,48 @@ TEST(Dialog, TheOwnerIsDisabledWhileANestedDialogRunsAndEnabledAfter) {
     vx::test::RunModal(third, [] {});
     EXPECT_FALSE(::IsWindowEnabled(outer));
     ::EnableWindow(outer, TRUE);
+  });
+}
+
+// A worker thread posts through the dialog's post target; the event table's
+// row answers on the dialog's thread, in order. Other numbers find no row.
+TEST(Dialog, MessagesPostedByAWorkerAreAnsweredOnTheDialogsThread) {
+  ProbeDialog dlg;
+  HWND window = nullptr;
+  vx::test::RunModal(dlg, [&] {
+    window = dlg.m_hWnd;
+    const vx::CPostTarget target = dlg.GetPostTarget();
+    std::vector<bool> queued;
+    std::thread worker([&] {
+      for (int i = 1; i <= 3; ++i) queued.push_back(target.Post(WM_APP + 5, i, -i));
+      queued.push_back(target.Post(WM_APP + 6, 9, 9));
+    });
+    worker.join();
+    EXPECT_EQ(queued, (std::vector<bool>{true, true, true, true}));
+    EXPECT_TRUE(dlg.posted.empty());  // nothing runs on the worker
+    vx::test::PumpMessages();
+    ASSERT_EQ(dlg.posted.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(dlg.posted[i].thread, ::GetCurrentThreadId());
+      EXPECT_EQ(dlg.posted[i].wParam, WPARAM(i + 1));
+      EXPECT_EQ(dlg.posted[i].lParam, LPARAM(-(i + 1)));
+    }
+  });
+  EXPECT_FALSE(vx::CPostTarget(window).Post(WM_APP + 5));  // the window is gone
+}
+
+// A dialog that shows itself later stays hidden; its owner is disabled all
+// the same.
+TEST(Dialog, ADialogShownLaterStartsHidden) {
+  ProbeDialog outer;
+  vx::test::RunModal(outer, [&] {
+    ProbeDialog inner(outer.m_hWnd);
+    inner.showLater = true;
+    vx::test::RunModal(inner, [&] {
+      EXPECT_FALSE(::IsWindowVisible(inner));
+      EXPECT_FALSE(::IsWindowEnabled(outer));
+    });
+    EXPECT_TRUE(::IsWindowEnabled(outer));
   });
 }
 

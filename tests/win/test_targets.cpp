@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <set>
 #include <string>
@@ -531,6 +532,83 @@ TEST(TargetDrop, FilesAndAFolderAreAllAddedAndSelected) {
   });
 }
 
+// What the user sees of the list: entries, selection, caret, scroll
+// position, extent and the two scroll bars.
+struct ListState {
+  std::vector<std::string> entries;
+  std::vector<int> selected;
+  std::vector<int> numbers;  // caret, top index, extent, then each bar's position, range and page
+};
+
+ListState StateOf(const vx::CMainDialog& dlg) {
+  ListState state{Entries(dlg), Selected(dlg), {}};
+  const vx::CListBox& list = dlg.m_lbTargets;
+  state.numbers = {list.GetCaretIndex(), list.GetTopIndex(), list.GetHorizontalExtent()};
+  for (const int bar : {SB_VERT, SB_HORZ}) {
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    ::GetScrollInfo(list, bar, &info);
+    state.numbers.insert(state.numbers.end(), {info.nPos, info.nMin, info.nMax, static_cast<int>(info.nPage)});
+  }
+  return state;
+}
+
+// A bulk add (a dropped folder, a drop of many files, the command line)
+// leaves the list as the same entries added one at a time do, and shows the
+// duplicate boxes in the same order.
+TEST(TargetDrop, BulkAddsLeaveTheListAsSingleAddsDo) {
+  TempTree tree;
+  tree.Folder("many");
+  std::vector<std::string> files;
+  for (int i = 0; i < 40; ++i) files.push_back(tree.File("many\\f" + std::to_string(i) + ".txt"));
+  files.push_back(tree.File("many\\" + std::string(120, 'w') + ".txt"));  // the widest, last
+  const std::string listed = files[7];
+  const struct {
+    const char* what;
+    bool clearsSelection;  // drops start by deselecting the list
+    std::function<void(vx::CMainDialog&)> add;
+  } rows[] = {
+      {"dropped folder", true, [&](vx::CMainDialog& dlg) { DropPaths(dlg, {tree.Path("many")}); }},
+      {"dropped files", true, [&](vx::CMainDialog& dlg) { DropPaths(dlg, files); }},
+      {"command line", false, [&](vx::CMainDialog& dlg) { dlg.AddArgumentTargets({"prog", tree.Path("many")}); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ListState bulk, single;
+    std::vector<std::string> bulkBoxes, singleBoxes;
+    {
+      ModalResponder responder;
+      vx::CMainDialog dlg;
+      RunModal(dlg, [&] {
+        dlg.AddTargetFile(listed);
+        row.add(dlg);
+        bulk = StateOf(dlg);
+      });
+      for (const auto& box : responder.boxes()) bulkBoxes.push_back(box.text);
+    }
+    ASSERT_EQ(bulk.entries.size(), files.size());
+    {
+      ModalResponder responder;
+      vx::CMainDialog dlg;
+      RunModal(dlg, [&] {
+        dlg.AddTargetFile(listed);
+        if (row.clearsSelection) dlg.m_lbTargets.SetSel(-1, false);
+        for (std::size_t i = 1; i < bulk.entries.size(); ++i) dlg.AddTargetFile(bulk.entries[i]);
+        dlg.AddTargetFile(listed);  // the duplicate: refused wherever it comes, the list unchanged
+        single = StateOf(dlg);
+      });
+      for (const auto& box : responder.boxes()) singleBoxes.push_back(box.text);
+    }
+    EXPECT_EQ(bulk.entries, single.entries);
+    EXPECT_EQ(bulk.selected, single.selected);
+    EXPECT_EQ(bulk.numbers, single.numbers);
+    EXPECT_EQ(bulkBoxes, std::vector<std::string>{listed + kDuplicateTail});
+    EXPECT_EQ(bulkBoxes, singleBoxes);
+    EXPECT_GT(bulk.numbers[1], 0);  // scrolled down to the last entry
+  }
+}
+
 TEST(TargetDrop, ALongPathIsNeverCutAndAddedAsAnother) {
   TempTree tree;
   // A file whose full path takes 259 bytes, the most the program holds.
@@ -605,20 +683,6 @@ TEST(TargetDrop, ADroppedDriveRootIsTakenAsAFolder) {
 
 // ------------------------------------------------------------- Add Files
 
-// Types `text` into the file dialog's name field and presses Open.
-void ChooseInFileDialog(HWND dialog, const std::string& text) {
-  HWND field = nullptr;
-  for (int id : {0x47c /* cmb13 */, 0x480 /* edt1 */}) {
-    if (HWND control = ::GetDlgItem(dialog, id); control != nullptr && ::IsWindowVisible(control)) {
-      field = control;
-      break;
-    }
-  }
-  ASSERT_NE(field, nullptr);
-  ::SetWindowTextA(field, text.c_str());
-  vx::test::Click(dialog, IDOK);
-}
-
 TEST(TargetAddFiles, TwoFilesFromAnotherFolder) {
   TempTree tree;
   const std::string folder = tree.Folder("chosen 表");
@@ -632,8 +696,8 @@ TEST(TargetAddFiles, TwoFilesFromAnotherFolder) {
     ASSERT_EQ(std::string(dlg.m_szLastDir), programDir);
     responder.OnNextDialog([&](HWND fd) {
       title = vx::test::WindowText(fd);
-      ChooseInFileDialog(fd, folder);  // opens the folder
-      ChooseInFileDialog(fd, "\"a.txt\" \"b.txt\"");
+      vx::test::ChooseInFileDialog(fd, folder);  // opens the folder
+      vx::test::ChooseInFileDialog(fd, "\"a.txt\" \"b.txt\"");
     });
     vx::test::Click(dlg, IDC_ADD_FILES);
     EXPECT_EQ(title, "ファイルを追加する");

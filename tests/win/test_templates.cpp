@@ -1,4 +1,4 @@
-// The compiled resources, read back from this program's own image: the three
+// The compiled resources, read back from this program's own image: the
 // dialog templates control by control, the version information, the icon and
 // the manifest. The live windows are checked elsewhere; this pins the bytes
 // that the windows are made from.
@@ -103,7 +103,7 @@ struct Dialog {
 std::string ClassName(const std::string& stored) {
   static const std::pair<const char*, const char*> kClasses[] = {
       {"#128", "Button"}, {"#129", "Edit"},      {"#130", "Static"},        {"#131", "ListBox"},
-      {"#132", "ScrollBar"}, {"#133", "ComboBox"}, {nullptr, "SysListView32"}};
+      {"#132", "ScrollBar"}, {"#133", "ComboBox"}, {nullptr, "SysListView32"}, {nullptr, "msctls_progress32"}};
   for (const auto& [ordinal, name] : kClasses)
     if ((ordinal && stored == ordinal) || lstrcmpiA(stored.c_str(), name) == 0) return name;
   return stored;
@@ -224,6 +224,24 @@ const TemplateSpec kTemplates[] = {
          {IDC_LINK_MAIL, "Static", VX_MAIL_ADDRESS, 73, 45, 98, 8, 0x50020100},
          {-1, "Static", "URL  \x81\x46", 50, 35, 22, 8, 0x50020000},
          {-1, "Static", "MAIL \x81\x46", 50, 45, 22, 8, 0x50020000},
+     }},
+    // Hidden at first: the window shows itself once a run has lasted a while.
+    {IDD_PROGRESS, false, 0x80CA00C0, 0, 0, 0, 230, 76, "置換中", 9, 0, 0, 0,
+     {
+         {IDC_PROGRESS_FILE, "Static", "", 10, 10, 210, 8, 0x50008080},
+         {IDC_PROGRESS_BAR, "msctls_progress32", "", 10, 22, 210, 10, 0x50800000},
+         {IDC_PROGRESS_FILES, "Static", "", 10, 38, 100, 8, 0x50000080},
+         {IDC_PROGRESS_COUNT, "Static", "", 115, 38, 105, 8, 0x50000082},
+         {IDCANCEL, "Button", "中止(&C)", 175, 54, 45, 14, 0x50010000},
+     }},
+    {IDD_RESULT, false, 0x80CD0040, 0, 0, 0, 380, 230, "置換完了", 9, 0, 0, 0,
+     {
+         {IDC_RESULT_TOTAL, "Static", "", 10, 8, 175, 8, 0x50000080},
+         {IDC_RESULT_ERRORS, "Static", "", 195, 8, 175, 8, 0x50000080},
+         {IDC_RESULT_LOG, "Edit", "", 10, 21, 360, 180, 0x50B109C4},
+         {IDC_RESULT_ERRORS_ONLY, "Button", "エラーのみ表示(&E)", 10, 210, 90, 10, 0x50010003},
+         {IDC_RESULT_SAVE, "Button", "保存(&S)...", 265, 208, 50, 14, 0x50010000},
+         {IDOK, "Button", "OK", 320, 208, 50, 14, 0x50010001},
      }},
 };
 

@@ -136,6 +136,16 @@ void PumpMessages() {
   }
 }
 
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    PumpMessages();
+    if (done()) return true;
+    if (::GetTickCount64() >= end) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
 // ----------------------------------------------------------------- input
 
 void Click(HWND button) {
@@ -171,6 +181,19 @@ void PressKey(UINT vk, bool alt) {
   ::PostMessageA(focus, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
   ::PostMessageA(focus, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
   PumpMessages();
+}
+
+void ChooseInFileDialog(HWND dialog, const std::string& text) {
+  HWND field = nullptr;
+  for (int id : {0x47c /* cmb13 */, 0x480 /* edt1 */}) {
+    if (HWND control = ::GetDlgItem(dialog, id); control != nullptr && ::IsWindowVisible(control)) {
+      field = control;
+      break;
+    }
+  }
+  ASSERT_NE(field, nullptr);
+  ::SetWindowTextA(field, text.c_str());
+  Click(dialog, IDOK);
 }
 
 std::string WindowText(HWND hwnd) { return CWnd(hwnd).GetWindowText(); }
@@ -224,6 +247,10 @@ ModalResponder::~ModalResponder() {
 void ModalResponder::AnswerNext(int buttonId) { answers_.push_back(buttonId); }
 
 void ModalResponder::OnNextDialog(std::function<void(HWND)> callback) { callbacks_.push_back(std::move(callback)); }
+
+void ModalResponder::OnEveryDialog(const std::string& caption, std::function<void(HWND)> callback) {
+  by_caption_[caption] = std::move(callback);
+}
 
 LRESULT CALLBACK ModalResponder::CbtProc(int code, WPARAM wParam, LPARAM lParam) {
   if (g_responder != nullptr) {
@@ -287,7 +314,9 @@ void ModalResponder::OnActivate(HWND hwnd) {
 
   dialogs_.push_back(WindowText(hwnd));
   std::function<void(HWND)> callback;
-  if (!callbacks_.empty()) {
+  if (const auto it = by_caption_.find(dialogs_.back()); it != by_caption_.end()) {
+    callback = it->second;
+  } else if (!callbacks_.empty()) {
     callback = std::move(callbacks_.front());
     callbacks_.erase(callbacks_.begin());
   }

@@ -40,6 +40,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,11 @@ INT_PTR RunModal(CDialog& dlg, const std::function<void()>& body);
 // modal loop does (pre-translation, dialog keyboard handling, dispatch).
 // Use it after posting input; Click and PressKey call it themselves.
 void PumpMessages();
+
+// Pumps (as PumpMessages) until `done` is true or `timeoutMs` has passed,
+// sleeping a little between turns; returns whether `done` came true. For
+// waiting on work of other threads (a batch run) from inside a modal loop.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000);
 
 // BM_CLICK on a button: the real press, with its notifications (a disabled
 // button ignores it). Then pumps.
@@ -82,6 +88,10 @@ void ReplaceText(HWND edit, const std::string& text);
 // Posts a key press (WM_KEYDOWN, WM_KEYUP; with alt, WM_SYSKEYDOWN/UP and the
 // context bit) to the window with the focus, then pumps.
 void PressKey(UINT vk, bool alt = false);
+
+// Types `text` into a file dialog's name field (the platform's Open or Save
+// As dialog) and presses its OK button.
+void ChooseInFileDialog(HWND dialog, const std::string& text);
 
 std::string WindowText(HWND hwnd);
 std::string ClassName(HWND hwnd);
@@ -108,6 +118,10 @@ class ModalResponder {
   void AnswerNext(int buttonId);
   // The callback for the next nested dialog (queued, one per dialog).
   void OnNextDialog(std::function<void(HWND dialog)> callback);
+  // The callback for every nested dialog with this caption, ahead of the
+  // queue (for a window that may or may not come up, such as a progress
+  // window that shows only when work takes long).
+  void OnEveryDialog(const std::string& caption, std::function<void(HWND dialog)> callback);
 
   const std::vector<CapturedBox>& boxes() const { return boxes_; }
   // Captions of the nested dialogs seen, in order.
@@ -120,6 +134,7 @@ class ModalResponder {
   HHOOK hook_ = nullptr;
   std::vector<int> answers_;
   std::vector<std::function<void(HWND)>> callbacks_;
+  std::map<std::string, std::function<void(HWND)>> by_caption_;
   std::vector<CapturedBox> boxes_;
   std::vector<std::string> dialogs_;
   std::vector<HWND> seen_;

@@ -6,9 +6,10 @@
 
 namespace vx::test {
 
-void ShowForScreenshot(CDialog& dlg, DWORD ms) {
+void ShowForScreenshot(CDialog& dlg, DWORD ms, const std::function<bool()>& ready) {
   RunModal(dlg, [&] {
     PumpMessages();
+    if (ready) PumpUntil(ready);
     ::RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     RECT rect;
     ::GetWindowRect(dlg, &rect);

@@ -1,0 +1,185 @@
+#include "ui/result_dialog.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+
+#include "platform/file.h"
+#include "platform/file_error.h"
+#include "platform/staged_file.h"
+#include "res/resource.h"
+#include "ui/program.h"
+
+namespace vx {
+
+namespace {
+
+// How each control follows the window's size: moved right and down with the
+// right and bottom edges, or stretched with them.
+struct Anchor {
+  int id;
+  bool moveX, moveY, growX, growY;
+};
+constexpr Anchor kAnchors[] = {
+    {IDC_RESULT_TOTAL, false, false, false, false},
+    {IDC_RESULT_ERRORS, false, false, false, false},
+    {IDC_RESULT_LOG, false, false, true, true},
+    {IDC_RESULT_ERRORS_ONLY, false, true, false, false},
+    {IDC_RESULT_SAVE, true, true, false, false},
+    {IDOK, true, true, false, false},
+};
+
+// The log's LF line ends as CR LF, as the edit field and a text file want.
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (const char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::size_t FileLineCount(const BatchReport& report) {
+  return static_cast<std::size_t>(std::count_if(report.entries.begin(), report.entries.end(), [](const BatchEntry& e) {
+    return e.outcome.status != RewriteStatus::kCancelled;
+  }));
+}
+
+const CDialog::EventTable CResultDialog::kEventTable = {
+    CommandEvent(IDC_RESULT_ERRORS_ONLY, BN_CLICKED, &CResultDialog::ShowErrorsOnly),
+    CommandEvent(IDC_RESULT_SAVE, BN_CLICKED, &CResultDialog::SaveLog),
+    // IDOK (OK, Enter) and IDCANCEL (Escape, the close box) close it.
+};
+
+const CDialog::EventTable& CResultDialog::GetEventTable() const { return kEventTable; }
+
+CResultDialog::CResultDialog(const BatchReport& report, HWND parent)
+    : CDialog(IDD_RESULT, parent),
+      m_bErrorsOnly(0),
+      m_strLog(WithCrLf(FormatBatchLog(report))),
+      m_nTotal(report.total),
+      m_nErrors(report.ErrorCount()) {
+  std::string errors;
+  for (const BatchEntry& entry : report.entries) {
+    if (IsError(entry.outcome.status)) errors += FormatLogLine(entry);
+  }
+  m_strErrors = WithCrLf(errors);
+}
+
+void CResultDialog::DoDataExchange(CDataExchange* pDX) {
+  DDX_Control(pDX, IDC_RESULT_LOG, m_editLog);
+  DDX_Check(pDX, IDC_RESULT_ERRORS_ONLY, m_bErrorsOnly);
+}
+
+BOOL CResultDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+  ::SetDlgItemTextA(m_hWnd, IDC_RESULT_TOTAL, ("総置換え数  " + std::to_string(m_nTotal) + "個").c_str());
+  ::SetDlgItemTextA(m_hWnd, IDC_RESULT_ERRORS, ("エラーのファイル  " + std::to_string(m_nErrors) + "個").c_str());
+  m_editLog.LimitText(0);  // no limit: a log of many thousand lines
+  m_editLog.SetWindowText(m_strLog);
+
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  m_sizeClient = {client.right, client.bottom};
+  RECT window;
+  ::GetWindowRect(m_hWnd, &window);
+  m_sizeMinimum = {window.right - window.left, window.bottom - window.top};
+  for (const Anchor& anchor : kAnchors) {
+    RECT rc{};
+    HWND control = GetDlgItem(anchor.id);
+    ::GetWindowRect(control, &rc);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rc), 2);
+    m_rcControls.push_back(rc);
+  }
+
+  // OK has the focus, so Enter closes at once; the log is a click or a Tab away.
+  ::SetFocus(GetDlgItem(IDOK));
+  return FALSE;
+}
+
+void CResultDialog::ShowErrorsOnly() {
+  UpdateData(true);
+  m_editLog.SetWindowText(m_bErrorsOnly ? m_strErrors : m_strLog);
+}
+
+void CResultDialog::SaveLog() {
+  char name[MAX_PATH] = "置換結果ログ.txt";
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = m_hWnd;
+  ofn.lpstrFilter = "テキスト ファイル (*.txt)\0*.txt\0全てのファイル (*.*)\0*.*\0";
+  ofn.lpstrFile = name;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrDefExt = "txt";
+  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_EXPLORER;
+  // list.dat is opened by its relative name: the working directory must be
+  // where it was, whatever the dialog did with it.
+  char workingDir[MAX_PATH] = {};
+  const DWORD workingDirLength = ::GetCurrentDirectoryA(MAX_PATH, workingDir);
+  const bool chosen = ::GetSaveFileNameA(&ofn) != FALSE;
+  if (workingDirLength > 0 && workingDirLength < MAX_PATH) ::SetCurrentDirectoryA(workingDir);
+  if (chosen) WriteLog(name);
+}
+
+void CResultDialog::WriteLog(const std::string& path) const {
+  // Written beside and then given the name: a file saved over keeps its old
+  // content should the save fail.
+  platform::StagedFile staged(path);
+  if (const platform::SysError error = staged.Create()) throw FileError(error, path);
+  platform::SysError error = staged.file().Write(m_strLog.data(), m_strLog.size());
+  if (error == platform::kOk) error = staged.Finish(/*durable=*/false);
+  if (error == platform::kOk) error = staged.Commit();
+  if (error != platform::kOk) throw FileError(error, platform::FullPath(path));
+}
+
+bool CResultDialog::PreTranslateMessage(MSG* msg) {
+  if (msg->message != WM_KEYDOWN || msg->hwnd != m_editLog.m_hWnd) return false;
+  // The log field is multi-line and would keep Enter and Escape for itself.
+  if (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE) {
+    EndDialog(msg->wParam == VK_RETURN ? IDOK : IDCANCEL);
+    return true;
+  }
+  if (msg->wParam == 'A' && ::GetKeyState(VK_CONTROL) < 0) {
+    m_editLog.SetSel(0, -1);
+    return true;
+  }
+  return false;
+}
+
+bool CResultDialog::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT*) {
+  switch (message) {
+    case WM_SIZE:
+      LayOut(LOWORD(lParam), HIWORD(lParam));
+      return false;
+    case WM_GETMINMAXINFO:
+      // Asked before initialisation too, when the template's size is not known yet.
+      if (m_sizeMinimum.cx > 0) {
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {m_sizeMinimum.cx, m_sizeMinimum.cy};
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+void CResultDialog::LayOut(int cx, int cy) {
+  if (m_rcControls.size() != std::size(kAnchors)) return;  // not initialised yet
+  const int dx = cx - m_sizeClient.cx;
+  const int dy = cy - m_sizeClient.cy;
+  HDWP defer = ::BeginDeferWindowPos(static_cast<int>(std::size(kAnchors)));
+  for (std::size_t i = 0; i < std::size(kAnchors) && defer != nullptr; ++i) {
+    const Anchor& a = kAnchors[i];
+    const RECT& rc = m_rcControls[i];
+    const int x = rc.left + (a.moveX ? dx : 0);
+    const int y = rc.top + (a.moveY ? dy : 0);
+    const int w = std::max(0, static_cast<int>(rc.right - rc.left) + (a.growX ? dx : 0));
+    const int h = std::max(0, static_cast<int>(rc.bottom - rc.top) + (a.growY ? dy : 0));
+    defer = ::DeferWindowPos(defer, GetDlgItem(a.id), nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (defer != nullptr) ::EndDeferWindowPos(defer);
+}
+
+}  // namespace vx

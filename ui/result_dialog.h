@@ -1,0 +1,68 @@
+// The result log of a run too long for a message box: the run's total and
+// the number of files with an error line stay at the top, the whole log is
+// below in a read-only field (select, Ctrl+A, Ctrl+C), "エラーのみ表示"
+// narrows it to the error lines, and "保存" writes the log to a text file
+// (code page 932, CR LF). Resizable; it keeps nothing once closed.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/batch.h"
+#include "ui/dialog.h"
+
+namespace vx {
+
+// How many file lines a log may have to be shown in a message box; a longer
+// one would not fit on the screen and goes to the result window.
+inline constexpr std::size_t kMaxMessageBoxFileLines = 30;
+
+// The number of file lines FormatBatchLog gives for a report.
+std::size_t FileLineCount(const BatchReport& report);
+
+class CResultDialog : public CDialog {
+ public:
+  explicit CResultDialog(const BatchReport& report, HWND parent = nullptr);
+
+  CEdit m_editLog;     // IDC_RESULT_LOG
+  int m_bErrorsOnly;   // IDC_RESULT_ERRORS_ONLY
+
+  // The log as shown and saved: FormatBatchLog's text with CR LF line ends.
+  const std::string& GetLogText() const { return m_strLog; }
+  // The error lines alone, CR LF.
+  const std::string& GetErrorText() const { return m_strErrors; }
+
+  // BN_CLICKED of the filter check box and of Save.
+  void ShowErrorsOnly();
+  void SaveLog();
+  // Writes the log to `path`; a failure is raised as a FileError.
+  void WriteLog(const std::string& path) const;
+
+ protected:
+  BOOL OnInitDialog() override;
+  void DoDataExchange(CDataExchange* pDX) override;
+  bool PreTranslateMessage(MSG* msg) override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  const EventTable& GetEventTable() const override;
+
+ private:
+  void LayOut(int cx, int cy);
+
+  std::string m_strLog;
+  std::string m_strErrors;
+  std::int64_t m_nTotal;
+  std::size_t m_nErrors;
+
+  // The layout the template gives, taken at initialisation: the client size,
+  // the window's size (the least it may be made) and each control's place.
+  SIZE m_sizeClient{};
+  SIZE m_sizeMinimum{};
+  std::vector<RECT> m_rcControls;
+
+  static const EventTable kEventTable;
+};
+
+}  // namespace vx
