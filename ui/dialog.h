@@ -138,6 +138,20 @@ class CPostTarget {
   HWND m_hWnd = nullptr;
 };
 
+// Sets a flag (an int used as a Boolean, or a bool) for the life of a
+// scope, and clears it also when an exception leaves the scope.
+template <class T>
+class CFlagScope {
+ public:
+  explicit CFlagScope(T& flag) : m_flag(flag) { m_flag = T(1); }
+  ~CFlagScope() { m_flag = T(0); }
+  CFlagScope(const CFlagScope&) = delete;
+  CFlagScope& operator=(const CFlagScope&) = delete;
+
+ private:
+  T& m_flag;
+};
+
 class CDialog : public CWnd {
  public:
   using EventTable = std::vector<EventEntry>;

@@ -13,18 +13,6 @@ namespace {
 constexpr int kColumnWidth = 131;  // pixels, both columns
 constexpr UINT kSelectedAndFocused = LVIS_SELECTED | LVIS_FOCUSED;
 
-// Sets a flag for the lifetime of the object, also when an exception leaves.
-class FlagScope {
- public:
-  explicit FlagScope(int& flag) : flag_(flag) { flag_ = 1; }
-  ~FlagScope() { flag_ = 0; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
-
- private:
-  int& flag_;
-};
-
 }  // namespace
 
 const CDialog::EventTable CListEditDialog::kEventTable = {
@@ -124,7 +112,7 @@ void CListEditDialog::AddPair() {
     // A list control that reports the new row, or its second column, as an
     // item change would otherwise show the previously selected row in the
     // fields (and in the members) half-way through.
-    FlagScope updating(m_bUpdatingItem);
+    CFlagScope updating(m_bUpdatingItem);
     m_listPairs.InsertItem(row, m_strSearch);
     m_listPairs.SetItemText(row, 1, m_strReplace);
   }
@@ -136,7 +124,7 @@ void CListEditDialog::AddPair() {
 
 void CListEditDialog::EditSelectedPair() {
   UpdateData(true);
-  FlagScope updating(m_bUpdatingItem);
+  CFlagScope updating(m_bUpdatingItem);
   const int row = m_listPairs.GetSelectedItem();
   if (row >= 0) {
     // Without the flag the first text's change notification would reload

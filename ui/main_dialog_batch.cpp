@@ -8,22 +8,6 @@
 
 namespace vx {
 
-namespace {
-
-// Sets a flag for the life of a scope.
-class FlagScope {
- public:
-  explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
-  ~FlagScope() { m_flag = false; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
-
- private:
-  bool& m_flag;
-};
-
-}  // namespace
-
 void CMainDialog::RunBatch() {
   // Everything the run needs is read now, once: the window is disabled
   // until the run has ended, so nothing of it can change meanwhile.
@@ -48,7 +32,7 @@ void CMainDialog::RunBatch() {
 
   BatchReport report;
   {
-    const FlagScope running(m_bRunning);
+    const CFlagScope running(m_bRunning);
     ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
     CProgressDialog progress(std::move(files), settings, DefaultJobCount(), m_hWnd);
     progress.DoModal();
