@@ -7,18 +7,21 @@
 #include <functional>
 #include <random>
 #include <thread>
+#include <utility>
 
 namespace vx::platform {
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = -1; }
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), written_(other.written_), pushed_(other.pushed_) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
-    handle_ = other.handle_;
-    other.handle_ = -1;
+    handle_ = std::exchange(other.handle_, -1);
+    written_ = other.written_;
+    pushed_ = other.pushed_;
   }
   return *this;
 }

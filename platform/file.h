@@ -58,7 +58,9 @@ class File {
   SysError Read(void* buffer, std::size_t n, std::size_t* got);
   // Goes back to the start, to read the file again.
   SysError Rewind();
-  // Writes all n bytes or fails (a short write counts as disk full).
+  // Writes all n bytes or fails (a short write counts as disk full). On
+  // Linux, each further few MiB of a large file are started on their way to
+  // the disk at once, so that the disk works while the rest is written.
   SysError Write(const void* data, std::size_t n);
   // Pushes buffered data to the operating system; with durable, to the disk.
   SysError Flush(bool durable);
@@ -66,6 +68,8 @@ class File {
 
  private:
   std::intptr_t handle_ = -1;
+  std::uint64_t written_ = 0;  // POSIX: bytes written, and those started on their way to the disk
+  std::uint64_t pushed_ = 0;
 };
 
 // Suffix of the temporary files made by File::CreateTempBeside. Folder adds

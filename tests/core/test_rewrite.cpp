@@ -168,9 +168,11 @@ TEST_F(Rewrite, AgreesWithPassByPassReference) {
   }
 }
 
+// Also past the point where its first part is sent on to the disk while
+// the rest is still being written.
 TEST_F(Rewrite, LargeFileAcrossTheDefaultBuffers) {
   std::string content;
-  for (int i = 0; content.size() < (3u << 20); ++i) content += (i % 7 == 0) ? "\x82\xCC" : "\x82\x9F" "A\x95\x5C";
+  for (int i = 0; content.size() < (17u << 20); ++i) content += (i % 7 == 0) ? "\x82\xCC" : "\x82\x9F" "A\x95\x5C";
   std::string expected = content;
   const std::size_t count = ReplaceAllReference(&expected, "A\x95", "xyz", lead_);
   ASSERT_GT(count, 0u);
