@@ -2,41 +2,60 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "engine/scan.h"
 
 namespace vx {
 
-// A growable byte buffer that never clears what it hands out.
+// A growable byte buffer that never clears what it hands out. Its bytes
+// can be placed at any offset within a 64-byte line: large copies into and
+// out of the kernel (a read into the buffer, a write from it) run several
+// times faster where both sides share their offset within a line, and on
+// some processors much slower where they do not.
 class ReplaceChain::Bytes {
  public:
-  char* data() { return data_.get(); }
+  static constexpr std::size_t kLine = 64;
+
+  char* data() { return data_.get() + start_; }
   std::size_t size() const { return size_; }
   void Reserve(std::size_t capacity) {
     if (capacity <= capacity_) return;
     capacity = std::max(capacity, capacity_ * 2);
-    std::unique_ptr<char[]> bigger(new char[capacity]);
-    if (size_) std::memcpy(bigger.get(), data_.get(), size_);
+    std::unique_ptr<char[], Free> bigger(
+        static_cast<char*>(::operator new[](capacity + kLine, std::align_val_t{kLine})));
+    if (size_) std::memcpy(bigger.get() + start_, data(), size_);
     data_ = std::move(bigger);
     capacity_ = capacity;
   }
   void Append(const char* p, std::size_t n) {
     if (n == 0) return;
     Reserve(size_ + n);
-    std::memcpy(data_.get() + size_, p, n);
+    std::memcpy(data() + size_, p, n);
     size_ += n;
   }
   void Grow(std::size_t n) { size_ += n; }
-  // Keeps bytes [from, size) and moves them to the front.
+  // Keeps bytes [from, size) and moves them to the front, placed so that
+  // they end on a line: what is read in after them starts on one.
   void KeepFrom(std::size_t from) {
     if (from == 0) return;
-    std::memmove(data_.get(), data_.get() + from, size_ - from);
-    size_ -= from;
+    const std::size_t kept = size_ - from, start = (kLine - kept % kLine) % kLine;
+    std::memmove(data_.get() + start, data() + from, kept);
+    start_ = start;
+    size_ = kept;
   }
-  void Clear() { size_ = 0; }
+  // Empties the buffer; what comes next starts at `offset` within a line.
+  void Clear(std::size_t offset = 0) {
+    size_ = 0;
+    start_ = offset % kLine;
+  }
 
  private:
-  std::unique_ptr<char[]> data_;
+  struct Free {
+    void operator()(char* p) const { ::operator delete[](p, std::align_val_t{kLine}); }
+  };
+  std::unique_ptr<char[], Free> data_;
+  std::size_t start_ = 0;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
 };
@@ -147,6 +166,8 @@ void ReplaceChain::Commit(std::size_t got) {
   Drive(false);
 }
 
+void ReplaceChain::PassOn(const char* data, std::size_t n) { output_->Append(data, n); }
+
 void ReplaceChain::Feed(const char* data, std::size_t n) {
   if (n == 0) return;
   std::memcpy(InputSpace(n), data, n);
@@ -178,9 +199,12 @@ void ReplaceChain::Drive(bool last) {
   if (last || output_->size() >= chunk_) HandOut();
 }
 
+// The output goes out placed as the sink will place it: its next byte
+// shares its offset within a line with its offset in the whole output.
 void ReplaceChain::HandOut() {
   if (output_->size()) sink_->Put(output_->data(), output_->size());
-  output_->Clear();
+  handed_out_ += output_->size();
+  output_->Clear(handed_out_);
 }
 
 std::int64_t ReplaceChain::count() const {

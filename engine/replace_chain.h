@@ -45,6 +45,8 @@ class ReplaceChain {
   char* InputSpace(std::size_t n);
   void Commit(std::size_t got);
   void Feed(const char* data, std::size_t n);
+  // Bytes that go out as they are, ahead of the text (a byte-order mark).
+  void PassOn(const char* data, std::size_t n);
   // The end of the text: everything held back goes out.
   void Finish();
 
@@ -66,6 +68,7 @@ class ReplaceChain {
   std::vector<std::unique_ptr<Stage>> stages_;
   ByteSink* sink_;
   std::size_t chunk_;
+  std::uint64_t handed_out_ = 0;
 };
 
 }  // namespace vx

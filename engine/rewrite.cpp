@@ -259,7 +259,7 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
       if (!texts.unrepresentable) {
         chain.emplace(texts, WalkOf(code_page), sink, chunk);
         const std::size_t mark = std::min(MarkLength(guess.encoding), head.size());
-        sink->Put(head.data(), mark);  // the mark is no text to search
+        chain->PassOn(head.data(), mark);  // the mark is no text to search
         chain->Feed(head.data() + mark, head.size() - mark);
       }
       for (bool more = !whole; more;) {

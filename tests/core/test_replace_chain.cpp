@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <random>
 
 #include "engine/replace_chain.h"
@@ -14,11 +16,25 @@ FileTexts Typed(const std::vector<ReplacePair>& pairs, const LeadBytes& lead) {
   return TextsFor(pairs, code_page, code_page);
 }
 
-// Feeds `text` in pieces of random sizes and returns the chain's output.
+// Keeps the output and counts the pieces that do not come placed as a file
+// places them: each at its own offset in the output within a 64-byte line.
+class PlacedSink : public StringSink {
+ public:
+  void Put(const char* data, std::size_t n) override {
+    misplaced += reinterpret_cast<std::uintptr_t>(data) % 64 != text.size() % 64;
+    StringSink::Put(data, n);
+  }
+  int misplaced = 0;
+};
+
+// Feeds `text` in pieces of random sizes, after a byte-order mark of 0 to 3
+// bytes passed on as it is, and returns the chain's output after the mark.
 std::string RunChain(const std::string& text, const FileTexts& texts, const TextWalk& walk, std::size_t chunk,
                      std::mt19937& rng, std::int64_t* count) {
-  StringSink sink;
+  PlacedSink sink;
   ReplaceChain chain(texts, walk, &sink, chunk);
+  const std::string mark = std::string("\xEF\xBB\xBF").substr(0, rng() % 4);
+  chain.PassOn(mark.data(), mark.size());
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t n = std::min<std::size_t>(text.size() - at, 1 + rng() % (2 * chunk + 3));
     chain.Feed(text.data() + at, n);
@@ -26,7 +42,9 @@ std::string RunChain(const std::string& text, const FileTexts& texts, const Text
   }
   chain.Finish();
   *count = chain.count();
-  return sink.text;
+  EXPECT_EQ(sink.misplaced, 0);
+  EXPECT_EQ(sink.text.substr(0, mark.size()), mark);
+  return sink.text.substr(mark.size());
 }
 
 TEST(ReplaceChain, EmptyAlternativesHaveNoStage) {
@@ -38,6 +56,30 @@ TEST(ReplaceChain, EmptyAlternativesHaveNoStage) {
   chain.Finish();
   EXPECT_EQ(sink.text, "yyc");
   EXPECT_EQ(chain.count(), 2);
+}
+
+// Read in as a file is, in pieces of whole lines, the input lands on a line
+// every time, as the output leaves on its own offset: the kernel's copies
+// into and out of the chain run at full speed.
+TEST(ReplaceChain, ReadsLandOnALine) {
+  const LeadBytes lead = LeadBytes::Cp932();
+  PlacedSink sink;
+  ReplaceChain chain(Typed({{"\x82\xCC", "xyz"}, {"AB", ""}}, lead), lead, &sink, 4096);
+  std::mt19937 rng(64);
+  std::string text;
+  for (int piece = 0; piece < 64; ++piece) {
+    char* at = chain.InputSpace(4096);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(at) % 64, 0u) << "piece " << piece;
+    for (int i = 0; i < 4096; i += 2) std::memcpy(at + i, rng() % 8 ? "aA" : rng() % 2 ? "\x82\xCC" : "BA", 2);
+    text.append(at, 4096);
+    chain.Commit(4096);
+  }
+  chain.Finish();
+  std::size_t count = ReplaceAllReference(&text, "\x82\xCC", "xyz", lead);
+  count += ReplaceAllReference(&text, "AB", "", lead);
+  EXPECT_EQ(chain.count(), static_cast<std::int64_t>(count));
+  EXPECT_TRUE(sink.text == text);
+  EXPECT_EQ(sink.misplaced, 0);
 }
 
 // A long replace list applied at once: thousands of stages, each working
