@@ -182,7 +182,9 @@ std::vector<Row> Measure(const std::vector<Tool>& tools, const std::string& pris
   std::vector<Row> rows;
   for (std::size_t t = 0; t < tools.size(); ++t) {
     rows.push_back({tools[t].name, Median(times[t]), peaks[t]});
-    std::fprintf(stderr, "  %s: %.3f s\n", tools[t].name.c_str(), rows.back().seconds);
+    std::fprintf(stderr, "  %s: %.3f s (", tools[t].name.c_str(), rows.back().seconds);
+    for (double seconds : times[t]) std::fprintf(stderr, " %.3f", seconds);
+    std::fprintf(stderr, " )\n");
   }
   Shell("rm -rf \"$1\"", {work});
   return rows;
