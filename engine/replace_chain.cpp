@@ -1,8 +1,8 @@
 #include "engine/replace_chain.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <new>
 
 #include "engine/scan.h"
 
@@ -17,15 +17,17 @@ class ReplaceChain::Bytes {
  public:
   static constexpr std::size_t kLine = 64;
 
-  char* data() { return data_.get() + start_; }
+  char* data() { return line_ + start_; }
   std::size_t size() const { return size_; }
   void Reserve(std::size_t capacity) {
     if (capacity <= capacity_) return;
     capacity = std::max(capacity, capacity_ * 2);
-    std::unique_ptr<char[], Free> bigger(
-        static_cast<char*>(::operator new[](capacity + kLine, std::align_val_t{kLine})));
-    if (size_) std::memcpy(bigger.get() + start_, data(), size_);
-    data_ = std::move(bigger);
+    // Room for a line's worth of offset, from the first line start in it.
+    std::unique_ptr<char[]> bigger(new char[capacity + 2 * kLine]);
+    char* const line = bigger.get() + (kLine - reinterpret_cast<std::uintptr_t>(bigger.get()) % kLine);
+    if (size_) std::memcpy(line + start_, data(), size_);
+    block_ = std::move(bigger);
+    line_ = line;
     capacity_ = capacity;
   }
   void Append(const char* p, std::size_t n) {
@@ -40,7 +42,7 @@ class ReplaceChain::Bytes {
   void KeepFrom(std::size_t from) {
     if (from == 0) return;
     const std::size_t kept = size_ - from, start = (kLine - kept % kLine) % kLine;
-    std::memmove(data_.get() + start, data() + from, kept);
+    std::memmove(line_ + start, data() + from, kept);
     start_ = start;
     size_ = kept;
   }
@@ -51,10 +53,8 @@ class ReplaceChain::Bytes {
   }
 
  private:
-  struct Free {
-    void operator()(char* p) const { ::operator delete[](p, std::align_val_t{kLine}); }
-  };
-  std::unique_ptr<char[], Free> data_;
+  std::unique_ptr<char[]> block_;
+  char* line_ = nullptr;  // the first line start in block_
   std::size_t start_ = 0;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
