@@ -196,8 +196,8 @@ SysError File::Write(const void* data, std::size_t n) {
   // Otherwise the bytes of a large file wait in memory until the file takes
   // its name, and that rename (on ext4, at least) waits while they all go
   // out. Started now, the disk writes them while the rest is still being
-  // read and written. It starts the writing only, and no error of it
-  // matters here: a real one is met again when the file is flushed.
+  // read and written. It only starts the writing: it changes when the
+  // bytes go out, not what is written, so its result is not needed.
   constexpr std::uint64_t kPushEvery = std::uint64_t{8} << 20;
   if (written_ - pushed_ >= kPushEvery) {
     ::sync_file_range(Fd(handle_), static_cast<off_t>(pushed_), static_cast<off_t>(written_ - pushed_),
