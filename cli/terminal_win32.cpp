@@ -112,7 +112,7 @@ std::string Terminal::ProgramDirectory() {
   char path[MAX_PATH];
   const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string dir(path, n);
-  const std::size_t cut = FindLastOf(dir, "\\/", AnsiLeadBytes());
+  const std::size_t cut = dir.find_last_of("\\/");
   return cut == std::string::npos ? "." : dir.substr(0, cut);
 }
 

@@ -73,7 +73,7 @@ std::vector<std::vector<std::size_t>> GroupDependentFiles(const std::vector<Batc
 
 // The folder part of a path (up to its last separator).
 std::string_view FolderOf(std::string_view path) {
-  const std::size_t end = FindLastOf(path, "/\\", AnsiLeadBytes());
+  const std::size_t end = path.find_last_of("/\\");
   return path.substr(0, end == std::string_view::npos ? 0 : end);
 }
 
@@ -215,45 +215,61 @@ std::vector<ReplacePair> PairsFromLists(const std::vector<std::string>& search,
   return pairs;
 }
 
-std::string FormatResultText(const RewriteOutcome& outcome) {
-  const std::string kept = outcome.kept_at.empty() ? "" : "元の内容は " + outcome.kept_at + " にあります。";
+namespace {
+
+// A text of the log's own, written here in code page 932, in the log's code
+// page.
+std::string InLog(const std::string& text, CodePage log) {
+  std::string converted;
+  if (log == CodePage::kCp932 || log == CodePage::kNone || !ConvertText(text, CodePage::kCp932, log, &converted))
+    return text;
+  return converted;
+}
+
+}  // namespace
+
+std::string FormatResultText(const RewriteOutcome& outcome, CodePage log) {
+  const std::string kept =
+      outcome.kept_at.empty() ? "" : InLog("元の内容は ", log) + outcome.kept_at + InLog(" にあります。", log);
+  const auto text = [&](const char* cp932) { return InLog(cp932, log); };
   switch (outcome.status) {
     case RewriteStatus::kDone:
-      return "置換え数　" + std::to_string(outcome.count) + "個" + std::string(LogName(outcome.encoding)) + "\n";
-    case RewriteStatus::kOpenFailed: return "ファイルが不正です。\n";
-    case RewriteStatus::kNoMemory: return "メモリ割当に失敗しました。\n";
-    case RewriteStatus::kNotText: return "テキストファイルではありません。\n";
-    case RewriteStatus::kUnrepresentable: return "置換文字列をこのファイルの文字コードで表せません。\n";
-    case RewriteStatus::kWriteFailed: return "書き込みに失敗しました。" + kept + "\n";
-    case RewriteStatus::kBackupFailed: return "バックアップを作成できませんでした。" + kept + "\n";
-    case RewriteStatus::kAlreadyRewritten: return "このファイルは既に置換しました。\n";
-    case RewriteStatus::kBackupOfThisRun: return "このファイルは今回作成したバックアップです。\n";
+      return text("置換え数　") + std::to_string(outcome.count) + text("個") +
+             InLog(std::string(LogName(outcome.encoding)), log) + "\n";
+    case RewriteStatus::kOpenFailed: return text("ファイルが不正です。\n");
+    case RewriteStatus::kNoMemory: return text("メモリ割当に失敗しました。\n");
+    case RewriteStatus::kNotText: return text("テキストファイルではありません。\n");
+    case RewriteStatus::kUnrepresentable: return text("置換文字列をこのファイルの文字コードで表せません。\n");
+    case RewriteStatus::kWriteFailed: return text("書き込みに失敗しました。") + kept + "\n";
+    case RewriteStatus::kBackupFailed: return text("バックアップを作成できませんでした。") + kept + "\n";
+    case RewriteStatus::kAlreadyRewritten: return text("このファイルは既に置換しました。\n");
+    case RewriteStatus::kBackupOfThisRun: return text("このファイルは今回作成したバックアップです。\n");
     case RewriteStatus::kCancelled: return std::string();
-    case RewriteStatus::kRestored: return "元に戻しました。\n";
-    case RewriteStatus::kNoBackup: return "バックアップがありません。\n";
+    case RewriteStatus::kRestored: return text("元に戻しました。\n");
+    case RewriteStatus::kNoBackup: return text("バックアップがありません。\n");
   }
-  return "ファイルが不正です。\n";
+  return text("ファイルが不正です。\n");
 }
 
-std::string FormatLogHead(std::int64_t total) {
-  return "置換結果ログ\n\n総置換え数  " + std::to_string(total) + "個\n\n";
+std::string FormatLogHead(std::int64_t total, CodePage log) {
+  return InLog("置換結果ログ\n\n総置換え数  ", log) + std::to_string(total) + InLog("個\n\n", log);
 }
 
-std::string FormatLogLine(const BatchEntry& entry) {
-  return entry.path + kLogSeparator + FormatResultText(entry.outcome);
+std::string FormatLogLine(const BatchEntry& entry, CodePage log) {
+  return entry.path + kLogSeparator + FormatResultText(entry.outcome, log);
 }
 
-std::string FormatCancelLine(std::size_t not_done) {
-  return "中止しました。処理していないファイル：" + std::to_string(not_done) + "個\n";
+std::string FormatCancelLine(std::size_t not_done, CodePage log) {
+  return InLog("中止しました。処理していないファイル：", log) + std::to_string(not_done) + InLog("個\n", log);
 }
 
-std::string FormatBatchLog(const BatchReport& report) {
-  std::string log = FormatLogHead(report.total);
+std::string FormatBatchLog(const BatchReport& report, CodePage log) {
+  std::string log_text = FormatLogHead(report.total, log);
   for (const BatchEntry& entry : report.entries) {
-    if (entry.outcome.status != RewriteStatus::kCancelled) log += FormatLogLine(entry);
+    if (entry.outcome.status != RewriteStatus::kCancelled) log_text += FormatLogLine(entry, log);
   }
-  if (const std::size_t not_done = report.NotDone()) log += FormatCancelLine(not_done);
-  return log;
+  if (const std::size_t not_done = report.NotDone()) log_text += FormatCancelLine(not_done, log);
+  return log_text;
 }
 
 }  // namespace vx

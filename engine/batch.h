@@ -91,19 +91,21 @@ unsigned DefaultJobCount();
 std::vector<ReplacePair> PairsFromLists(const std::vector<std::string>& search,
                                         const std::vector<std::string>& replace);
 
-// The texts of the log, in code page 932, line breaks as single LF bytes.
+// The texts of the log, line breaks as single LF bytes. The log's own texts
+// are in code page `log` (code page 932 unless told: the UTF-8 of the
+// Windows programs, whose paths are UTF-8); paths go in as they are held.
 inline constexpr char kLogSeparator[] = "  ";
 // The text after a file's path and the separator: its count, or why it was
 // skipped (empty for a file not done).
-std::string FormatResultText(const RewriteOutcome& outcome);
+std::string FormatResultText(const RewriteOutcome& outcome, CodePage log = CodePage::kCp932);
 // The head the log gets in front of the file lines, with the run's total.
-std::string FormatLogHead(std::int64_t total);
+std::string FormatLogHead(std::int64_t total, CodePage log = CodePage::kCp932);
 // One file's line: path, separator, result text.
-std::string FormatLogLine(const BatchEntry& entry);
+std::string FormatLogLine(const BatchEntry& entry, CodePage log = CodePage::kCp932);
 // The line after the others when a cancel kept files from the run.
-std::string FormatCancelLine(std::size_t not_done);
+std::string FormatCancelLine(std::size_t not_done, CodePage log = CodePage::kCp932);
 // The whole log, as the result box shows it: the head, a line per file done,
 // and the cancel line if files were not done.
-std::string FormatBatchLog(const BatchReport& report);
+std::string FormatBatchLog(const BatchReport& report, CodePage log = CodePage::kCp932);
 
 }  // namespace vx

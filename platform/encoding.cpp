@@ -11,21 +11,6 @@
 
 namespace vx {
 
-std::size_t FindFirstOf(std::string_view text, std::size_t from, std::string_view chars, const LeadBytes& lead) {
-  for (std::size_t i = from; i < text.size(); i += CharLength(text, i, lead)) {
-    if (chars.find(text[i]) != std::string_view::npos) return i;
-  }
-  return std::string_view::npos;
-}
-
-std::size_t FindLastOf(std::string_view text, std::string_view chars, const LeadBytes& lead) {
-  std::size_t last = std::string_view::npos;
-  for (std::size_t i = 0; i < text.size(); i += CharLength(text, i, lead)) {
-    if (chars.find(text[i]) != std::string_view::npos) last = i;
-  }
-  return last;
-}
-
 CodePage CodePageOf(Encoding encoding, CodePage run) {
   switch (encoding) {
     case Encoding::kCodePage: return run;

@@ -3,8 +3,8 @@
 // define, the encodings a file can be in and how they are found, their names
 // in the result log, and exact conversions between them.
 //
-// It sits in platform/ because the file layer itself walks paths by
-// characters; the conversions and the ANSI code page come from the system
+// It sits in platform/ beside the file layer; the conversions and the ANSI
+// code page come from the system
 // (encoding_win32.cpp: the Win32 code page functions; encoding_posix.cpp:
 // iconv, with code page 932 as the ANSI code page).
 #pragma once
@@ -51,13 +51,6 @@ class LeadBytes {
 inline std::size_t CharLength(std::string_view text, std::size_t i, const LeadBytes& lead) {
   return lead.IsLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
 }
-
-// The first character at or after `from` (a character start), or the last
-// character of the text, that is one of the ASCII bytes `chars`; npos if
-// none. The second byte of a double-byte character is never taken for one,
-// even where its value is 0x5C, a backslash (表 is 0x95 0x5C).
-std::size_t FindFirstOf(std::string_view text, std::size_t from, std::string_view chars, const LeadBytes& lead);
-std::size_t FindLastOf(std::string_view text, std::string_view chars, const LeadBytes& lead);
 
 // The lead-byte set of the ANSI code page (Windows: GetCPInfo(CP_ACP);
 // elsewhere code page 932), taken on the first call and kept for the life of

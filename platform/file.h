@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // windows.h maps these names onto its A/W functions; here they are ours.
 // (A Windows source includes windows.h before this header.)
@@ -155,5 +156,11 @@ SysError CheckReplaceable(const std::string& path, FileInfo* info);
 // from its folder, and the owner and group where allowed). For a rewritten
 // file that takes the name while the old one becomes its backup.
 SysError CopyAccess(const std::string& from, const std::string& to);
+
+// The key under which the file system files a name or path: two paths
+// spell the same name exactly when their keys are equal (Windows: letter
+// case folded by the system's own upper-casing of Unicode, so "café.txt"
+// and "CAFÉ.TXT" are one name and "cafe.txt" another; POSIX: the bytes).
+std::string NameKey(std::string_view path);
 
 }  // namespace vx::platform

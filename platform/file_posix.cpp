@@ -336,4 +336,6 @@ SysError CopyAccess(const std::string& from, const std::string& to) {
   return KeepAccess(to, st, (st.st_mode & 07777) | S_IWUSR);
 }
 
+std::string NameKey(std::string_view path) { return std::string(path); }
+
 }  // namespace vx::platform

@@ -9,6 +9,7 @@
 #include "platform/encoding.h"
 #include "platform/file.h"
 #include "platform/file_fault.h"
+#include "platform/wide.h"
 
 namespace vx::platform {
 namespace {
@@ -32,10 +33,9 @@ std::intptr_t OpenHandle(const std::string& path, DWORD access, DWORD creation, 
   return Raw(h);
 }
 
-// The position of the last separator of a path, or npos. The path is
-// walked by characters of the ANSI code page, so the second byte of a
-// double-byte character (0x5C in 表 or ソ) is never taken for a backslash.
-std::size_t LastSeparator(const std::string& path) { return FindLastOf(path, "\\/:", AnsiLeadBytes()); }
+// The position of the last separator of a path, or npos. Paths are UTF-8,
+// where no byte of a multi-byte character is a separator.
+std::size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/:"); }
 
 // The parts `what` of the security descriptor of `path`; empty where the
 // file system keeps none.
@@ -414,6 +414,18 @@ SysError CopyAccess(const std::string& from, const std::string& to) {
   const DWORD wanted = attrs & ~FILE_ATTRIBUTE_READONLY;
   if (!::SetFileAttributesA(to.c_str(), wanted != 0 ? wanted : FILE_ATTRIBUTE_NORMAL)) return LastError();
   return kOk;
+}
+
+std::string NameKey(std::string_view path) {
+  const std::wstring wide = Widen(path);
+  if (wide.empty()) return std::string();
+  // The invariant upper-casing, as the file system compares names: no
+  // locale's rules (a Turkish dotless i) change what a name is.
+  std::wstring upper(wide.size(), L'\0');
+  const int n = static_cast<int>(wide.size());
+  if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), n, upper.data(), n, nullptr, nullptr, 0) != n)
+    return std::string(path);
+  return Narrow(upper);
 }
 
 }  // namespace vx::platform

@@ -34,26 +34,23 @@ class PathLookup {
   // wildcards allowed in its last component); false if none. The search is
   // closed before this returns.
   virtual bool FindFirst(const std::string& pattern, FoundEntry* found) const = 0;
-  // The absolute form of `path` (GetFullPathNameA): resolved against the
+  // The absolute form of `path` (GetFullPathNameW): resolved against the
   // working directory, forward slashes turned into backslashes, "." and ".."
   // removed, every other component written as given.
   virtual std::string FullPath(const std::string& path) const = 0;
 };
 
-// Longest path the program takes, in bytes, terminator included.
-inline constexpr std::size_t kMaxPathBytes = 260;
-
-// Empty when find-first finds nothing for `path`, when its absolute form
-// does not fit in kMaxPathBytes, or when it ends in a backslash (a bare
-// drive root included).
-std::string CanonicalizePath(const std::string& path, const LeadBytes& lead, const PathLookup& fs);
+// Empty when find-first finds nothing for `path` or when it ends in a
+// backslash (a bare drive root included). Paths are UTF-8, of any length
+// the file system takes.
+std::string CanonicalizePath(const std::string& path, const PathLookup& fs);
 
 // Whether a canonical path carries the folder mark. A network file path
 // begins with two backslashes of its own, and its folder form with three.
 bool HasFolderMark(const std::string& canonical);
 
 #ifdef _WIN32
-// The Windows file system (FindFirstFileA, GetFullPathNameA).
+// The Windows file system (FindFirstFileW, GetFullPathNameW).
 const PathLookup& WindowsFileSystem();
 #endif
 

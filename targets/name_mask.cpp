@@ -37,7 +37,6 @@ NameMask::NameMask(std::string_view pattern, const NameRules& rules) : pattern_(
 
 std::size_t NameMask::CharLength(std::string_view text, std::size_t at) const {
   const auto c = static_cast<unsigned char>(text[at]);
-  if (!rules_.utf8) return rules_.lead.IsLead(c) && at + 1 < text.size() ? 2 : 1;
   const std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 1;
   if (length == 1 || at + length > text.size()) return 1;
   for (std::size_t k = 1; k < length; ++k) {

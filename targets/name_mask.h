@@ -1,7 +1,7 @@
 // File-name masks of a folder walk: "*" stands for any run of characters,
 // "?" for one character, everything else for itself. A mask is matched
-// against a name (never a path), character by character, so "?" takes a
-// double-byte character whole and a second byte never matches on its own.
+// against a name (never a path), character by character (names are UTF-8),
+// so "?" takes a multi-byte character whole.
 //
 //   *.txt   ->  notes.txt, .txt          not: notes.txt.bak
 //   ?.c     ->  a.c, 表.c (one character) not: ab.c
@@ -15,18 +15,15 @@
 
 namespace vx {
 
-// How the names of the file system are spelled: which bytes make one
-// character, and whether letter case tells names apart.
+// How the names of the file system are spelled: whether letter case tells
+// names apart. Characters are UTF-8 sequences on both (a byte that begins
+// none stands alone).
 struct NameRules {
-  // Windows: ASCII letters match either case, characters are those of the
-  // ANSI code page. POSIX: case counts, characters are UTF-8 sequences
-  // (a byte that begins none stands alone).
-  static NameRules Windows(const LeadBytes& lead) { return {true, false, lead}; }
-  static NameRules Posix() { return {false, true, LeadBytes()}; }
+  // Windows: ASCII letters match either case. POSIX: case counts.
+  static NameRules Windows() { return {true}; }
+  static NameRules Posix() { return {false}; }
 
   bool fold_case = false;
-  bool utf8 = false;
-  LeadBytes lead;
 };
 
 class NameMask {

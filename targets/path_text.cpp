@@ -22,67 +22,63 @@ bool HasDriveLetter(std::string_view path) {
 
 }  // namespace
 
-std::size_t FindNextBackslash(std::string_view path, std::size_t from, const LeadBytes& lead) {
-  return FindFirstOf(path, from, "\\", lead);
+std::size_t FindNextBackslash(std::string_view path, std::size_t from) {
+  return path.find('\\', from);
 }
 
-std::size_t FindLastBackslash(std::string_view path, const LeadBytes& lead) { return FindLastOf(path, "\\", lead); }
+std::size_t FindLastBackslash(std::string_view path) { return path.rfind('\\'); }
 
-bool EndsWithBackslash(std::string_view path, const LeadBytes& lead) {
-  return !path.empty() && FindLastBackslash(path, lead) == path.size() - 1;
+bool EndsWithBackslash(std::string_view path) {
+  return !path.empty() && FindLastBackslash(path) == path.size() - 1;
 }
 
-std::string JoinPath(std::string_view folder, std::string_view name, const LeadBytes& lead) {
+std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string joined(folder);
-  if (!EndsWithBackslash(folder, lead)) joined += '\\';
+  if (!EndsWithBackslash(folder)) joined += '\\';
   joined += name;
   return joined;
 }
 
-std::string FolderOf(std::string_view path, const LeadBytes& lead) {
-  const std::size_t slash = FindLastBackslash(path, lead);
+std::string FolderOf(std::string_view path) {
+  const std::size_t slash = FindLastBackslash(path);
   if (slash == std::string_view::npos) return std::string();
   const bool drive_root = slash == 2 && path[1] == ':';
   return std::string(path.substr(0, drive_root ? slash + 1 : slash));
 }
 
-std::string ResolvePath(std::string_view folder, std::string_view path, const LeadBytes& lead) {
+std::string ResolvePath(std::string_view folder, std::string_view path) {
   if (folder.empty() || path.empty() || IsNetworkPath(path)) return std::string(path);
   if (HasDriveLetter(path)) {
     if (path.size() > 2 && IsSeparator(path[2])) return std::string(path);
     if (!HasDriveLetter(folder) || UpperAscii(folder[0]) != UpperAscii(path[0])) return std::string(path);
-    return path.size() == 2 ? std::string(folder) : JoinPath(folder, path.substr(2), lead);
+    return path.size() == 2 ? std::string(folder) : JoinPath(folder, path.substr(2));
   }
   if (IsSeparator(path[0])) {
     // The root of the folder: its drive, or \\server\share of a network folder.
     std::size_t root = 2;
     if (IsNetworkPath(folder)) {
-      const std::size_t server_end = FindNextBackslash(folder, 2, lead);
-      root = server_end == std::string_view::npos ? folder.size() : FindNextBackslash(folder, server_end + 1, lead);
+      const std::size_t server_end = FindNextBackslash(folder, 2);
+      root = server_end == std::string_view::npos ? folder.size() : FindNextBackslash(folder, server_end + 1);
       if (root == std::string_view::npos) root = folder.size();
     }
     return std::string(folder.substr(0, root)) + std::string(path);
   }
-  return JoinPath(folder, path, lead);
+  return JoinPath(folder, path);
 }
 
-std::string FoldPathKey(std::string_view path, const LeadBytes& lead) {
-  std::string key(path);
-  for (std::size_t i = 0; i < key.size(); i += CharLength(key, i, lead)) {
-    if (key[i] >= 'a' && key[i] <= 'z') key[i] = static_cast<char>(key[i] - 'a' + 'A');
-  }
-  return key;
-}
+std::string FoldPathKey(std::string_view path) { return platform::NameKey(path); }
 
 bool HasTempSuffix(std::string_view name) {
   const std::string_view suffix = platform::kTempSuffix;
   if (name.size() <= suffix.size()) return false;
-  // The suffix is ASCII and begins with a dot, which is never a second byte.
-  return FoldPathKey(name.substr(name.size() - suffix.size()), LeadBytes()) ==
-         FoldPathKey(suffix, LeadBytes());
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    const char c = name[name.size() - suffix.size() + i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != suffix[i]) return false;
+  }
+  return true;
 }
 
-std::vector<std::string> SplitMultiSelection(const char* buffer, std::size_t size, const LeadBytes& lead) {
+std::vector<std::string> SplitMultiSelection(const char* buffer, std::size_t size) {
   std::vector<std::string> paths;
   // The zero-terminated string at `at`, or an empty one at or past the end.
   auto next = [&](std::size_t at) {
@@ -100,13 +96,13 @@ std::vector<std::string> SplitMultiSelection(const char* buffer, std::size_t siz
     return paths;
   }
   for (; !name.empty(); name = next(at)) {
-    paths.push_back(JoinPath(first, name, lead));
+    paths.push_back(JoinPath(first, name));
     at += name.size() + 1;
   }
   return paths;
 }
 
-std::vector<std::string> SplitCommandLine(std::string_view line, const LeadBytes& lead) {
+std::vector<std::string> SplitCommandLine(std::string_view line) {
   std::vector<std::string> args;
   const std::size_t n = line.size();
   auto blank = [&](std::size_t i) { return line[i] == ' ' || line[i] == '\t'; };
@@ -118,13 +114,12 @@ std::vector<std::string> SplitCommandLine(std::string_view line, const LeadBytes
     std::string program;
     bool quoted = false;
     while (i < n && (quoted || !blank(i))) {
-      const std::size_t len = CharLength(line, i, lead);
-      if (len == 1 && line[i] == '"') {
+      if (line[i] == '"') {
         quoted = !quoted;
       } else {
-        program.append(line.substr(i, len));
+        program += line[i];
       }
-      i += len;
+      ++i;
     }
     args.push_back(std::move(program));
   }
@@ -135,11 +130,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line, const LeadBytes
     std::string arg;
     bool quoted = false;
     while (i < n && (quoted || !blank(i))) {
-      const std::size_t len = CharLength(line, i, lead);
-      if (len == 2) {
-        arg.append(line.substr(i, 2));
-        i += 2;
-      } else if (line[i] == '\\') {
+      if (line[i] == '\\') {
         std::size_t run = 0;
         while (i + run < n && line[i + run] == '\\') ++run;
         if (i + run < n && line[i + run] == '"') {

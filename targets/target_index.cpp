@@ -4,10 +4,10 @@
 
 namespace vx {
 
-bool TargetIndex::Insert(std::string_view path) { return keys_.insert(FoldPathKey(path, lead_)).second; }
+bool TargetIndex::Insert(std::string_view path) { return keys_.insert(FoldPathKey(path)).second; }
 
-bool TargetIndex::Contains(std::string_view path) const { return keys_.count(FoldPathKey(path, lead_)) != 0; }
+bool TargetIndex::Contains(std::string_view path) const { return keys_.count(FoldPathKey(path)) != 0; }
 
-void TargetIndex::Erase(std::string_view path) { keys_.erase(FoldPathKey(path, lead_)); }
+void TargetIndex::Erase(std::string_view path) { keys_.erase(FoldPathKey(path)); }
 
 }  // namespace vx

@@ -14,7 +14,6 @@ namespace vx {
 
 class TargetIndex {
  public:
-  explicit TargetIndex(const LeadBytes& lead) : lead_(lead) {}
 
   // Files `path`; false if a path with the same key is already there.
   bool Insert(std::string_view path);
@@ -26,7 +25,6 @@ class TargetIndex {
   std::size_t size() const { return keys_.size(); }
 
  private:
-  LeadBytes lead_;
   std::unordered_set<std::string> keys_;
 };
 

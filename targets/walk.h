@@ -38,8 +38,7 @@ class FolderListing {
 class FolderSystem {
  public:
   virtual ~FolderSystem() = default;
-  // Opens the listing of `folder`; null if it cannot be listed (Windows:
-  // also when the full path of its search pattern passes kMaxPathBytes).
+  // Opens the listing of `folder`; null if it cannot be listed.
   virtual std::unique_ptr<FolderListing> List(const std::string& folder) const = 0;
   // The folder an entry's path is joined to: its absolute form.
   virtual std::string FullPath(const std::string& folder) const = 0;

@@ -46,8 +46,7 @@ class FindListing : public FolderListing {
 class Win32Folders : public FolderSystem {
  public:
   std::unique_ptr<FolderListing> List(const std::string& folder) const override {
-    const std::string pattern = JoinPath(folder, "*.*", AnsiLeadBytes());
-    if (platform::FullPath(pattern).size() + 1 > kMaxPathBytes) return nullptr;
+    const std::string pattern = JoinPath(folder, "*.*");
     WIN32_FIND_DATAA data;
     const HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return nullptr;
@@ -57,7 +56,7 @@ class Win32Folders : public FolderSystem {
   std::string FullPath(const std::string& folder) const override { return platform::FullPath(folder); }
 
   std::string Join(const std::string& folder, const std::string& name) const override {
-    return JoinPath(folder, name, AnsiLeadBytes());
+    return JoinPath(folder, name);
   }
 
   bool Identity(const std::string& folder, platform::FileIdentity* identity) const override {
@@ -73,7 +72,7 @@ const FolderSystem& PlatformFolders() {
 }
 
 const NameRules& PlatformNameRules() {
-  static const NameRules rules = NameRules::Windows(AnsiLeadBytes());
+  static const NameRules rules = NameRules::Windows();
   return rules;
 }
 

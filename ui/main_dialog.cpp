@@ -30,7 +30,7 @@ CMainDialog::CMainDialog(HWND parent)
       m_szLastDir(),
       m_cxMaxItem(0),
       m_pShell(&SystemShell()),
-      m_targetIndex(AnsiLeadBytes()) {}
+      m_targetIndex() {}
 
 CMainDialog::~CMainDialog() {
   // m_hIcon comes from LoadIconA and is shared; the LoadImageA copy is ours.

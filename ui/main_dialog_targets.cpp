@@ -185,12 +185,12 @@ void CMainDialog::AddTargetFolder(std::string folder) {
   WalkFolder(folder, NameMasks(), visitor);
 }
 
-void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(SplitCommandLine(::GetCommandLineA(), AnsiLeadBytes())); }
+void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(SplitCommandLine(::GetCommandLineA())); }
 
 void CMainDialog::AddArgumentTargets(const std::vector<std::string>& arguments) {
   CBulkAdd bulk(*this);
   for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string canonical = CanonicalizePath(ResolvePath(m_strStartDir, arguments[i], AnsiLeadBytes()));
+    const std::string canonical = CanonicalizePath(ResolvePath(m_strStartDir, arguments[i]));
     if (canonical.empty()) continue;
     if (HasFolderMark(canonical)) {
       AddTargetFolder(canonical.substr(1));
@@ -230,7 +230,7 @@ void CMainDialog::AddFilesFromDialog() {
   ::GetCurrentDirectoryA(MAX_PATH, m_szLastDir);
   ChangeToProgramDirectory();
   CBulkAdd bulk(*this);
-  for (const std::string& path : SplitMultiSelection(names.data(), names.size(), AnsiLeadBytes())) {
+  for (const std::string& path : SplitMultiSelection(names.data(), names.size())) {
     if (IsEnded()) break;
     AddTargetFile(path);
   }
@@ -246,7 +246,7 @@ void CMainDialog::AddDroppedPaths(HDROP drop) {
     // The path's real length first: a path is never cut to fit a buffer.
     // One the program cannot hold (260 bytes with its terminator) is skipped.
     const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
-    if (length == 0 || length + 1 > kMaxPathBytes) continue;
+    if (length == 0) continue;
     std::string path(length, '\0');
     if (::DragQueryFileA(drop, i, path.data(), length + 1) != length) continue;
     // GetFileAttributesA answers for a drive root too (find-first does not),

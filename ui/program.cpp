@@ -14,7 +14,7 @@ std::string ProgramPath() {
 
 std::string ProgramTitle() {
   const std::string path = ProgramPath();
-  const std::size_t slash = FindLastBackslash(path, AnsiLeadBytes());
+  const std::size_t slash = FindLastBackslash(path);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const std::size_t dot = name.rfind('.');  // a second byte is never 0x2E: a plain search is exact
   if (dot != std::string::npos) name.resize(dot);
@@ -36,11 +36,11 @@ std::string CurrentDirectory() {
 std::string WindowsFolderPath(const std::string& name) {
   char folder[MAX_PATH] = {};
   const UINT length = ::GetSystemWindowsDirectoryA(folder, MAX_PATH);
-  return JoinPath(std::string(folder, length < MAX_PATH ? length : 0), name, AnsiLeadBytes());
+  return JoinPath(std::string(folder, length < MAX_PATH ? length : 0), name);
 }
 
 void ChangeToProgramDirectory() {
-  const std::string folder = FolderOf(ProgramPath(), AnsiLeadBytes());
+  const std::string folder = FolderOf(ProgramPath());
   if (!folder.empty()) ::SetCurrentDirectoryA(folder.c_str());
 }
 

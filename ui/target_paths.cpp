@@ -6,7 +6,7 @@
 namespace vx {
 
 std::string CanonicalizePath(const std::string& path) {
-  return CanonicalizePath(path, AnsiLeadBytes(), WindowsFileSystem());
+  return CanonicalizePath(path, WindowsFileSystem());
 }
 
 }  // namespace vx

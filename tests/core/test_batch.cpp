@@ -14,6 +14,7 @@
 #include "core/outcome.h"
 #include "core/temp_dir.h"
 #include "engine/batch.h"
+#include "platform/unicode.h"
 #include "platform/file.h"
 #include "platform/file_fault.h"
 
@@ -82,6 +83,10 @@ TEST(BatchLog, ResultTextsAreTheExactBytes) {
     RewriteOutcome outcome = FromCode(row.result);
     outcome.encoding = row.encoding;
     EXPECT_EQ(FormatResultText(outcome), row.expected) << row.result;
+    // The Windows programs' log is UTF-8: the same texts, converted.
+    std::string utf8;
+    ASSERT_TRUE(ConvertText(row.expected, CodePage::kCp932, CodePage::kUtf8, &utf8));
+    EXPECT_EQ(FormatResultText(outcome, CodePage::kUtf8), utf8) << row.result;
   }
   // The lines the batch decides itself, and a backup that holds the only
   // copy of the old content.
@@ -93,6 +98,17 @@ TEST(BatchLog, ResultTextsAreTheExactBytes) {
   outcome.status = RewriteStatus::kWriteFailed;
   outcome.kept_at = "c:\\a.txt.bak";
   EXPECT_EQ(FormatResultText(outcome), "書き込みに失敗しました。元の内容は c:\\a.txt.bak にあります。\n");
+  // A path goes into a UTF-8 log as it is held, beside converted texts.
+  outcome.kept_at = FromU8(u8"c:\\𠮷.txt.bak");
+  const std::string kept = FormatResultText(outcome, CodePage::kUtf8);
+  const std::string kept_line = FromU8(u8"書き込みに失敗しました。元の内容は c:\\𠮷.txt.bak にあります。\n");
+  EXPECT_EQ(kept, kept_line);
+  BatchReport report;
+  report.entries.push_back({FromU8(u8"C:\\한.txt"), outcome});
+  report.entries.back().outcome.status = RewriteStatus::kNotText;
+  const std::string log = FormatBatchLog(report, CodePage::kUtf8);
+  const std::string log_text = FromU8(u8"置換結果ログ\n\n総置換え数  0個\n\nC:\\한.txt  テキストファイルではありません。\n");
+  EXPECT_EQ(log, log_text);
 }
 
 TEST(BatchLog, HeadIsTheExactBytes) {

@@ -1,11 +1,13 @@
 // Finding a file's encoding and its line ends, the strict UTF-8 check in
-// each of its kernels, and the exact conversions.
+// each of its kernels, the exact conversions, and the forms of a path the
+// Win32 file functions take.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
 #include "platform/encoding.h"
+#include "platform/unicode.h"
 #include "reference.h"
 
 namespace vx {
@@ -151,16 +153,90 @@ TEST(ConvertText, ExactOrNotAtAll) {
   }
 }
 
-TEST(TextWalk, FindsTheLastSeparatorByCharacters) {
-  EXPECT_EQ(FindLastOf("C:\\\x95\x5C" "a", "\\/:", LeadBytes::Cp932()), 2u);  // 表's second byte is no backslash
-  EXPECT_EQ(FindLastOf("C:\\\x95\x5C" "a", "\\", LeadBytes()), 4u);
-  EXPECT_EQ(FindFirstOf("\x83\x5C/", 0, "\\/", LeadBytes::Cp932()), 2u);
-  EXPECT_EQ(FindLastOf("abc", "/", LeadBytes()), std::string_view::npos);
+TEST(TextWalk, StepsByCharacters) {
   const TextWalk utf16 = TextWalk::Utf16(false);
   const std::string pair("\x3D\xD8\x00\xDE" "a\0", 6);  // a surrogate pair, then a
   EXPECT_EQ(utf16.CharLength(pair, 0), 4u);
   EXPECT_EQ(utf16.CharLength(pair, 4), 2u);
   EXPECT_EQ(utf16.CharLength(std::string("\x3D\xD8" "a\0", 4), 0), 2u);  // a lone high surrogate
+}
+
+TEST(Unicode, Utf8AndUtf16BothWays) {
+  struct Row {
+    const char* what;
+    std::string utf8;
+    std::u16string utf16;
+    bool exact;  // false: the UTF-8 side is no strict UTF-8 (read as U+FFFD)
+  } rows[] = {
+      {"ASCII", "a.txt", u"a.txt", true},
+      {"e acute", FromU8(u8"café"), u"café", true},
+      {"Korean and Chinese", FromU8(u8"한中文简体"), u"한中文简体", true},
+      {"beyond the BMP", FromU8(u8"😀𠮷"), u"😀𠮷", true},
+      {"combining mark", FromU8(u8"e\u0301"), u"e\u0301", true},
+      {"overlong slash", "\xC0\xAF", u"\xFFFD\xFFFD", false},
+      {"a surrogate in UTF-8", "\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD", false},
+      {"cut short", "a\xE3\x81", u"a\xFFFD\xFFFD", false},
+      {"code page 932 bytes", "\x95\x5C", u"\xFFFD\\", false},
+  };
+  for (const Row& row : rows) {
+    std::u16string wide;
+    EXPECT_EQ(AppendUtf16(row.utf8, &wide, true), row.exact) << row.what;
+    EXPECT_EQ(IsUtf8(row.utf8), row.exact) << row.what;
+    wide.clear();
+    EXPECT_TRUE(AppendUtf16(row.utf8, &wide, false));
+    EXPECT_EQ(wide, row.utf16) << row.what;
+    std::string back;
+    EXPECT_TRUE(AppendUtf8(std::u16string_view(row.utf16), &back, true)) << row.what;
+    if (row.exact) {
+      EXPECT_EQ(back, row.utf8) << row.what;
+    }
+  }
+  // An unpaired surrogate has no UTF-8 form: refused, or shown as U+FFFD.
+  for (const std::u16string& lone : {std::u16string(u"a\xD83D"), std::u16string(u"\xDE00" u"b"),
+                                     std::u16string(u"\xD83D" u"a")}) {
+    std::string out;
+    EXPECT_FALSE(AppendUtf8(std::u16string_view(lone), &out, true));
+    out.clear();
+    EXPECT_TRUE(AppendUtf8(std::u16string_view(lone), &out, false));
+    EXPECT_NE(out.find("\xEF\xBF\xBD"), std::string::npos);
+  }
+}
+
+TEST(Unicode, ExtendedPathsForTheWin32FileFunctions) {
+  const std::string deep = "C:\\" + std::string(300, 'd') + "\\" + FromU8(u8"𠮷.txt");
+  struct Row {
+    std::string path, extended;
+  } rows[] = {
+      {"C:\\a\\b.txt", "\\\\?\\C:\\a\\b.txt"},
+      {"c:/a/b.txt", "\\\\?\\c:\\a\\b.txt"},
+      {"C:\\", "\\\\?\\C:\\"},
+      {"C:\\a\\.\\b\\..\\c", "\\\\?\\C:\\a\\c"},                // the prefix turns off the system's clean-up
+      {"C:\\..\\a", "\\\\?\\C:\\a"},                           // never above the root
+      {"C:\\a\\\\b\\", "\\\\?\\C:\\a\\b\\"},
+      {"C:\\a\\name. ", "\\\\?\\C:\\a\\name. "},                 // trailing dot and space are kept
+      {"C:\\a\\*.*", "\\\\?\\C:\\a\\*.*"},
+      {"\\\\server\\share\\a\\..\\b.txt", "\\\\?\\UNC\\server\\share\\b.txt"},
+      {"\\\\server\\share", "\\\\?\\UNC\\server\\share"},
+      {"//server/share/x", "\\\\?\\UNC\\server\\share\\x"},
+      {"\\\\server", "\\\\server"},                                 // no share: left to the system
+      {"\\\\?\\C:\\a\\..\\b", "\\\\?\\C:\\a\\..\\b"},               // prefixed already: as it is
+      {"\\\\.\\COM1", "\\\\.\\COM1"},
+      {"a.txt", "a.txt"},                                           // relative: the working directory's
+      {"\\a.txt", "\\a.txt"},
+      {"C:a.txt", "C:a.txt"},
+      {"", ""},
+      {deep, "\\\\?\\" + deep},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ExtendedPath(row.path), row.extended) << row.path;
+    if (row.extended.rfind("\\\\?\\", 0) == 0 && row.path.rfind("\\\\?\\", 0) != 0) {
+      const std::string plain = PlainPath(row.extended);
+      EXPECT_EQ(ExtendedPath(plain), row.extended) << row.path;  // the shown form leads back to the same file
+      EXPECT_EQ(plain.find('?'), std::string::npos) << row.path;
+    }
+  }
+  EXPECT_EQ(PlainPath("\\\\?\\UNC\\srv\\sh\\a"), "\\\\srv\\sh\\a");
+  EXPECT_EQ(PlainPath("C:\\a"), "C:\\a");
 }
 
 }  // namespace

@@ -1,22 +1,20 @@
-// Backslash searches and joins in code page 932 paths.
+// Backslash searches and joins in Windows paths, held as UTF-8.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "platform/unicode.h"
 #include "targets/path_text.h"
 
 namespace {
 
-const vx::LeadBytes kCp932 = vx::LeadBytes::Cp932();
-const vx::LeadBytes kSingleByte;
+// 表 and ソ end in byte 0x5C in code page 932; in UTF-8 no byte of a
+// multi-byte character is one.
+const std::string kHyo = vx::FromU8(u8"表");
+const std::string kSo = vx::FromU8(u8"ソ");
 
-// 表 and ソ end in byte 0x5C; 漢 does not.
-const std::string kHyo = "表";
-const std::string kSo = "ソ";
-
-TEST(PathText, TheTrailByteIsNoBackslash) {
-  ASSERT_EQ(kHyo, "\x95\x5C");
-  ASSERT_EQ(kSo, "\x83\x5C");
+TEST(PathText, EveryBackslashByteIsASeparator) {
+  ASSERT_EQ(kHyo, "\xE8\xA1\xA8");
   const std::size_t npos = std::string::npos;
   struct Row {
     std::string path;
@@ -27,30 +25,29 @@ TEST(PathText, TheTrailByteIsNoBackslash) {
       {"\\", 0},
       {"C:\\Tools\\Vextrane.exe", 8},
       {"C:\\" + kHyo, 2},                          // no separator inside 表
-      {"C:\\" + kHyo + "\\a.txt", 5},
-      {"C:\\" + kSo + kHyo + "\\" + kSo, 7},
+      {"C:\\" + kHyo + "\\a.txt", 6},
+      {"C:\\" + kSo + kHyo + "\\" + kSo, 9},
       {kHyo + kSo, npos},
       {"C:\\a\\" + kHyo, 4},
       {"\\\\server\\share\\x", 14},
-      {"C:\\a\\\x95", 4},                          // a lead byte at the very end stands alone
+      {"C:\\a\\\xE8", 4},                          // a sequence cut short
+      {"C:\\\x95\x5C", 4},                            // code page 932 bytes are no path of ours
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(vx::FindLastBackslash(row.path, kCp932), row.last) << row.path;
-    EXPECT_EQ(vx::EndsWithBackslash(row.path, kCp932), row.last != npos && row.last + 1 == row.path.size())
+    EXPECT_EQ(vx::FindLastBackslash(row.path), row.last) << row.path;
+    EXPECT_EQ(vx::EndsWithBackslash(row.path), row.last != npos && row.last + 1 == row.path.size())
         << row.path;
   }
-  // In a single-byte code page every 0x5C is a separator.
-  EXPECT_EQ(vx::FindLastBackslash("C:\\" + kHyo, kSingleByte), 4u);
 }
 
 TEST(PathText, WalksComponentsByCharacters) {
   const std::string path = "C:\\" + kHyo + "\\" + kSo + "\\x";
   std::string walked;
-  for (std::size_t at = vx::FindNextBackslash(path, 0, kCp932); at != std::string::npos;
-       at = vx::FindNextBackslash(path, at + 1, kCp932)) {
+  for (std::size_t at = vx::FindNextBackslash(path, 0); at != std::string::npos;
+       at = vx::FindNextBackslash(path, at + 1)) {
     walked += std::to_string(at) + " ";
   }
-  EXPECT_EQ(walked, "2 5 8 ");
+  EXPECT_EQ(walked, "2 6 10 ");
 }
 
 TEST(PathText, JoinPutsExactlyOneSeparator) {
@@ -58,13 +55,13 @@ TEST(PathText, JoinPutsExactlyOneSeparator) {
     std::string folder, name, joined;
   } rows[] = {
       {"C:\\Tools", "a.txt", "C:\\Tools\\a.txt"},
-      {"C:\\" + kHyo, "a.txt", "C:\\" + kHyo + "\\a.txt"},  // 表 ends in 0x5C, still gets its backslash
+      {"C:\\" + kHyo, "a.txt", "C:\\" + kHyo + "\\a.txt"},
       {"C:\\" + kSo, kSo, "C:\\" + kSo + "\\" + kSo},
       {"C:\\", "a.txt", "C:\\a.txt"},                     // drive root: no second backslash
       {"C:\\" + kHyo + "\\", "a", "C:\\" + kHyo + "\\a"},
       {"", "a", "\\a"},
   };
-  for (const Row& row : rows) EXPECT_EQ(vx::JoinPath(row.folder, row.name, kCp932), row.joined) << row.folder;
+  for (const Row& row : rows) EXPECT_EQ(vx::JoinPath(row.folder, row.name), row.joined) << row.folder;
 }
 
 TEST(PathText, ResolveReadsAPathFromAFolder) {
@@ -89,7 +86,7 @@ TEST(PathText, ResolveReadsAPathFromAFolder) {
       {"C:\\work", "", ""},
       {"", "notes.txt", "notes.txt"},
   };
-  for (const Row& row : rows) EXPECT_EQ(vx::ResolvePath(row.folder, row.path, kCp932), row.resolved) << row.path;
+  for (const Row& row : rows) EXPECT_EQ(vx::ResolvePath(row.folder, row.path), row.resolved) << row.path;
 }
 
 TEST(PathText, FolderOfCutsAtTheLastSeparator) {
@@ -99,12 +96,12 @@ TEST(PathText, FolderOfCutsAtTheLastSeparator) {
       {"C:\\Tools\\Vextrane.exe", "C:\\Tools"},
       {"C:\\" + kHyo + "\\Vextrane.exe", "C:\\" + kHyo},
       {"C:\\" + kSo + kHyo + "\\Vextrane.exe", "C:\\" + kSo + kHyo},
-      {"C:\\Tools\\" + kHyo + ".exe", "C:\\Tools"},     // 0x5C inside the file name is no separator
+      {"C:\\Tools\\" + kHyo + ".exe", "C:\\Tools"},
       {"C:\\Vextrane.exe", "C:\\"},                     // the root, not the drive's current directory
       {"\\\\server\\share\\Vextrane.exe", "\\\\server\\share"},
       {"Vextrane.exe", ""},
   };
-  for (const Row& row : rows) EXPECT_EQ(vx::FolderOf(row.path, kCp932), row.folder) << row.path;
+  for (const Row& row : rows) EXPECT_EQ(vx::FolderOf(row.path), row.folder) << row.path;
 }
 
 }  // namespace

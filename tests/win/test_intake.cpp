@@ -15,13 +15,13 @@
 namespace {
 
 std::string Join(const std::string& folder, const std::string& name) {
-  return vx::JoinPath(folder, name, vx::AnsiLeadBytes());
+  return vx::JoinPath(folder, name);
 }
 
 // Vextrane.exe of the same build: <build>/app/, beside <build>/tests/.
 std::string ProgramUnderTest() {
-  const std::string tests = vx::FolderOf(vx::ProgramPath(), vx::AnsiLeadBytes());
-  return Join(vx::FolderOf(tests, vx::AnsiLeadBytes()), "app\\Vextrane.exe");
+  const std::string tests = vx::FolderOf(vx::ProgramPath());
+  return Join(vx::FolderOf(tests), "app\\Vextrane.exe");
 }
 
 struct Found {

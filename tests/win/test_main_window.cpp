@@ -25,7 +25,7 @@ std::string CurrentDirectory() {
   return dir;
 }
 
-std::string ExeFolder() { return vx::FolderOf(vx::ProgramPath(), vx::AnsiLeadBytes()); }
+std::string ExeFolder() { return vx::FolderOf(vx::ProgramPath()); }
 
 std::string TempFolder() {
   char dir[MAX_PATH] = {};

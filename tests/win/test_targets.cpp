@@ -58,10 +58,10 @@ std::string CurrentDirectory() {
   return dir;
 }
 
-std::string ExeFolder() { return vx::FolderOf(vx::ProgramPath(), vx::AnsiLeadBytes()); }
+std::string ExeFolder() { return vx::FolderOf(vx::ProgramPath()); }
 
 std::string Join(const std::string& folder, const std::string& name) {
-  return vx::JoinPath(folder, name, vx::AnsiLeadBytes());
+  return vx::JoinPath(folder, name);
 }
 
 // A fresh folder under the temporary folder, removed with all it holds.
@@ -791,7 +791,7 @@ TEST(TargetIntake, ArgumentsAreAddedSelectedWithTheCaretOnTheLast) {
   dlg.m_strStartDir = tree.root();
   ASSERT_NE(CurrentDirectory(), tree.root());
   RunModal(dlg, [&] {
-    dlg.AddArgumentTargets({"Vextrane.exe", vx::FoldPathKey(file, vx::LeadBytes::Cp932()), "missing", "folder", file,
+    dlg.AddArgumentTargets({"Vextrane.exe", vx::FoldPathKey(file), "missing", "folder", file,
                             "Wild*", ".\\Docs\\*"});
     // A wildcard naming a folder adds what is below it.
     EXPECT_EQ(Entries(dlg), (std::vector<std::string>{file, inner, wildInner, docsOnly}));
