@@ -451,7 +451,7 @@ TEST(Templates, IconHas32And16PixelImagesIn16Colours) {
   }
 }
 
-TEST(Templates, ManifestAsksForCommonControls6AndSystemDpiAwareness) {
+TEST(Templates, ManifestAsksForCommonControls6SystemDpiAwarenessAndLongPaths) {
   auto [data, size] = Resource(1, RT_MANIFEST);
   ASSERT_NE(data, nullptr);
   std::string manifest(reinterpret_cast<const char*>(data), size);
@@ -460,6 +460,7 @@ TEST(Templates, ManifestAsksForCommonControls6AndSystemDpiAwareness) {
       "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
       "publicKeyToken=\"6595b64144ccf1df\"",
       ">true</dpiAware>",
+      "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</longPathAware>",
   };
   for (const char* part : kParts) EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
