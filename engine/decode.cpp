@@ -59,6 +59,8 @@ std::vector<std::string> SplitAlternatives(std::string_view decoded_search) {
 FileTexts TextsFor(const std::vector<ReplacePair>& pairs, CodePage typed, CodePage file,
                    std::string_view line_break) {
   const LeadBytes lead = WalkOf(typed).lead();
+  const bool unicode = typed == CodePage::kUtf8 || typed == CodePage::kUtf16Le || typed == CodePage::kUtf16Be;
+  const bool any_form = unicode && IsCp932(file);
   FileTexts texts;
   texts.replacements.reserve(pairs.size());
   for (const ReplacePair& pair : pairs) {
@@ -68,7 +70,7 @@ FileTexts TextsFor(const std::vector<ReplacePair>& pairs, CodePage typed, CodePa
     for (const std::string& alternative : SplitAlternatives(decoded.search)) {
       std::string converted;
       if (!alternative.empty() && ConvertText(alternative, typed, file, &converted))
-        texts.alternatives.push_back({std::move(converted), index});
+        texts.alternatives.push_back({std::move(converted), index, any_form});
     }
     std::string replacement;
     if (!ConvertText(decoded.replace, typed, file, &replacement) && texts.alternatives.size() > before)

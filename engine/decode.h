@@ -48,6 +48,9 @@ struct FileTexts {
   struct Alternative {
     std::string text;
     std::size_t pair;  // the index of its replacement
+    // Typed as Unicode, found in code page 932 in every form of the
+    // characters the code page writes in more than one way (Cp932Forms).
+    bool any_form = false;
   };
   // Only those that can match: an empty alternative, or one with no exact
   // form in the file's code page, finds nothing.
@@ -60,7 +63,9 @@ struct FileTexts {
 
 // Decodes the typed pairs, typed in code page `typed` (by its walk), with
 // `line_break` for "\\n", and converts every alternative and replacement to
-// code page `file`.
+// code page `file`. A search text typed as Unicode (UTF-8 or UTF-16) finds
+// in a code page 932 file every form of a character that code page writes
+// in more than one way; a replacement takes the system's own form.
 FileTexts TextsFor(const std::vector<ReplacePair>& pairs, CodePage typed, CodePage file,
                    std::string_view line_break = kCrLf);
 

@@ -67,8 +67,9 @@ class ReplaceChain::Bytes {
 // drives the stages in a loop, never one from inside another.
 class ReplaceChain::Stage {
  public:
-  Stage(std::string alternative, std::string_view replacement, const TextWalk& walk, std::size_t chunk)
-      : scanner_(std::move(alternative), walk), replacement_(replacement), chunk_(chunk) {}
+  Stage(std::string alternative, bool any_form, std::string_view replacement, const TextWalk& walk,
+        std::size_t chunk)
+      : scanner_(std::move(alternative), walk, any_form), replacement_(replacement), chunk_(chunk) {}
 
   void Connect(Bytes* out) { out_ = out; }
   Bytes& input() { return input_; }
@@ -148,7 +149,8 @@ ReplaceChain::ReplaceChain(const FileTexts& texts, const TextWalk& walk, ByteSin
       sink_(sink),
       chunk_(std::max<std::size_t>(chunk, 1)) {
   for (const FileTexts::Alternative& alternative : texts.alternatives)
-    stages_.push_back(std::make_unique<Stage>(alternative.text, replacements_[alternative.pair], walk, chunk_));
+    stages_.push_back(std::make_unique<Stage>(alternative.text, alternative.any_form, replacements_[alternative.pair],
+                                                     walk, chunk_));
   for (std::size_t i = 0; i < stages_.size(); ++i)
     stages_[i]->Connect(i + 1 < stages_.size() ? &stages_[i + 1]->input() : output_.get());
 }

@@ -17,8 +17,69 @@ bool CanMatch(std::string_view alternative, const TextWalk& walk) {
   return first < 0xDC00 || first >= 0xE000;
 }
 
-AlternativeScanner::AlternativeScanner(std::string alternative, const TextWalk& walk)
-    : alternative_(std::move(alternative)), walk_(walk), can_match_(CanMatch(alternative_, walk_)) {}
+AlternativeScanner::AlternativeScanner(std::string alternative, const TextWalk& walk, bool any_form)
+    : alternative_(std::move(alternative)), walk_(walk), can_match_(CanMatch(alternative_, walk_)) {
+  if (!any_form || walk_.unit() != 1 || !can_match_) return;
+  const Cp932Forms& forms = Cp932Forms::Get();
+  bool any = false;
+  for (std::size_t i = 0; i < alternative_.size();) {
+    const std::size_t length = walk_.CharLength(alternative_, i);
+    const std::uint16_t group =
+        length == 2 ? forms.GroupOf(static_cast<unsigned char>(alternative_[i]),
+                                    static_cast<unsigned char>(alternative_[i + 1]))
+                    : 0;
+    if (group == 0 && !pieces_.empty() && pieces_.back().group == 0) {
+      pieces_.back().length += length;
+    } else {
+      pieces_.push_back({i, length, group});
+    }
+    any = any || group != 0;
+    i += length;
+  }
+  if (!any) {
+    pieces_.clear();
+    return;
+  }
+  if (pieces_[0].group == 0) {
+    first_byte_[static_cast<unsigned char>(alternative_[0])] = true;
+  } else {
+    for (const std::uint16_t code : forms.Members(pieces_[0].group)) first_byte_[code >> 8] = true;
+  }
+}
+
+bool AlternativeScanner::MatchesAt(const char* text, std::size_t p) const {
+  const Cp932Forms& forms = Cp932Forms::Get();
+  for (const Piece& piece : pieces_) {
+    const char* at = text + p + piece.offset;
+    if (piece.group == 0) {
+      if (std::memcmp(at, alternative_.data() + piece.offset, piece.length) != 0) return false;
+    } else if (forms.GroupOf(static_cast<unsigned char>(at[0]), static_cast<unsigned char>(at[1])) !=
+               piece.group) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::size_t AlternativeScanner::FindAllForms(const char* text, std::size_t size, std::size_t start,
+                                             std::size_t* found, std::size_t max) const {
+  const std::size_t m = alternative_.size();
+  std::size_t n = 0;
+  std::size_t b = start;  // a known boundary
+  for (std::size_t p = start; n < max && p < size && size - p >= m;) {
+    if (!first_byte_[static_cast<unsigned char>(text[p])] || !MatchesAt(text, p)) {
+      ++p;
+      continue;
+    }
+    if (!IsBoundary(text, b, p)) {
+      b = ++p;  // p is the second byte of a character, so p + 1 begins one
+      continue;
+    }
+    found[n++] = p;
+    b = p = p + m;
+  }
+  return n;
+}
 
 // The first position in [from, end) where the whole alternative occurs.
 const char* AlternativeScanner::Candidate(const char* from, const char* end) const {
@@ -52,6 +113,7 @@ std::size_t AlternativeScanner::FindAll(const char* text, std::size_t size, std:
                                         std::size_t max) const {
   const std::size_t m = alternative_.size();
   if (!can_match_ || max == 0) return 0;
+  if (!pieces_.empty()) return FindAllForms(text, size, start, found, max);
   std::size_t n = 0;
   std::size_t b = start;     // a known boundary: the walk back never passes it
   std::size_t from = start;  // where the next match may start
@@ -103,8 +165,8 @@ std::size_t AlternativeScanner::Find(const char* text, std::size_t size, std::si
 }
 
 std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const TextWalk& walk,
-                          std::size_t* scan_end) {
-  const AlternativeScanner scanner{std::string(alternative), walk};
+                          std::size_t* scan_end, bool any_form) {
+  const AlternativeScanner scanner{std::string(alternative), walk, any_form};
   const std::size_t n = scanner.Find(text.data(), text.size(), 0);
   if (scan_end) *scan_end = n < text.size() ? n + alternative.size() : text.size();
   return n;

@@ -6,9 +6,12 @@
 // but for the low half of a surrogate pair.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/encoding.h"
 
@@ -22,9 +25,15 @@ namespace vx {
 // even). Each candidate costs at most a walk back to the previous one. In
 // UTF-16 a candidate is on a boundary when it lies an even number of bytes
 // from a known one.
+//
+// With `any_form`, an alternative in code page 932 also matches where its
+// characters that the code page writes in more than one way (Cp932Forms)
+// stand in another of their forms; every form is two bytes, so a match is
+// as long as the alternative. Such an alternative is looked for byte by
+// byte: it is the rare one.
 class AlternativeScanner {
  public:
-  AlternativeScanner(std::string alternative, const TextWalk& walk);
+  AlternativeScanner(std::string alternative, const TextWalk& walk, bool any_form = false);
 
   const std::string& alternative() const { return alternative_; }
 
@@ -44,10 +53,23 @@ class AlternativeScanner {
 
  private:
   const char* Candidate(const char* from, const char* end) const;
+  // Any form: whether the alternative stands at text[p, p + size()).
+  bool MatchesAt(const char* text, std::size_t p) const;
+  std::size_t FindAllForms(const char* text, std::size_t size, std::size_t start, std::size_t* found,
+                           std::size_t max) const;
 
   std::string alternative_;
   TextWalk walk_;
   bool can_match_;
+  // Any form: the alternative as runs of bytes that must stand as they are
+  // and characters of a group (group 0: a run); empty when none of its
+  // characters has other forms.
+  struct Piece {
+    std::size_t offset, length;
+    std::uint16_t group;
+  };
+  std::vector<Piece> pieces_;
+  std::array<bool, 256> first_byte_{};  // the bytes a match can begin with
 };
 
 // Whether an alternative can match at all: an empty one never does, nor in
@@ -60,6 +82,6 @@ bool CanMatch(std::string_view alternative, const TextWalk& walk);
 // segment start to the next match, or text.size() when there is none.
 // *scan_end (if given) is the first byte after the match, or text.size().
 std::size_t FindNextMatch(std::string_view text, std::string_view alternative, const TextWalk& walk,
-                          std::size_t* scan_end = nullptr);
+                          std::size_t* scan_end = nullptr, bool any_form = false);
 
 }  // namespace vx

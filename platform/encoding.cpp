@@ -3,6 +3,7 @@
 #include "platform/encoding.h"
 
 #include <cstring>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -39,6 +40,58 @@ std::string_view LogName(Encoding encoding) {
     case Encoding::kUtf16Be: return "（UTF-16BE）";
     default: return {};
   }
+}
+
+Cp932Forms::Cp932Forms() {
+  // Every double-byte code, one lead byte's row at a time (a row with codes
+  // the code page leaves unassigned goes code by code), decoded to UTF-16.
+  std::array<std::uint16_t, 65536> first{};  // UTF-16 unit -> the first code that decodes to it
+  std::array<std::uint16_t, 65536> group_of_unit{};
+  const LeadBytes lead = LeadBytes::Cp932();
+  std::string row, units;
+  std::vector<std::uint16_t> codes;
+  for (unsigned l = 0x81; l <= 0xFC; ++l) {
+    if (!lead.IsLead(static_cast<unsigned char>(l))) continue;
+    row.clear();
+    codes.clear();
+    for (unsigned t = 0x40; t <= 0xFC; ++t) {
+      if (t == 0x7F) continue;
+      row += static_cast<char>(l);
+      row += static_cast<char>(t);
+      codes.push_back(static_cast<std::uint16_t>(l << 8 | t));
+    }
+    const auto take = [&](std::uint16_t code, unsigned unit) {
+      if (first[unit] == 0) {
+        first[unit] = code;
+        return;
+      }
+      std::uint16_t& group = group_of_unit[unit];
+      if (group == 0) {
+        group = static_cast<std::uint16_t>(members_.size());
+        members_.push_back({first[unit]});
+        group_[first[unit]] = group;
+      }
+      group_[code] = group;
+      members_[group].push_back(code);
+    };
+    const auto unit_at = [&](std::size_t k) {
+      return static_cast<unsigned>(static_cast<unsigned char>(units[2 * k]) |
+                                   static_cast<unsigned char>(units[2 * k + 1]) << 8);
+    };
+    if (ConvertText(row, CodePage::kCp932, CodePage::kUtf16Le, &units) && units.size() == 2 * codes.size()) {
+      for (std::size_t k = 0; k < codes.size(); ++k) take(codes[k], unit_at(k));
+      continue;
+    }
+    for (std::size_t k = 0; k < codes.size(); ++k) {
+      if (ConvertText(row.substr(2 * k, 2), CodePage::kCp932, CodePage::kUtf16Le, &units) && units.size() == 2)
+        take(codes[k], unit_at(0));
+    }
+  }
+}
+
+const Cp932Forms& Cp932Forms::Get() {
+  static const Cp932Forms* const forms = new Cp932Forms();  // read once, kept for the process
+  return *forms;
 }
 
 std::size_t TextWalk::CharLength(std::string_view text, std::size_t i) const {

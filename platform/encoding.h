@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vx {
 
@@ -116,6 +117,33 @@ TextWalk WalkOf(CodePage code_page);
 // approximated (no best-fit, no default character, no transliteration). The
 // same code page, or kNone on either side, leaves the bytes as they are.
 bool ConvertText(std::string_view text, CodePage from, CodePage to, std::string* out);
+
+// Characters that code page 932 writes in more than one way: the NEC row 13
+// and the IBM extensions repeat characters of the JIS rows and of each other
+// (∵ is 81 E6, 87 9A and FA 5B; also ≒, ∫, Ⅰ, ⅰ, ￢ and hundreds of kanji).
+// Each double-byte character that has other forms belongs to a group, the
+// forms of one character; the table is read once from the conversion of
+// every double-byte code (so it is exactly what the system's code page 932
+// decodes alike). A text given as Unicode finds every form in a file; a text
+// converted into code page 932 takes the system's own form.
+class Cp932Forms {
+ public:
+  static const Cp932Forms& Get();
+  // The group of the double-byte character lead, trail; 0 when it has a
+  // single form.
+  std::uint16_t GroupOf(unsigned char lead, unsigned char trail) const { return group_[lead << 8 | trail]; }
+  std::size_t group_count() const { return members_.size() - 1; }
+  // The forms of group g (1 <= g <= group_count()), each lead << 8 | trail.
+  const std::vector<std::uint16_t>& Members(std::uint16_t g) const { return members_[g]; }
+
+ private:
+  Cp932Forms();
+  std::array<std::uint16_t, 65536> group_{};
+  std::vector<std::vector<std::uint16_t>> members_{1};
+};
+
+// Whether a code page is code page 932 (kAnsi: where the ANSI code page is).
+bool IsCp932(CodePage code_page);
 
 // Finds a file's encoding and whether its line ends are LF only, from its
 // bytes as they are read, piece by piece:

@@ -51,6 +51,8 @@ class Conversions {
 
 }  // namespace
 
+bool IsCp932(CodePage code_page) { return code_page == CodePage::kCp932 || code_page == CodePage::kAnsi; }
+
 const LeadBytes& AnsiLeadBytes() {
   static const LeadBytes lead = LeadBytes::Cp932();
   return lead;

@@ -60,6 +60,10 @@ bool FromWide(const std::wstring& wide, CodePage to, std::string* out) {
 
 }  // namespace
 
+bool IsCp932(CodePage code_page) {
+  return code_page == CodePage::kCp932 || (code_page == CodePage::kAnsi && ::GetACP() == 932);
+}
+
 const LeadBytes& AnsiLeadBytes() {
   static const LeadBytes lead = [] {
     LeadBytes set;

@@ -14,14 +14,33 @@
 
 namespace vx {
 
+// Whether the alternative stands at text[p...] character by character, a
+// double-byte character of code page 932 also in another form: any two that
+// the conversion decodes to the same character.
+inline bool SameInAnyForm(std::string_view text, std::size_t p, std::string_view alternative, const TextWalk& walk) {
+  if (text.size() - p < alternative.size()) return false;
+  for (std::size_t i = 0; i < alternative.size();) {
+    const std::size_t length = walk.CharLength(alternative, i);
+    const std::string_view want = alternative.substr(i, length), have = text.substr(p + i, length);
+    if (want != have) {
+      std::string a, b;
+      if (length != 2 || !ConvertText(want, CodePage::kCp932, CodePage::kUtf16Le, &a) ||
+          !ConvertText(have, CodePage::kCp932, CodePage::kUtf16Le, &b) || a != b)
+        return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
 // The scanner's contract as the plain forward character walk that defines
 // it: the bytes from the segment start to the next match, or text.size().
 inline std::size_t FindNextMatchReference(std::string_view text, std::string_view alternative, const TextWalk& walk,
-                                          std::size_t* scan_end = nullptr) {
+                                          std::size_t* scan_end = nullptr, bool any_form = false) {
   std::size_t p = 0;
   if (CanMatch(alternative, walk)) {
     while (p < text.size()) {
-      if (text.substr(p, alternative.size()) == alternative) {
+      if (any_form ? SameInAnyForm(text, p, alternative, walk) : text.substr(p, alternative.size()) == alternative) {
         if (scan_end) *scan_end = p + alternative.size();
         return p;
       }

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "engine/rewrite.h"
+#include "platform/unicode.h"
 #include "platform/file.h"
 #include "platform/file_fault.h"
 #include "outcome.h"
@@ -54,7 +55,7 @@ class Rewrite : public ::testing::Test {
   const std::string target_ = dir_.Path("target.txt");
   const std::string bak_ = target_ + ".bak";
   const LeadBytes lead_ = LeadBytes::Cp932();
-  const FileReading reading_;  // the window's: texts in the ANSI code page (932), every file detected
+  FileReading reading_;  // texts in the ANSI code page (932) unless a row says, every file detected
   RewriteOutcome last_;
 };
 
@@ -65,6 +66,7 @@ struct ContentRow {
   std::string expected;
   std::int64_t count;
   Encoding encoding = Encoding::kCodePage;
+  CodePage typed = CodePage::kAnsi;  // what the texts are in (the window's: UTF-8)
 };
 
 // ぁ 82 9F, 表 95 5C, の 82 CC, ノ 83 6D.
@@ -126,6 +128,20 @@ const ContentRow kContentRows[] = {
     {"LF at first, CR LF later", "a\nbcdefgh\r\n", {{"\\n", "|"}}, "a\nbcdefgh|", 1},
     {"no line end at first, LF later", "abcdefgh\n", {{"\\n", "\\n|"}}, "abcdefgh\n|", 1},
     {"UTF-8 cut short at the end", "\xE3\x81\x82" "aaaaaa\xE3", {{"a", "b"}}, "\xE3\x81\x82" "abbbbb\xE3", 5},
+    // Texts typed as Unicode. ∵ is 81 E6, 87 9A and FA 5B in code page 932; ∴ 81 88; ⅰ EE EF and FA 40.
+    {"∵ typed as Unicode finds its three forms", "\x81\xE6 \x87\x9A \xFA\x5B\x82\xA0",
+     {{FromU8(u8"∵"), FromU8(u8"∴")}}, "\x81\x88 \x81\x88 \x81\x88\x82\xA0", 3, Encoding::kCodePage,
+     CodePage::kUtf8},
+    {"∵ given as code page 932 bytes finds those bytes", "\x81\xE6 \x87\x9A \xFA\x5B", {{"\x81\xE6", "x"}},
+     "x \x87\x9A \xFA\x5B", 1},
+    {"a replacement takes the system's form", "a", {{"a", FromU8(u8"ⅰ")}}, "\xFA\x40", 1, Encoding::kCodePage,
+     CodePage::kUtf8},
+    {"a text code page 932 lacks finds nothing in Shift-JIS", "a\x82\xA0", {{FromU8(u8"😀\\|a"), "b"}}, "b\x82\xA0",
+     1, Encoding::kCodePage, CodePage::kUtf8},
+    {"nor can it be written there", "a\x82\xA0", {{"a", FromU8(u8"한")}}, "a\x82\xA0", kRewriteUnrepresentable,
+     Encoding::kCodePage, CodePage::kUtf8},
+    {"emoji and hangul into UTF-8", FromU8(u8"é😀\r\n"), {{FromU8(u8"😀\\n"), FromU8(u8"한\\t")}},
+     FromU8(u8"é한\t"), 1, Encoding::kUtf8, CodePage::kUtf8},
 };
 
 // With the default buffers, and with buffers of 1 to 8 bytes, where a file's
@@ -135,6 +151,7 @@ TEST_F(Rewrite, ContentTable) {
     RewriteOptions options;
     options.buffer_bytes = buffer;
     for (const ContentRow& row : kContentRows) {
+      reading_.texts = row.typed;
       EXPECT_EQ(Run(row.content, row.pairs, false, options), row.count) << row.what << ", buffer " << buffer;
       EXPECT_EQ(ReadBytes(target_), row.expected) << row.what << ", buffer " << buffer;
       if (row.count >= 0) {
