@@ -156,9 +156,9 @@ class Progress {
 
 // The result log on stdout: the window's log, each path as it is held
 // (the log's texts beside them in the code page the terminal writes from).
-void PrintLog(const Terminal& terminal, const BatchReport& report, bool raw) {
+void PrintLog(const Terminal& terminal, const BatchReport& report) {
   const CodePage log = Terminal::kLogCodePage;
-  if (raw) {
+  if (terminal.raw) {
     terminal.WriteLog(stdout, FormatBatchLog(report, log));
     return;
   }
@@ -272,7 +272,7 @@ int Run(int argc, char** argv) {
   progress.Clear();
 
   if (o.diff) PrintDiffs(terminal, report, pairs, settings);
-  PrintLog(terminal, report, o.raw);
+  PrintLog(terminal, report);
   std::fflush(stdout);
   return report.AnyFailed() || !all_named ? kExitFileErrors : kExitOk;
 }
