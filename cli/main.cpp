@@ -154,15 +154,57 @@ class Progress {
   std::size_t width_ = 0;
 };
 
+// The result log on stdout: the window's log, each path as it is held
+// (the log's texts beside them in the code page the terminal writes from).
+void PrintLog(const Terminal& terminal, const BatchReport& report) {
+  const CodePage log = Terminal::kLogCodePage;
+  if (terminal.raw) {
+    terminal.WriteLog(stdout, FormatBatchLog(report, log));
+    return;
+  }
+  terminal.WriteLog(stdout, FormatLogHead(report.total, log));
+  for (const BatchEntry& entry : report.entries) {
+    terminal.WritePath(stdout, entry.path);
+    terminal.WriteLog(stdout, kLogSeparator + FormatResultText(entry.outcome, log));
+  }
+}
+
+// An error line about a path named on the command line.
+void PathError(const Terminal& terminal, const std::string& path, const char* what) {
+  terminal.WritePath(stderr, "vextrane-cli: " + path + ": " + what + "\n");
+}
+
+// The files of the run, from the paths named; false if a path named none
+// (a typo in a script must not pass for success; the other paths are
+// still taken).
+bool TakePaths(const Terminal& terminal, const Options& o, TargetFiles* targets) {
+  bool all_named = true;
+  for (const PathArg& arg : o.paths) {
+    if (!arg.exact) {
+      // Never looked up: what it shows (U+FFFD) might name another file.
+      PathError(terminal, arg.path, "holds an unpaired surrogate (half of a UTF-16 character), which no name can; skipped");
+      all_named = false;
+    } else if (o.restore && (BackupName().Matches(arg.path) || HasTempSuffix(arg.path))) {
+      PathError(terminal, arg.path, "a backup or a temporary file, not a file to restore; name the file it belongs to");
+      all_named = false;
+    } else if (targets->Add(arg.path) == TargetFiles::Added::kNothing) {
+      PathError(terminal, arg.path, "no such file or folder; skipped");
+      all_named = false;
+    }
+  }
+  return all_named;
+}
+
 int Run(int argc, char** argv) {
   Terminal terminal(argc, argv);
   Options o;
-  auto usage = [](const std::string& message) {
-    std::fprintf(stderr, "vextrane-cli: %s\nTry 'vextrane-cli --help' for more information.\n", message.c_str());
+  auto usage = [&](const std::string& message) {
+    // The message may quote an argument: written as a path is.
+    terminal.WritePath(stderr, "vextrane-cli: " + message + "\nTry 'vextrane-cli --help' for more information.\n");
     return kExitUsage;
   };
   try {
-    o = ParseOptions(argc, argv);
+    o = ParseOptions(terminal);
   } catch (const UsageError& e) {
     return usage(e.message);
   }
@@ -175,9 +217,10 @@ int Run(int argc, char** argv) {
     return kExitOk;
   }
   terminal.raw = o.raw;
+  terminal.redirected = o.output_encoding;
   // The code page the texts end up in: the forced one; else the window's
   // (for --raw and the replace list, which are in it) or UTF-8, which holds
-  // every text a terminal can give; each file's encoding comes from there.
+  // every text a command line can give; each file's encoding comes from there.
   const CodePage typed_in = o.code_page ? *o.code_page : o.raw || o.all_pairs ? CodePage::kAnsi : CodePage::kUtf8;
   const CodePage text_code_page = o.raw ? CodePage::kNone : typed_in;
 
@@ -189,7 +232,7 @@ int Run(int argc, char** argv) {
     std::string problem;
     const std::string list = o.list ? *o.list : PlatformFolders().Join(Terminal::ProgramDirectory(), kReplaceListFile);
     if (!ReadListPairs(list, &pairs, &problem)) {
-      std::fprintf(stderr, "vextrane-cli: %s\n", problem.c_str());
+      terminal.WritePath(stderr, "vextrane-cli: " + problem + "\n");
       return kExitUsage;
     }
   } else {
@@ -208,24 +251,7 @@ int Run(int argc, char** argv) {
     terminal.WritePath(stderr, path);
     terminal.WriteCp932(stderr, "は\nすでにリストに存在します。\n");
   };
-  // A path that names nothing fails the run (a typo in a script must not
-  // pass for success); the other paths are still done.
-  bool path_missing = false;
-  for (const std::string& path : o.paths) {
-    if (o.restore && (BackupName().Matches(path) || HasTempSuffix(path))) {
-      std::fputs("vextrane-cli: ", stderr);
-      terminal.WritePath(stderr, path);
-      std::fputs(": a backup or a temporary file, not a file to restore; name the file it belongs to\n", stderr);
-      path_missing = true;
-      continue;
-    }
-    if (targets.Add(path) == TargetFiles::Added::kNothing) {
-      std::fputs("vextrane-cli: ", stderr);
-      terminal.WritePath(stderr, path);
-      std::fputs(": no such file or folder; skipped\n", stderr);
-      path_missing = true;
-    }
-  }
+  const bool all_named = TakePaths(terminal, o, &targets);
 
   const std::vector<std::string>& files = targets.files();
   Progress progress(terminal, Terminal::IsTerminal(stderr));
@@ -246,17 +272,9 @@ int Run(int argc, char** argv) {
   progress.Clear();
 
   if (o.diff) PrintDiffs(terminal, report, pairs, settings);
-  if (o.raw) {
-    terminal.WriteCp932(stdout, FormatBatchLog(report));
-  } else {
-    terminal.WriteCp932(stdout, FormatLogHead(report.total));
-    for (const BatchEntry& entry : report.entries) {
-      terminal.WritePath(stdout, entry.path);
-      terminal.WriteCp932(stdout, kLogSeparator + FormatResultText(entry.outcome));
-    }
-  }
+  PrintLog(terminal, report);
   std::fflush(stdout);
-  return report.AnyFailed() || path_missing ? kExitFileErrors : kExitOk;
+  return report.AnyFailed() || !all_named ? kExitFileErrors : kExitOk;
 }
 
 }  // namespace

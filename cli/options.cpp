@@ -31,6 +31,7 @@ enum Id : int {
   kJobs,
   kCodePage,
   kRaw,
+  kOutputEncoding,
   kHelp,
   kVersion,
 };
@@ -99,6 +100,12 @@ constexpr Row kRows[] = {
      "never approximated: a search text finds nothing,\n"
      "a replacement leaves the file as it is.\n"
      "In a file whose line ends are all LF, \\n is LF."},
+    {kOutputEncoding, "output-encoding", 0, "ENC",
+     "the encoding of the log and the messages when they\n"
+     "go to a file or a pipe: utf-8 or cp932 (default:\n"
+     "Windows, the console's code page, 932 on Japanese\n"
+     "systems; elsewhere the terminal's encoding); a\n"
+     "character that has none there is written as ?"},
     {kHelp, "help", 'h', nullptr, "show this help and exit"},
     {kVersion, "version", 0, nullptr, "show the version and exit"},
 };
@@ -131,6 +138,12 @@ std::optional<CodePage> ParseCodePage(const std::string& value) {
   if (value == "utf-8" || value == "utf8" || value == "UTF-8" || value == "65001") return CodePage::kUtf8;
   if (value == "none") return CodePage::kNone;
   throw UsageError("unknown code page '" + value + "' (use auto, 932, utf-8 or none)");
+}
+
+CodePage ParseOutputEncoding(const std::string& value) {
+  if (value == "932" || value == "cp932" || value == "shift_jis" || value == "sjis") return CodePage::kCp932;
+  if (value == "utf-8" || value == "utf8" || value == "UTF-8" || value == "65001") return CodePage::kUtf8;
+  throw UsageError("unknown output encoding '" + value + "' (use utf-8 or cp932)");
 }
 
 unsigned ParseJobs(const std::string& value) {
@@ -169,7 +182,15 @@ std::string Refusal(int code, const char* current) {
 
 }  // namespace
 
-Options ParseOptions(int argc, char** argv) {
+Options ParseOptions(const Terminal& terminal) {
+  // getopt_long reads the arguments' own bytes (UTF-8 on Windows), in a
+  // copy with the program's name in front.
+  std::vector<std::string> words = {"vextrane-cli"};
+  words.insert(words.end(), terminal.args().begin(), terminal.args().end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  const int argc = static_cast<int>(argv.size());
+
   std::vector<option> longs;
   std::string shorts = ":";  // a missing value reads as ':', apart from an unknown option
   for (const Row& row : kRows) {
@@ -183,7 +204,7 @@ Options ParseOptions(int argc, char** argv) {
 
   // getopt_long moves the paths behind the options; in a copy, so that argv
   // (and the terminal's arguments) keep their order.
-  std::vector<char*> args(argv, argv + argc);
+  std::vector<char*> args = argv;
   args.push_back(nullptr);
   auto ref_of = [&](const char* value) {
     for (int k = 1; k < argc; ++k) {
@@ -211,6 +232,11 @@ Options ParseOptions(int argc, char** argv) {
     const Row* row = RowOf(code);
     if (!row) throw UsageError("unknown option");
     const std::string value = optarg ? optarg : "";
+    if (optarg && !terminal.exact(ref_of(optarg).index)) {
+      const std::string form = code == row->id ? std::string("--") + row->name : std::string("-") + row->letter;
+      throw UsageError("the value of '" + form +
+                       "' holds an unpaired surrogate (half of a UTF-16 character), which no text or name can hold");
+    }
     switch (row->id) {
       case kSearch: o.search = ref_of(optarg); break;
       case kReplace: o.replace = ref_of(optarg); break;
@@ -228,11 +254,12 @@ Options ParseOptions(int argc, char** argv) {
       case kJobs: o.jobs = ParseJobs(value); break;
       case kCodePage: o.code_page = ParseCodePage(value); break;
       case kRaw: o.raw = true; break;
+      case kOutputEncoding: o.output_encoding = ParseOutputEncoding(value); break;
       case kHelp: o.help = true; break;
       case kVersion: o.version = true; break;
     }
   }
-  for (int k = optind; k < argc; ++k) o.paths.push_back(args[k]);
+  for (int k = optind; k < argc; ++k) o.paths.push_back({args[k], terminal.exact(ref_of(args[k]).index)});
 
   if (o.help || o.version) return o;
   if (o.all_pairs && (o.search || o.replace)) {
@@ -243,6 +270,9 @@ Options ParseOptions(int argc, char** argv) {
     throw UsageError(
         "--restore puts files back from their backups; it cannot be combined with -s, -r, -a, -n, --diff, "
         "--no-backup or --keep-times");
+  }
+  if (o.raw && o.output_encoding) {
+    throw UsageError("--raw prints the log in code page 932; it cannot be combined with --output-encoding");
   }
   if (o.diff) o.dry_run = true;
   if (o.paths.empty()) throw UsageError("no file or folder named");

@@ -18,6 +18,13 @@ struct ArgRef {
   std::size_t skip = 0;
 };
 
+// A path named on the command line. Not `exact`: the argument held an
+// unpaired surrogate, so no file can have that name; `path` shows it.
+struct PathArg {
+  std::string path;
+  bool exact = true;
+};
+
 struct Options {
   std::optional<ArgRef> search, replace;
   bool all_pairs = false;
@@ -29,12 +36,13 @@ struct Options {
   bool keep_times = false;
   std::optional<CodePage> code_page;  // forced on every file; none: each file's own (auto)
   bool raw = false;
+  std::optional<CodePage> output_encoding;  // of redirected output: kUtf8 or kCp932; none: the console's
   unsigned jobs = 0;  // set to the default by ParseOptions
   std::vector<std::string> include, exclude, exclude_folder;
   bool version_control = false;
   bool help = false;
   bool version = false;
-  std::vector<std::string> paths;
+  std::vector<PathArg> paths;
 };
 
 class UsageError {
@@ -43,9 +51,10 @@ class UsageError {
   std::string message;
 };
 
-// Reads argv[1..argc) (the same arguments as Terminal::args()); throws
-// UsageError for bad usage.
-Options ParseOptions(int argc, char** argv);
+// Reads the terminal's arguments; throws UsageError for bad usage, also for
+// an option value that is not exactly what was given (an unpaired
+// surrogate in it).
+Options ParseOptions(const Terminal& terminal);
 
 // The --help text, with one line or more per option of the table.
 std::string HelpText();

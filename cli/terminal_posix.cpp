@@ -26,8 +26,20 @@ const std::string& Encoding() {
   return encoding;
 }
 
-// Converts `in`; with `lossy`, a byte sequence that cannot be converted
-// becomes "?" and conversion goes on, otherwise it fails.
+// How much of `text` (n bytes left) to skip where it cannot be converted
+// from `from`: in UTF-8 the lead byte and the continuation bytes after it
+// (one '?' for an emoji, as Windows writes it); else one byte.
+std::size_t SkipLength(const char* text, std::size_t n, const char* from) {
+  if (std::strcmp(from, "UTF-8") != 0) return 1;
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  std::size_t i = 1;
+  while (i < length && i < n && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  return i;
+}
+
+// Converts `in`; with `lossy`, a character that cannot be converted becomes
+// "?" and conversion goes on, otherwise it fails.
 bool Convert(const std::string& in, const char* from, const char* to, bool lossy, std::string* out) {
   out->clear();
   iconv_t cd = iconv_open(to, from);
@@ -56,9 +68,10 @@ bool Convert(const std::string& in, const char* from, const char* to, bool lossy
       ok = false;
       break;
     }
-    out->push_back('?');  // EILSEQ or EINVAL: skip the byte that stops it
-    ++src;
-    --src_left;
+    out->push_back('?');  // EILSEQ or EINVAL: skip the character that stops it
+    const std::size_t skip = SkipLength(src, src_left, from);
+    src += skip;
+    src_left -= skip;
   }
   iconv_close(cd);
   return ok;
@@ -81,16 +94,26 @@ bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, 
   }
 }
 
+const CodePage Terminal::kLogCodePage = CodePage::kCp932;
+
 void Terminal::Write(std::FILE* stream, const std::string& text, CodePage from) const {
   std::string converted;
   const std::string* out = &text;
-  if (!raw && from != CodePage::kNone) {
-    Convert(text, from == CodePage::kUtf8 ? "UTF-8" : "CP932", Encoding().c_str(), true, &converted);
-    out = &converted;
+  if (!raw) {
+    const std::string& terminal = Encoding();
+    const char* source = from == CodePage::kNone ? terminal.c_str() : from == CodePage::kUtf8 ? "UTF-8" : "CP932";
+    const char* target = terminal.c_str();
+    if (redirected && !IsTerminal(stream)) target = *redirected == CodePage::kUtf8 ? "UTF-8" : "CP932";
+    // Bytes in the terminal's encoding (paths) go to it as they are.
+    if (from != CodePage::kNone || std::strcmp(source, target) != 0) {
+      Convert(text, source, target, true, &converted);
+      out = &converted;
+    }
   }
   std::fwrite(out->data(), 1, out->size(), stream);
 }
 
+void Terminal::WriteLog(std::FILE* stream, const std::string& text) const { Write(stream, text, kLogCodePage); }
 void Terminal::WriteCp932(std::FILE* stream, const std::string& text) const { Write(stream, text, CodePage::kCp932); }
 // Paths are in the file system's encoding, which is the terminal's here.
 void Terminal::WritePath(std::FILE* stream, const std::string& path) const { Write(stream, path, CodePage::kNone); }

@@ -108,6 +108,13 @@ TEST(Cli, UsageErrorsAndInformation) {
       {{"-n", "-j"}, 2, "", "option '-j' needs a value"},
       {{"--restore", "-s", "a", f}, 2, "", "--restore puts files back from their backups; it cannot be combined"},
       {{"--restore", "--diff", f}, 2, "", "cannot be combined"},
+      // The encoding of redirected output: in the table, two values, not with --raw.
+      {{"--help"}, 0, "      --output-encoding ENC\n                         the encoding of the log", ""},
+      {{"--output-encoding", "latin1", f}, 2, "", "unknown output encoding 'latin1' (use utf-8 or cp932)"},
+      {{f, "--output-encoding"}, 2, "", "option '--output-encoding' needs a value"},
+      {{"--raw", "--output-encoding=cp932", f}, 2, "", "cannot be combined with --output-encoding"},
+      {{"-n", "--out=utf-8", f}, 0, f + "  ", ""},
+      {{"-n", "--output-encoding", "932", f}, 0, f + "  ", ""},
   };
   for (const Row& row : rows) {
     const Outcome o = RunCli(row.args);
@@ -170,7 +177,12 @@ TEST(Cli, TextsAreConvertedFromTheTerminalToTheCodePage) {
     std::vector<std::string> options;
     std::string before, after;
     int count;
+    std::string encoding = "";  // the log's note after the count
+    int status = 0;
   };
+  const std::string kHan = "\xED\x95\x9C", kEmoji = "\xF0\x9F\x98\x80";  // 한 😀: no code page 932 form
+  const std::string kBecause = "\xE2\x88\xB5";                              // ∵
+  const std::string kUtf8Note = "\xEF\xBC\x88UTF-8\xEF\xBC\x89";            // （UTF-8）
   const Row rows[] = {
       {"default 932", {"-s", kHiraganaA_Utf8, "-r", kHiraganaI_Utf8}, "x" + kHiraganaA_Sjis, "x" + kHiraganaI_Sjis, 1},
       {"utf-8", {"--codepage", "utf-8", "-s", kHiraganaA_Utf8, "-r", kHiraganaI_Utf8}, "x" + kHiraganaA_Utf8,
@@ -181,6 +193,14 @@ TEST(Cli, TextsAreConvertedFromTheTerminalToTheCodePage) {
       {"no lead bytes", {"--codepage", "utf-8", "-s", "A", "-r", "B"}, "\x83\x41" "A", "\x83\x42" "B", 2},
       // The escapes are the window's: \n is CR LF, \| separates alternatives.
       {"escapes", {"-s", "x\\|y", "-r", "\\n"}, "axbyc", "a\r\nb\r\nc", 2},
+      // Unicode texts, each file's own encoding: what code page 932 lacks goes
+      // into a UTF-8 file, finds nothing in a Shift-JIS one, and cannot be
+      // written there (an error line; the file stays as it is).
+      {"emoji into utf-8", {"-s", "x", "-r", kEmoji}, kHan + "x", kHan + kEmoji, 1, kUtf8Note},
+      {"korean found in utf-8", {"-s", kHan, "-r", "k"}, "a" + kHan + "b" + kHan, "akbk", 2, kUtf8Note},
+      {"korean not in shift-jis", {"-s", kHan, "-r", "k"}, kHiraganaA_Sjis + "x", kHiraganaA_Sjis + "x", 0},
+      {"emoji into shift-jis", {"-s", "x", "-r", kEmoji}, kHiraganaA_Sjis + "x", kHiraganaA_Sjis + "x", -1, "", 1},
+      {"because into shift-jis", {"-s", "x", "-r", kBecause}, kHiraganaA_Sjis + "x", kHiraganaA_Sjis + "\x81\xE6", 1},
   };
   for (const Row& row : rows) {
     TempDir dir;
@@ -190,20 +210,45 @@ TEST(Cli, TextsAreConvertedFromTheTerminalToTheCodePage) {
     args.push_back("--no-backup");
     args.push_back(f);
     const Outcome o = RunCli(args);
-    EXPECT_EQ(o.status, 0) << row.name << o.err;
+    EXPECT_EQ(o.status, row.status) << row.name << o.err;
     EXPECT_EQ(ReadBytes(f), row.after) << row.name;
-    EXPECT_EQ(o.out, HeadUtf8(row.count) + LineUtf8(f, row.count)) << row.name;
+    if (row.count < 0) {  // 置換文字列を... in UTF-8
+      EXPECT_NE(o.out.find(f + "  \xE7\xBD\xAE\xE6\x8F\x9B\xE6\x96\x87\xE5\xAD\x97\xE5\x88\x97\xE3\x82\x92"),
+                std::string::npos)
+          << row.name << o.out;
+    } else {
+      std::string line = LineUtf8(f, row.count);
+      EXPECT_EQ(o.out, HeadUtf8(row.count) + line.insert(line.size() - 1, row.encoding)) << row.name;
+    }
   }
 }
 
 TEST(Cli, LogIsConvertedToTheTerminalsEncoding) {
+  // A Japanese UTF-8 locale and the plain C locale both show UTF-8;
+  // --output-encoding chooses what a file or a pipe gets: code page 932 has
+  // 表, not é or 😀 (one '?' a character, never a look-alike).
+  const struct {
+    std::string locale, encoding, name, shown;
+  } rows[] = {
+      {"ja_JP.UTF-8", "", "f.txt", "f.txt"},
+      {"C", "", "caf\xC3\xA9.txt", "caf\xC3\xA9.txt"},
+      {"C.UTF-8", "cp932", "\xE8\xA1\xA8.txt", "表.txt"},
+      {"ja_JP.UTF-8", "cp932", "caf\xC3\xA9.txt", "caf?.txt"},
+      {"C.UTF-8", "932", "\xF0\x9F\x98\x80.txt", "?.txt"},
+      {"C", "utf-8", "caf\xC3\xA9.txt", "caf\xC3\xA9.txt"},
+  };
   TempDir dir;
-  const std::string f = dir.Path("f.txt");
-  WriteBytes(f, "abc");
-  // A Japanese UTF-8 locale and the plain C locale both show UTF-8.
-  for (const char* locale : {"ja_JP.UTF-8", "C"}) {
-    const Outcome o = RunCli({"-n", "-s", "b", f}, locale);
-    EXPECT_EQ(o.out, HeadUtf8(1) + LineUtf8(f, 1)) << locale;
+  for (const auto& row : rows) {
+    const std::string f = dir.Path(row.name), shown = dir.Path(row.shown);
+    WriteBytes(f, "abc");
+    std::vector<std::string> args = {"-n", "-s", "b", f, f + ".none"};
+    if (!row.encoding.empty()) args.insert(args.begin(), {"--output-encoding", row.encoding});
+    const Outcome o = RunCli(args, row.locale);
+    EXPECT_EQ(o.out, row.encoding.find("932") != std::string::npos
+                         ? "置換結果ログ\n\n総置換え数  1個\n\n" + shown + "  置換え数　1個\n"  // code page 932
+                         : HeadUtf8(1) + LineUtf8(shown, 1))
+        << row.name;
+    EXPECT_EQ(o.err, "vextrane-cli: " + shown + ".none: no such file or folder; skipped\n") << row.name;
   }
 }
 
