@@ -43,8 +43,8 @@ bool CListEditDialog::PreTranslateMessage(MSG* msg) { return TranslateEnterKey(m
 BOOL CListEditDialog::OnInitDialog() {
   CDialog::OnInitDialog();
   m_bUpdatingItem = 0;
-  m_listPairs.InsertColumn(0, "検索文字列", LVCFMT_LEFT, kColumnWidth);
-  m_listPairs.InsertColumn(1, "置換文字列", LVCFMT_LEFT, kColumnWidth);
+  m_listPairs.InsertColumn(0, FromU8(u8"検索文字列"), LVCFMT_LEFT, kColumnWidth);
+  m_listPairs.InsertColumn(1, FromU8(u8"置換文字列"), LVCFMT_LEFT, kColumnWidth);
   // A list.dat that cannot be read whole ends the editor before it is shown:
   // OK would otherwise replace the whole list with the part that was read.
   LoadRows();

@@ -150,6 +150,12 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   }
 }
 
+std::string Utf8FromCp932(std::string_view text) {
+  std::string utf8;
+  EXPECT_TRUE(ConvertText(text, CodePage::kCp932, CodePage::kUtf8, &utf8)) << "not code page 932";
+  return utf8;
+}
+
 // ----------------------------------------------------------------- input
 
 void Click(HWND button) {

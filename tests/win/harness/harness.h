@@ -54,6 +54,14 @@
 
 namespace vx::test {
 
+// A UTF-8 literal as the char text the harness and the program take, where
+// a const char* is wanted (a table's column): U8(u8"置換完了").
+inline const char* U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// A code page 932 text (a narrow literal, a log as the program's literals
+// and a saved file give it) in UTF-8, as a window shows it.
+std::string Utf8FromCp932(std::string_view text);
+
 // Runs dlg.DoModal() with `body` executed inside its modal loop; returns the
 // dialog's result.
 INT_PTR RunModal(CDialog& dlg, const std::function<void()>& body);
