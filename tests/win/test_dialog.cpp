@@ -157,13 +157,18 @@ TEST(Dialog, ListControlWrapper) {
     const std::string longText(300, 'x');
     struct Row {
       std::string search, replace;
-    } rows[] = {{vx::test::U8(u8"表"), vx::test::U8(u8"ソ")}, {"", "\\n"}, {longText, "a"}, {"\\|", longText + vx::test::U8(u8"表")}};
-    for (int i = 0; i < 4; ++i) {
+    } rows[] = {{vx::test::U8(u8"表"), vx::test::U8(u8"ソ")},
+                {"", "\\n"},
+                {longText, "a"},
+                {"\\|", longText + vx::test::U8(u8"表")},
+                {vx::test::U8(u8"😀 𠮷野家"), vx::test::U8(u8"한 café e\u0301")}};
+    const int count = static_cast<int>(std::size(rows));
+    for (int i = 0; i < count; ++i) {
       ASSERT_EQ(list.InsertItem(i, rows[i].search), i);
       ASSERT_TRUE(list.SetItemText(i, 1, rows[i].replace));
     }
-    ASSERT_EQ(list.GetItemCount(), 4);
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(list.GetItemCount(), count);
+    for (int i = 0; i < count; ++i) {
       EXPECT_EQ(list.GetItemText(i, 0), rows[i].search) << i;
       EXPECT_EQ(list.GetItemText(i, 1), rows[i].replace) << i;
     }
@@ -173,12 +178,30 @@ TEST(Dialog, ListControlWrapper) {
     EXPECT_EQ(list.GetNextItem(2, LVNI_SELECTED), -1);
     EXPECT_TRUE(list.EnsureVisible(3));
     ASSERT_TRUE(list.DeleteItem(1));
-    EXPECT_EQ(list.GetItemCount(), 3);
+    EXPECT_EQ(list.GetItemCount(), count - 1);
     EXPECT_EQ(list.GetItemText(1, 0), longText);
     EXPECT_EQ(list.GetSelectedItem(), 1);
     EXPECT_EQ(list.GetItemText(7, 0), "");
     ASSERT_TRUE(list.DeleteAllItems());
     EXPECT_EQ(list.GetItemCount(), 0);
+  });
+}
+
+// Characters typed into a field go through the dialog's own loop, which is
+// Unicode end to end: one outside code page 932 arrives whole, a character
+// beyond U+FFFF as its two surrogates, never as "?".
+TEST(Dialog, TypedCharactersOutsideCodePage932ArriveWhole) {
+  ProbeDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    const HWND field = dlg.Item(IDC_PAIR_SEARCH);
+    vx::test::ReplaceText(field, "");
+    ::SetFocus(field);
+    for (const wchar_t unit : std::wstring(L"\uD55C\U0001F600\u00E9\u8868")) ::PostMessageW(field, WM_CHAR, unit, 1);
+    vx::test::PumpMessages();
+    const std::string typed = vx::test::U8(u8"한😀é表");
+    EXPECT_EQ(WindowText(field), typed);
+    dlg.UpdateData(true);
+    EXPECT_EQ(dlg.m_strSearch, typed);
   });
 }
 
@@ -318,6 +341,15 @@ TEST(Dialog, ComboAndListBoxWrappers) {
     EXPECT_EQ(combo.GetCount(), 0);
     EXPECT_EQ(combo.GetWindowText(), "");
     EXPECT_EQ(::GetParent(combo.GetEditHwnd()), combo.m_hWnd);
+    // Entries outside code page 932, and a look-alike that is another entry.
+    const std::string unicode = vx::test::U8(u8"😀 café"), lookAlike = vx::test::U8(u8"😀 cafe");
+    EXPECT_EQ(combo.AddString(unicode), 0);
+    EXPECT_EQ(combo.GetLBText(0), unicode);
+    EXPECT_EQ(combo.FindStringExact(-1, unicode), 0);
+    EXPECT_EQ(combo.FindStringExact(-1, lookAlike), CB_ERR);
+    combo.SetCurSel(0);
+    EXPECT_EQ(combo.GetWindowText(), unicode);
+    combo.ResetContent();
 
     vx::CListBox& list = dlg.m_lbTargets;
     const char* paths[] = {"C:\\a\\b.txt.bak", "C:\\a\\b.txt", vx::test::U8(u8"C:\\表\\c.txt")};
