@@ -10,9 +10,7 @@
 
 #include "res/resource.h"
 #include "targets/path_text.h"
-#include "platform/wide.h"
 #include "ui/program.h"
-#include "win/harness/harness.h"
 
 namespace {
 
@@ -69,15 +67,6 @@ std::string ItemText(HWND list, int index) {
   char text[4 * MAX_PATH] = {};
   ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(got), text, sizeof text - 1, nullptr, nullptr);
   return text;
-}
-
-// The same, in UTF-8.
-std::string ItemTextUtf8(HWND list, int index) {
-  const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length < 0) return std::string();
-  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT got = ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(wide.data()));
-  return got < 0 ? std::string() : vx::Narrow(std::wstring_view(wide.data(), static_cast<std::size_t>(got)));
 }
 
 TEST(Intake, FilesAndFoldersFromTheCommandLine) {
@@ -139,40 +128,6 @@ TEST(Intake, FilesAndFoldersFromTheCommandLine) {
   ::RemoveDirectoryA(folder.c_str());
   ::RemoveDirectoryA(docs.c_str());
   ::RemoveDirectoryA(root.c_str());
-}
-
-// Names code page 932 cannot hold, on a command line the system hands over
-// in UTF-16: each reaches its own file, never a look-alike (cafe.txt beside
-// café.txt), and one that names nothing adds nothing.
-TEST(Intake, UnicodeNamesFromTheCommandLine) {
-  const auto u8 = [](std::u8string_view text) { return vx::FromU8(text); };
-  vx::test::TempTree tree;
-  const std::string folder = tree.Folder(u8(u8"中文 😀"));
-  const std::vector<std::string> files = {tree.File(u8(u8"café.txt")), tree.File(u8(u8"한국어.txt")),
-                                          tree.File(u8(u8"𠮷野家.txt")), tree.File(u8(u8"中文 😀\\e\u0301.txt"))};
-  tree.File("cafe.txt");
-  tree.File("nopeab.txt");
-  const std::string exe = ProgramUnderTest();
-  std::wstring commandLine = vx::Widen("\"" + exe + "\" " + u8(u8"café.txt 한국어.txt \"") + files[2] + "\" " +
-                                       u8(u8"nope😀.txt \"") + folder + "\"");
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(::CreateProcessW(vx::Widen(exe).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               vx::Widen(tree.root()).c_str(), &startup, &process))
-      << exe;
-  HWND main = WaitForWindow(process.dwProcessId, "Vextrane", true);
-  ASSERT_NE(main, nullptr);
-  HWND list = ::GetDlgItem(main, IDC_FILE_LIST);
-  std::vector<std::string> entries;
-  for (int i = 0, n = static_cast<int>(::SendMessageW(list, LB_GETCOUNT, 0, 0)); i < n; ++i) {
-    entries.push_back(ItemTextUtf8(list, i));
-  }
-  EXPECT_EQ(entries, files);
-  ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  EXPECT_EQ(::WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
 }
 
 }  // namespace
