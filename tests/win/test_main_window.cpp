@@ -243,7 +243,7 @@ std::string WorkingDirectoryOfCopyAt(const std::string& exe, const std::string& 
 TEST(StartUp, ProgramInADoubleByteFolderMovesThere) {
   const std::string base = TempFolder() + "\\vx_cwd_" + std::to_string(::GetCurrentProcessId());
   vx::test::MakeFolder(base);
-  for (const std::string name : {vx::FromU8(u8"ソ表"), vx::FromU8(u8"😀 𠮷 café")}) {
+  for (const std::string& name : {vx::FromU8(u8"ソ表"), vx::FromU8(u8"😀 𠮷 café")}) {
     const std::string folder = base + "\\" + name;
     ASSERT_TRUE(vx::test::MakeFolder(folder) || ::GetLastError() == ERROR_ALREADY_EXISTS);
     EXPECT_EQ(WorkingDirectoryOfCopyAt(folder + "\\cwd_probe.exe", base), folder);
