@@ -6,9 +6,11 @@
 // FileError (ToFileError) and so shows that message.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "platform/encoding.h"
 #include "platform/file.h"
 #include "platform/file_error.h"
 #include "replacelist/list_format.h"
@@ -27,24 +29,40 @@ struct ListFileError {
 // The file error the user is shown for a failure.
 FileError ToFileError(const ListFileError& error);
 
+// Every function takes the code page the caller holds its texts in (`held`):
+// code page 932 by default (vextrane-cli's raw texts), UTF-8 for the window.
+// The file is read as code page 932, or as UTF-8 when it begins with the
+// UTF-8 byte-order mark; it is written in code page 932 when every text
+// fits, byte for byte as before, else in UTF-8 with the mark (list_format.h:
+// ListFileDecoder, StoredTextBytes).
+//
+// `inexact`, where given, receives the indexes (file order) of the texts the
+// held code page does not give exactly (ListTexts::inexact): each shows
+// U+FFFD or "?" where the file has a byte or character it cannot hold. A
+// caller must neither run nor save such a text as if it were the file's.
+
 // Reads the texts of the list, sharing the file with other readers (an
 // indexer or a virus scanner that has it open does not stop the read). A
 // missing file is an empty list and no error. A file that exists and cannot
 // be opened gives {its code, the name as given}. A read error gives {its
 // code, full path, read_failure}; the texts completed before it stay in
 // *texts.
-ListFileError ReadReplaceListTexts(std::vector<std::string>* texts, const std::string& name = kReplaceListFile);
+ListFileError ReadReplaceListTexts(std::vector<std::string>* texts, const std::string& name = kReplaceListFile,
+                                   CodePage held = CodePage::kCp932, std::vector<std::size_t>* inexact = nullptr);
 
 // The main window's load: the two drop-down lists, the search list one entry
 // longer with an odd number of texts. The window never saves them, so a file
 // that cannot be opened is only an empty list; on a read error *columns
 // holds the entries read so far.
-ListFileError LoadReplaceListColumns(ListColumns* columns, const std::string& name = kReplaceListFile);
+ListFileError LoadReplaceListColumns(ListColumns* columns, const std::string& name = kReplaceListFile,
+                                     CodePage held = CodePage::kCp932, std::vector<std::size_t>* inexact = nullptr);
 
 // The editor's load: its rows, a last search text without a partner as a row
 // with an empty replacement. Every failure, an open failure included, comes
-// back: whatever the editor then saved would replace the whole list.
-ListFileError LoadReplaceListRows(std::vector<ListPair>* rows, const std::string& name = kReplaceListFile);
+// back: whatever the editor then saved would replace the whole list. Text k
+// of `inexact` is row k / 2, the search text for an even k.
+ListFileError LoadReplaceListRows(std::vector<ListPair>* rows, const std::string& name = kReplaceListFile,
+                                  CodePage held = CodePage::kCp932, std::vector<std::size_t>* inexact = nullptr);
 
 // Saves the rows so that the file is never left half written: the new
 // content goes to a temporary file beside it, is flushed to the disk, and
@@ -56,6 +74,7 @@ ListFileError LoadReplaceListRows(std::vector<ListPair>* rows, const std::string
 //    write counts as disk full), full path}.
 // On any failure the file keeps its old content and no temporary file is
 // left behind.
-ListFileError SaveReplaceListRows(const std::vector<ListPair>& rows, const std::string& name = kReplaceListFile);
+ListFileError SaveReplaceListRows(const std::vector<ListPair>& rows, const std::string& name = kReplaceListFile,
+                                  CodePage held = CodePage::kCp932);
 
 }  // namespace vx

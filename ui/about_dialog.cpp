@@ -26,33 +26,33 @@ const CDialog::EventTable& CAboutDialog::GetEventTable() const { return kEventTa
 BOOL CAboutDialog::OnInitDialog() {
   CDialog::OnInitDialog();
 
-  m_fontLink.Attach(::CreateFontA(12, 0, 0, 0, FW_DONTCARE, FALSE, TRUE, FALSE, SHIFTJIS_CHARSET,
+  m_fontLink.Attach(::CreateFontW(12, 0, 0, 0, FW_DONTCARE, FALSE, TRUE, FALSE, SHIFTJIS_CHARSET,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DRAFT_QUALITY,
-                                  DEFAULT_PITCH | FF_DONTCARE, "ＭＳ Ｐゴシック"));
+                                  DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
   const WPARAM font = reinterpret_cast<WPARAM>(m_fontLink.GetSafeHandle());
-  ::SendDlgItemMessageA(m_hWnd, IDC_LINK_URL, WM_SETFONT, font, TRUE);
-  ::SendDlgItemMessageA(m_hWnd, IDC_LINK_MAIL, WM_SETFONT, font, TRUE);
+  ::SendDlgItemMessageW(m_hWnd, IDC_LINK_URL, WM_SETFONT, font, TRUE);
+  ::SendDlgItemMessageW(m_hWnd, IDC_LINK_MAIL, WM_SETFONT, font, TRUE);
 
   // The help viewer's hand cursor, copied so that it outlives the library;
   // without the help viewer, the system's hand cursor. Only its resources
   // are wanted: loaded as a data file, none of its code runs and none of
   // its imports is looked for.
   ReleaseLinkCursor();
-  if (HMODULE viewer = ::LoadLibraryExA("winhlp32.exe", nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-    if (HCURSOR cursor = ::LoadCursorA(viewer, MAKEINTRESOURCEA(kHelpViewerLinkCursor))) {
+  if (HMODULE viewer = ::LoadLibraryExW(L"winhlp32.exe", nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+    if (HCURSOR cursor = ::LoadCursorW(viewer, MAKEINTRESOURCEW(kHelpViewerLinkCursor))) {
       m_hLinkCursor = static_cast<HCURSOR>(::CopyIcon(cursor));
       m_bOwnsLinkCursor = m_hLinkCursor != nullptr;
     }
     ::FreeLibrary(viewer);
   }
-  if (m_hLinkCursor == nullptr) m_hLinkCursor = ::LoadCursorA(nullptr, IDC_HAND);
+  if (m_hLinkCursor == nullptr) m_hLinkCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND));
   return TRUE;  // the focus goes to OK, the only tab stop
 }
 
 void CAboutDialog::ReleaseLinkCursor() {
   if (m_bOwnsLinkCursor) {
     // A cursor still shown cannot be destroyed: the arrow takes its place.
-    if (::GetCursor() == m_hLinkCursor) ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
+    if (::GetCursor() == m_hLinkCursor) ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
     ::DestroyCursor(m_hLinkCursor);
   }
   m_bOwnsLinkCursor = false;

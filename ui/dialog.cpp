@@ -12,7 +12,7 @@ namespace vx {
 namespace {
 
 // Window property naming the CDialog object of a dialog window.
-constexpr char kDialogProperty[] = "vx.CDialog";
+constexpr wchar_t kDialogProperty[] = L"vx.CDialog";
 
 // Messages whose result a dialog procedure returns itself instead of
 // storing it in DWLP_MSGRESULT.
@@ -47,10 +47,10 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control) { control.Attach(pDX
 void DDX_Check(CDataExchange* pDX, int id, int& value) {
   HWND button = pDX->GetControl(id);
   if (pDX->m_bSaveAndValidate) {
-    value = static_cast<int>(::SendMessageA(button, BM_GETCHECK, 0, 0));
+    value = static_cast<int>(::SendMessageW(button, BM_GETCHECK, 0, 0));
   } else {
     if (value < 0 || value > 2) value = 0;
-    ::SendMessageA(button, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    ::SendMessageW(button, BM_SETCHECK, static_cast<WPARAM>(value), 0);
   }
 }
 
@@ -72,7 +72,7 @@ CDialog::~CDialog() {
 }
 
 CDialog* CDialog::FromHandle(HWND hwnd) {
-  return hwnd != nullptr ? static_cast<CDialog*>(::GetPropA(hwnd, kDialogProperty)) : nullptr;
+  return hwnd != nullptr ? static_cast<CDialog*>(::GetPropW(hwnd, kDialogProperty)) : nullptr;
 }
 
 INT_PTR CDialog::DoModal() {
@@ -88,7 +88,9 @@ INT_PTR CDialog::DoModal() {
 
   m_bEnded = false;
   m_nModalResult = -1;
-  HWND hwnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), owner,
+  // A Unicode dialog (and, below, a Unicode loop): a character typed into
+  // any of its controls arrives whole, whatever the ANSI code page.
+  HWND hwnd = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), owner,
                                    DialogProc, reinterpret_cast<LPARAM>(this));
   if (hwnd == nullptr) {
     if (ownerDisabled) ::EnableWindow(owner, TRUE);
@@ -101,7 +103,7 @@ INT_PTR CDialog::DoModal() {
   m_bInModalLoop = true;
   while (!m_bEnded) {
     MSG msg;
-    const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {
       quit = true;
       quitCode = msg.wParam;
@@ -122,16 +124,16 @@ INT_PTR CDialog::DoModal() {
 
 void CDialog::ProcessQueuedMessage(MSG& msg) {
   if (PreTranslateMessage(&msg)) return;
-  if (m_hWnd != nullptr && ::IsDialogMessageA(m_hWnd, &msg)) return;
+  if (m_hWnd != nullptr && ::IsDialogMessageW(m_hWnd, &msg)) return;
   ::TranslateMessage(&msg);
-  ::DispatchMessageA(&msg);
+  ::DispatchMessageW(&msg);
 }
 
 void CDialog::EndDialog(INT_PTR result) {
   m_nModalResult = result;
   m_bEnded = true;
   // Wakes GetMessage up so that the loop sees the end at once.
-  if (m_hWnd != nullptr) ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+  if (m_hWnd != nullptr) ::PostMessageW(m_hWnd, WM_NULL, 0, 0);
 }
 
 bool CDialog::UpdateData(bool save) {
@@ -156,7 +158,7 @@ void CDialog::CenterWindow() const {
 
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
-  ::GetMonitorInfoA(::MonitorFromWindow(overOwner ? owner : m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  ::GetMonitorInfoW(::MonitorFromWindow(overOwner ? owner : m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
   const RECT area = monitor.rcWork;
   RECT around = area;
   if (overOwner) ::GetWindowRect(owner, &around);
@@ -228,7 +230,7 @@ bool CDialog::DispatchPosted(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CDialog::OnWindowDestroyed() {
-  ::RemovePropA(m_hWnd, kDialogProperty);
+  ::RemovePropW(m_hWnd, kDialogProperty);
   m_hWnd = nullptr;
   m_bEnded = true;
 }
@@ -243,7 +245,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   if (OnMessage(message, wParam, lParam, &result)) {
     if (ReturnsResultDirectly(message)) return static_cast<INT_PTR>(result);
-    ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+    ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
     return TRUE;
   }
 
@@ -269,13 +271,13 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY: {
       NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
       if (!DispatchNotify(header, &result)) return FALSE;
-      ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+      ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
       return TRUE;
     }
     case WM_HELP:
       // F1: the standard Help command.
-      ::SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(ID_HELP, 0), 0);
-      ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, TRUE);
+      ::SendMessageW(m_hWnd, WM_COMMAND, MAKEWPARAM(ID_HELP, 0), 0);
+      ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, TRUE);
       return TRUE;
     default:
       // Posted messages: the range the platform leaves to applications.
@@ -289,10 +291,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
   if (message == WM_INITDIALOG) {
     self = reinterpret_cast<CDialog*>(lParam);
     self->m_hWnd = hwnd;
-    ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-    ::SetPropA(hwnd, kDialogProperty, self);
+    ::SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+    ::SetPropW(hwnd, kDialogProperty, self);
   } else {
-    self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+    self = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
   }
   if (self == nullptr) return FALSE;
   if (message == WM_NCDESTROY) {

@@ -40,7 +40,7 @@
 //
 // The modal run. DoModal creates the dialog modeless, disables its owner and
 // runs its own message loop: each queued message goes to PreTranslateMessage
-// (true = handled, dropped), then to IsDialogMessageA (the dialog's keyboard
+// (true = handled, dropped), then to IsDialogMessageW (the dialog's keyboard
 // handling), else it is translated and dispatched. EndDialog(result) ends the
 // loop; the owner is enabled again before the dialog is destroyed, and a
 // WM_QUIT met on the way is posted again for the loop outside.
@@ -131,7 +131,7 @@ class CPostTarget {
   CPostTarget() = default;
   explicit CPostTarget(HWND hwnd) : m_hWnd(hwnd) {}
   bool Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
-    return ::PostMessageA(m_hWnd, message, wParam, lParam) != FALSE;
+    return ::PostMessageW(m_hWnd, message, wParam, lParam) != FALSE;
   }
 
  private:
@@ -184,7 +184,7 @@ class CDialog : public CWnd {
   static CDialog* FromHandle(HWND hwnd);
 
   // One turn of the modal loop for a message taken from the queue:
-  // PreTranslateMessage, IsDialogMessageA, or translate and dispatch.
+  // PreTranslateMessage, IsDialogMessageW, or translate and dispatch.
   void ProcessQueuedMessage(MSG& msg);
 
   // Centres the window over its owner, or on the screen when it has no
@@ -222,7 +222,7 @@ class CDialog : public CWnd {
   // The platform's default processing of a message, for handlers that first
   // let the default act and then change its outcome (control colours).
   LRESULT DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam) const {
-    return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, message, wParam, lParam);
   }
 
  private:

@@ -4,26 +4,36 @@
 
 #include <string>
 
+#include "platform/wide.h"
 #include "ui/program.h"
 
 namespace vx {
 
 namespace {
 
-void ShowStopBox(const char* text) noexcept {
+void ShowStopBox(const wchar_t* text) noexcept {
   try {
-    const std::string caption = ProgramTitle();
-    ::MessageBoxA(::GetActiveWindow(), text, caption.c_str(), MB_ICONSTOP | MB_OK);
+    const std::wstring caption = Widen(ProgramTitle());
+    ::MessageBoxW(::GetActiveWindow(), text, caption.c_str(), MB_ICONSTOP | MB_OK);
   } catch (...) {
-    ::MessageBoxA(::GetActiveWindow(), text, nullptr, MB_ICONSTOP | MB_OK);
+    ::MessageBoxW(::GetActiveWindow(), text, nullptr, MB_ICONSTOP | MB_OK);
   }
 }
 
 }  // namespace
 
+std::wstring FileErrorText(const FileError& error) {
+  // The message's own text is code page 932, the file's name UTF-8: each is
+  // widened from its own. The name goes in as it is (a "%1" in it stays).
+  const std::string message = FileErrorMessageTemplate(error.kind());
+  const std::size_t at = message.find("%1");
+  const std::wstring name = error.name().empty() ? WidenCp932(kUntitledFileName) : Widen(error.name());
+  return WidenCp932(message.substr(0, at)) + name + WidenCp932(message.substr(at + 2));
+}
+
 void ShowFileError(const FileError& error) noexcept {
   try {
-    const std::string text = error.Message();
+    const std::wstring text = FileErrorText(error);
     ShowStopBox(text.c_str());
   } catch (...) {
     ShowUnexpectedError(true);
@@ -31,7 +41,7 @@ void ShowFileError(const FileError& error) noexcept {
 }
 
 void ShowUnexpectedError(bool outOfMemory) noexcept {
-  ShowStopBox(outOfMemory ? "メモリが不足しています。" : "予期しないエラーが発生しました。");
+  ShowStopBox(outOfMemory ? L"メモリが不足しています。" : L"予期しないエラーが発生しました。");
 }
 
 }  // namespace vx

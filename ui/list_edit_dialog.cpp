@@ -4,6 +4,7 @@
 
 #include "replacelist/list_file.h"
 #include "replacelist/list_format.h"
+#include "platform/wide.h"
 #include "res/resource.h"
 
 namespace vx {
@@ -42,8 +43,8 @@ bool CListEditDialog::PreTranslateMessage(MSG* msg) { return TranslateEnterKey(m
 BOOL CListEditDialog::OnInitDialog() {
   CDialog::OnInitDialog();
   m_bUpdatingItem = 0;
-  m_listPairs.InsertColumn(0, "検索文字列", LVCFMT_LEFT, kColumnWidth);
-  m_listPairs.InsertColumn(1, "置換文字列", LVCFMT_LEFT, kColumnWidth);
+  m_listPairs.InsertColumn(0, FromU8(u8"検索文字列"), LVCFMT_LEFT, kColumnWidth);
+  m_listPairs.InsertColumn(1, FromU8(u8"置換文字列"), LVCFMT_LEFT, kColumnWidth);
   // A list.dat that cannot be read whole ends the editor before it is shown:
   // OK would otherwise replace the whole list with the part that was read.
   LoadRows();
@@ -54,13 +55,19 @@ BOOL CListEditDialog::OnInitDialog() {
 
 void CListEditDialog::LoadRows() {
   std::vector<ListPair> rows;
-  if (const ListFileError error = LoadReplaceListRows(&rows)) {
+  std::vector<std::size_t> inexact;
+  m_setUnreadTexts.clear();
+  if (const ListFileError error = LoadReplaceListRows(&rows, kReplaceListFile, CodePage::kUtf8, &inexact)) {
     EndDialog(IDCANCEL);
     throw ToFileError(error);
   }
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const int row = m_listPairs.InsertItem(static_cast<int>(i), rows[i].search);
     m_listPairs.SetItemText(row, 1, rows[i].replace);
+  }
+  for (const std::size_t text : inexact) {
+    const ListPair& row = rows[text / 2];
+    m_setUnreadTexts.insert(text % 2 == 0 ? row.search : row.replace);
   }
 }
 
@@ -158,34 +165,41 @@ void CListEditDialog::SaveReplaceList() {
   }
   // The save replaces the file whole or not at all: on any failure the file
   // keeps its old content, so the editor stays open for another try.
-  if (const ListFileError error = SaveReplaceListRows(rows)) throw ToFileError(error);
+  if (const ListFileError error = SaveReplaceListRows(rows, kReplaceListFile, CodePage::kUtf8)) throw ToFileError(error);
   UpdateData(true);
   EndDialog(IDOK);
 }
 
 bool CListEditDialog::RefuseUnstorableText(int row, const std::string& text) {
   const std::size_t at = FindUnstorableByte(text);
-  if (at == std::string::npos) return true;
+  const bool unread = m_setUnreadTexts.count(text) != 0;
+  if (at == std::string::npos && !unread) return true;
   // The row is shown in the fields, where the user can mend it.
   SelectRow(row);
   m_listPairs.EnsureVisible(row, false);
   m_listPairs.SetFocus();
-  std::string message = "「" + text + "」\n\n";
-  switch (text[at]) {
+  std::wstring message = L"「" + Widen(text) + L"」\n\n";
+  switch (at == std::string::npos ? '\xFF' : text[at]) {
     case '\n':
-      message += "この文字列には改行が含まれているため、置換リストに保存できません。\n"
-                 "改行は \\n と入力してください。";
+      message += L"この文字列には改行が含まれているため、置換リストに保存できません。\n"
+                 L"改行は \\n と入力してください。";
       break;
     case '\x1A':
-      message += "この文字列には制御文字 (1Ah) が含まれているため、置換リストに保存できません。\n"
-                 "この文字を削除してください。";
+      message += L"この文字列には制御文字 (1Ah) が含まれているため、置換リストに保存できません。\n"
+                 L"この文字を削除してください。";
+      break;
+    case '\0':
+      message += L"この文字列には制御文字 (00h) が含まれているため、置換リストに保存できません。\n"
+                 L"この文字を削除してください。";
       break;
     default:
-      message += "この文字列には制御文字 (00h) が含まれているため、置換リストに保存できません。\n"
-                 "この文字を削除してください。";
+      // Saved as it stands, U+FFFD would take the place of the file's bytes.
+      message += L"この文字列には list.dat で文字として読めなかったバイトが含まれているため、"
+                 L"置換リストに保存できません。\n"
+                 L"\xFFFD の箇所を入力し直すか、この行を削除してください。";
       break;
   }
-  ::MessageBoxA(m_hWnd, message.c_str(), "エラー", MB_ICONSTOP | MB_OK);
+  ::MessageBoxW(m_hWnd, message.c_str(), L"エラー", MB_ICONSTOP | MB_OK);
   return false;
 }
 

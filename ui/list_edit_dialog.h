@@ -3,9 +3,11 @@
 //
 // The rows are the replace list while the editor is open: read from list.dat
 // when it opens, written back only by OK. Texts are shown and edited exactly
-// as stored (escape sequences undecoded).
+// as stored (escape sequences undecoded), in any characters; OK writes the
+// file in code page 932 when every text fits, else in UTF-8.
 #pragma once
 
+#include <set>
 #include <string>
 
 #include "ui/dialog.h"
@@ -34,8 +36,10 @@ class CListEditDialog : public CDialog {
   void DeleteSelectedPair();
   // OK: writes every row to list.dat and ends the dialog with IDOK; a file
   // error is raised and the editor stays open. A text that would not read
-  // back whole (a line feed, 0x1A or a zero byte) is refused with a message
-  // naming it, its row selected, and nothing is saved.
+  // back whole (a line feed, 0x1A or a zero byte), and one still as it was
+  // read from a list.dat byte that is no character (shown as U+FFFD), is
+  // refused with a message naming it, its row selected, and nothing is
+  // saved: the file's bytes are never replaced unseen.
   void SaveReplaceList();
   // Enter: from a field to Add; elsewhere a press of the Space key for the
   // focused control. Always consumed.
@@ -57,6 +61,9 @@ class CListEditDialog : public CDialog {
   bool RefuseUnstorableText(int row, const std::string& text);
   // Gives row `row` the selected and focused state (-1: no row changes).
   void SelectRow(int row) const;
+  // The texts list.dat did not give exactly (a byte that is no character
+  // shown as U+FFFD), as loaded.
+  std::set<std::string> m_setUnreadTexts;
   static const EventTable kEventTable;
 };
 

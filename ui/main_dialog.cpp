@@ -24,8 +24,8 @@ CMainDialog::CMainDialog(HWND parent)
     : CDialog(IDD_MAIN, parent),
       m_bAutoAll(0),
       m_bMakeBackup(1),
-      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP))),
-      m_hSmallIcon(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP),
+      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP))),
+      m_hSmallIcon(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP),
                                                    IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR))),
       m_szLastDir(),
       m_cxMaxItem(0),
@@ -33,7 +33,7 @@ CMainDialog::CMainDialog(HWND parent)
       m_targetIndex() {}
 
 CMainDialog::~CMainDialog() {
-  // m_hIcon comes from LoadIconA and is shared; the LoadImageA copy is ours.
+  // m_hIcon comes from LoadIconW and is shared; the LoadImageW copy is ours.
   if (m_hSmallIcon != nullptr) ::DestroyIcon(m_hSmallIcon);
 }
 
@@ -49,7 +49,7 @@ BOOL CMainDialog::OnInitDialog() {
   CDialog::OnInitDialog();
   Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
-  ::GetCurrentDirectoryA(MAX_PATH, m_szLastDir);
+  m_szLastDir = CurrentDirectory();
   // A file error while reading list.dat ends the initialisation here: it is
   // shown, nothing more is taken in, and the window is not centred.
   LoadReplaceList();
@@ -71,7 +71,7 @@ bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result
     case WM_SETCURSOR:
       // The window is disabled during a run; it shows that it is busy.
       if (!m_bRunning) return false;
-      ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+      ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
       *result = TRUE;
       return true;
     case WM_DROPFILES:

@@ -35,7 +35,7 @@ class CMainDialog : public CDialog {
   int m_bMakeBackup;       // IDC_MAKE_BACKUP: 1 = keep a ".bak" of each rewritten file
   HICON m_hIcon;           // IDI_APP at the large-icon size
   HICON m_hSmallIcon;      // IDI_APP at 16 x 16
-  char m_szLastDir[MAX_PATH];  // folder the Add Files dialog opens in
+  std::string m_szLastDir; // folder the Add Files dialog opens in (UTF-8, any length)
   int m_cxMaxItem;         // width of the widest target-list entry, pixels
   std::string m_strStartDir;  // the working directory the program was started in; relative
                               // command-line paths name files there (empty: the current one)
@@ -52,7 +52,7 @@ class CMainDialog : public CDialog {
   CBulkAdd* m_pBulkAdd = nullptr;
   void AddTargetFile(std::string path);
   void AddTargetFolder(std::string folder);
-  int MeasureItemWidth(const char* text);
+  int MeasureItemWidth(const std::string& text);
   void AddCommandLineTargets();
   // The intake's work for arguments 1.. of an argument vector.
   void AddArgumentTargets(const std::vector<std::string>& arguments);

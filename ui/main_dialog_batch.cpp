@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "engine/batch.h"
+#include "platform/wide.h"
 #include "ui/main_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/result_dialog.h"
@@ -28,12 +29,14 @@ void CMainDialog::RunBatch() {
     files[i].pairs = pairs;
     files[i].make_backup = m_bMakeBackup != 0;
   }
-  BatchSettings settings;  // the texts are in the ANSI code page; every file's encoding is found
+  BatchSettings settings;
+  // The typed texts are UTF-8, converted into each file's own encoding.
+  settings.reading = FileReading{CodePage::kUtf8, true};
 
   BatchReport report;
   {
     const CFlagScope running(m_bRunning);
-    ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+    ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     CProgressDialog progress(std::move(files), settings, DefaultJobCount(), m_hWnd);
     progress.DoModal();
     report = progress.TakeReport();
@@ -43,7 +46,7 @@ void CMainDialog::RunBatch() {
   // window not come up, to the message box all the same.
   const bool fits = FileLineCount(report) <= kMaxMessageBoxFileLines;
   if (fits || CResultDialog(report, m_hWnd).DoModal() == -1) {
-    ::MessageBoxA(m_hWnd, FormatBatchLog(report).c_str(), "置換完了", 0);
+    ::MessageBoxW(m_hWnd, Widen(FormatBatchLog(report, CodePage::kUtf8)).c_str(), L"置換完了", 0);
   }
   m_cbSearch.SetFocus();
 }

@@ -5,9 +5,9 @@
 #include <cderr.h>
 #include <commdlg.h>
 
-#include <cstring>
 
 #include "platform/file.h"
+#include "platform/wide.h"
 #include "res/resource.h"
 #include "targets/canonical.h"
 #include "targets/path_text.h"
@@ -19,8 +19,8 @@ namespace vx {
 
 namespace {
 
-// The Add Files dialog's result buffer: room for any realistic selection
-// (thousands of names) in one folder.
+// The Add Files dialog's result buffer, in UTF-16 units: room for any
+// realistic selection (thousands of names) in one folder.
 constexpr DWORD kSelectionBufferSize = 1 << 20;
 
 // A device context of a window with the window's font selected into it,
@@ -37,9 +37,10 @@ class FontDC {
   FontDC(const FontDC&) = delete;
   FontDC& operator=(const FontDC&) = delete;
 
-  int Width(const char* text) const {
+  int Width(const std::string& text) const {
+    const std::wstring wide = Widen(text);
     SIZE size{};
-    ::GetTextExtentPoint32A(m_hDC, text, static_cast<int>(std::strlen(text)), &size);
+    ::GetTextExtentPoint32W(m_hDC, wide.c_str(), static_cast<int>(wide.size()), &size);
     return size.cx;
   }
 
@@ -67,13 +68,13 @@ class DropScope {
 // returns false then, and when the queue is empty.
 bool PassOneMessage() {
   MSG msg;
-  if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
   if (msg.message == WM_QUIT) {
     ::PostQuitMessage(static_cast<int>(msg.wParam));
     return false;
   }
   ::TranslateMessage(&msg);
-  ::DispatchMessageA(&msg);
+  ::DispatchMessageW(&msg);
   return true;
 }
 
@@ -130,7 +131,7 @@ class CMainDialog::CBulkAdd {
   // leave those for the end and then settle elsewhere.
   void Draw(bool on) {
     const HWND list = m_dlg.m_lbTargets;
-    ::DefWindowProcA(list, WM_SETREDRAW, on ? TRUE : FALSE, 0);
+    ::DefWindowProcW(list, WM_SETREDRAW, on ? TRUE : FALSE, 0);
     if (on) ::RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
   }
 
@@ -140,6 +141,9 @@ class CMainDialog::CBulkAdd {
 };
 
 void CMainDialog::AddTargetFile(std::string path) {
+  // The list shows a path as the user knows it, without the extended-length
+  // prefix (the file layer puts it back).
+  path = PlainPath(path);
   // The index follows every change this window makes to the list; should
   // the two ever disagree, the list box is the truth.
   if (m_targetIndex.size() != static_cast<std::size_t>(m_lbTargets.GetCount())) {
@@ -148,8 +152,8 @@ void CMainDialog::AddTargetFile(std::string path) {
   }
   if (m_targetIndex.Contains(path)) {
     CBulkAdd::DrawNow(*this);
-    const std::string text = path + "は\nすでにリストに存在します。";
-    ::MessageBoxA(m_hWnd, text.c_str(), "エラー", MB_ICONERROR | MB_OK);
+    const std::wstring text = Widen(path) + L"は\nすでにリストに存在します。";
+    ::MessageBoxW(m_hWnd, text.c_str(), L"エラー", MB_ICONERROR | MB_OK);
     return;
   }
 
@@ -159,7 +163,7 @@ void CMainDialog::AddTargetFile(std::string path) {
   m_lbTargets.SetCaretIndex(n, false);
   m_lbTargets.SetSel(n, true);
 
-  const int width = MeasureItemWidth(path.c_str());
+  const int width = MeasureItemWidth(path);
   if (width > m_cxMaxItem) {
     m_cxMaxItem = width;
     m_lbTargets.SetHorizontalExtent(width + 5);
@@ -174,7 +178,7 @@ void CMainDialog::AddTargetFile(std::string path) {
   if (!UpdateStartForAllPairs() && m_cbSearch.GetWindowTextLength() != 0) EnableItem(IDC_START, true);
 }
 
-int CMainDialog::MeasureItemWidth(const char* text) { return FontDC(m_lbTargets).Width(text); }
+int CMainDialog::MeasureItemWidth(const std::string& text) { return FontDC(m_lbTargets).Width(text); }
 
 void CMainDialog::AddTargetFolder(std::string folder) {
   // Every file below, with no masks: the window takes all of them.
@@ -185,7 +189,7 @@ void CMainDialog::AddTargetFolder(std::string folder) {
   WalkFolder(folder, NameMasks(), visitor);
 }
 
-void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(SplitCommandLine(::GetCommandLineA())); }
+void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(CommandLineArguments(::GetCommandLineW())); }
 
 void CMainDialog::AddArgumentTargets(const std::vector<std::string>& arguments) {
   CBulkAdd bulk(*this);
@@ -201,36 +205,36 @@ void CMainDialog::AddArgumentTargets(const std::vector<std::string>& arguments) 
 }
 
 void CMainDialog::AddFilesFromDialog() {
-  std::vector<char> names(kSelectionBufferSize, '\0');
-  OPENFILENAMEA ofn{};
+  std::vector<wchar_t> names(kSelectionBufferSize, L'\0');
+  const std::wstring initialDir = Widen(m_szLastDir);
+  OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = m_hWnd;
-  ofn.lpstrFilter = "全てのファイル (*.*)\0*.*\0";
+  ofn.lpstrFilter = L"全てのファイル (*.*)\0*.*\0";
   ofn.lpstrFile = names.data();
   ofn.nMaxFile = kSelectionBufferSize;
-  ofn.lpstrInitialDir = m_szLastDir;
-  ofn.lpstrTitle = "ファイルを追加する";
+  ofn.lpstrInitialDir = initialDir.c_str();
+  ofn.lpstrTitle = L"ファイルを追加する";
   ofn.Flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-  ofn.lpstrDefExt = "*.*";
+  ofn.lpstrDefExt = L"*.*";
   // Some platforms' dialogs move the working directory while the user
   // browses and leave it there on Cancel; list.dat is opened by its
   // relative name, so a cancelled dialog puts it back.
-  char workingDir[MAX_PATH] = {};
-  const DWORD workingDirLength = ::GetCurrentDirectoryA(MAX_PATH, workingDir);
-  if (!::GetOpenFileNameA(&ofn)) {
-    if (workingDirLength > 0 && workingDirLength < MAX_PATH) ::SetCurrentDirectoryA(workingDir);
+  const std::string workingDir = CurrentDirectory();
+  if (!::GetOpenFileNameW(&ofn)) {
+    ChangeDirectory(workingDir);
     if (::CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
-      ::MessageBoxA(m_hWnd, "選択したファイルが多すぎるため、追加できませんでした。", "エラー", MB_ICONERROR | MB_OK);
+      ::MessageBoxW(m_hWnd, L"選択したファイルが多すぎるため、追加できませんでした。", L"エラー", MB_ICONERROR | MB_OK);
     }
     return;
   }
 
   m_lbTargets.SetSel(-1, false);
   m_lbTargets.SetFocus();
-  ::GetCurrentDirectoryA(MAX_PATH, m_szLastDir);
+  m_szLastDir = CurrentDirectory();
   ChangeToProgramDirectory();
   CBulkAdd bulk(*this);
-  for (const std::string& path : SplitMultiSelection(names.data(), names.size())) {
+  for (const std::string& path : SelectedPaths(names.data(), names.size())) {
     if (IsEnded()) break;
     AddTargetFile(path);
   }
@@ -241,17 +245,21 @@ void CMainDialog::AddDroppedPaths(HDROP drop) {
   m_lbTargets.SetSel(-1, false);
   m_lbTargets.SetFocus();
   CBulkAdd bulk(*this);
-  const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count && !IsEnded(); ++i) {
     // The path's real length first: a path is never cut to fit a buffer.
-    // One the program cannot hold (260 bytes with its terminator) is skipped.
-    const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
+    const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
     if (length == 0) continue;
-    std::string path(length, '\0');
-    if (::DragQueryFileA(drop, i, path.data(), length + 1) != length) continue;
-    // GetFileAttributesA answers for a drive root too (find-first does not),
-    // so a dropped root is taken as the folder it is.
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    std::wstring wide(length, L'\0');
+    if (::DragQueryFileW(drop, i, wide.data(), length + 1) != length) continue;
+    // A name with an unpaired surrogate has no UTF-8 form: it is skipped,
+    // never taken for a look-alike.
+    std::string path;
+    if (!NarrowExact(wide, &path)) continue;
+    // GetFileAttributesW answers for a drive root too (find-first does not),
+    // so a dropped root is taken as the folder it is. A name that is gone
+    // by now is skipped, as one that names nothing on the command line.
+    const DWORD attributes = ::GetFileAttributesW(Win32Path(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) continue;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       AddTargetFolder(path);
@@ -278,7 +286,7 @@ void CMainDialog::RemoveSelectedTargets() {
       m_targetIndex.Erase(text);
       lowest = n;
     } else {
-      const int width = dc.Width(text.c_str());
+      const int width = dc.Width(text);
       if (width > m_cxMaxItem) m_cxMaxItem = width;
     }
   }

@@ -5,6 +5,7 @@
 
 #include <utility>
 
+#include "platform/wide.h"
 #include "res/resource.h"
 
 namespace vx {
@@ -87,7 +88,7 @@ CProgressDialog::~CProgressDialog() {
 
 BOOL CProgressDialog::OnInitDialog() {
   CDialog::OnInitDialog();
-  ::SendDlgItemMessageA(m_hWnd, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, static_cast<LPARAM>(m_nFiles));
+  ::SendDlgItemMessageW(m_hWnd, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, static_cast<LPARAM>(m_nFiles));
   OnProgress(0, 0);
   ::SetTimer(m_hWnd, kShowTimer, kShowDelayMs, nullptr);
   m_bStarted = true;
@@ -136,13 +137,13 @@ void CProgressDialog::OnProgress(WPARAM, LPARAM) {
   }
   if (now.current != m_strShownFile) {
     m_strShownFile = now.current;
-    ::SetDlgItemTextA(m_hWnd, IDC_PROGRESS_FILE, now.current.c_str());
+    ::SetDlgItemTextW(m_hWnd, IDC_PROGRESS_FILE, Widen(now.current).c_str());
   }
-  const std::string files = std::to_string(now.done) + " / " + std::to_string(m_nFiles) + " ファイル";
-  ::SetDlgItemTextA(m_hWnd, IDC_PROGRESS_FILES, files.c_str());
-  const std::string replaced = "総置換え数  " + std::to_string(now.replaced) + "個";
-  ::SetDlgItemTextA(m_hWnd, IDC_PROGRESS_COUNT, replaced.c_str());
-  ::SendDlgItemMessageA(m_hWnd, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(now.done), 0);
+  const std::wstring files = std::to_wstring(now.done) + L" / " + std::to_wstring(m_nFiles) + L" ファイル";
+  ::SetDlgItemTextW(m_hWnd, IDC_PROGRESS_FILES, files.c_str());
+  const std::wstring replaced = L"総置換え数  " + std::to_wstring(now.replaced) + L"個";
+  ::SetDlgItemTextW(m_hWnd, IDC_PROGRESS_COUNT, replaced.c_str());
+  ::SendDlgItemMessageW(m_hWnd, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(now.done), 0);
   if (m_pTaskbar) m_pTaskbar->Set(now.done, m_nFiles);
 }
 

@@ -7,8 +7,11 @@
 #include "platform/file.h"
 #include "platform/file_error.h"
 #include "platform/staged_file.h"
+#include "platform/wide.h"
+#include "replacelist/list_format.h"
 #include "res/resource.h"
 #include "ui/program.h"
+#include "ui/target_paths.h"
 
 namespace vx {
 
@@ -28,6 +31,10 @@ constexpr Anchor kAnchors[] = {
     {IDC_RESULT_SAVE, true, true, false, false},
     {IDOK, true, true, false, false},
 };
+
+// The longest path the file system takes, in UTF-16 units with the end.
+constexpr std::size_t kMaxPathUnits = 32768;
+constexpr platform::SysError kInvalidName = 123;  // ERROR_INVALID_NAME
 
 // The log's LF line ends as CR LF, as the edit field and a text file want.
 std::string WithCrLf(const std::string& text) {
@@ -59,12 +66,12 @@ const CDialog::EventTable& CResultDialog::GetEventTable() const { return kEventT
 CResultDialog::CResultDialog(const BatchReport& report, HWND parent)
     : CDialog(IDD_RESULT, parent),
       m_bErrorsOnly(0),
-      m_strLog(WithCrLf(FormatBatchLog(report))),
+      m_strLog(WithCrLf(FormatBatchLog(report, CodePage::kUtf8))),
       m_nTotal(report.total),
       m_nErrors(report.ErrorCount()) {
   std::string errors;
   for (const BatchEntry& entry : report.entries) {
-    if (IsError(entry.outcome.status)) errors += FormatLogLine(entry);
+    if (IsError(entry.outcome.status)) errors += FormatLogLine(entry, CodePage::kUtf8);
   }
   m_strErrors = WithCrLf(errors);
 }
@@ -76,8 +83,8 @@ void CResultDialog::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CResultDialog::OnInitDialog() {
   CDialog::OnInitDialog();
-  ::SetDlgItemTextA(m_hWnd, IDC_RESULT_TOTAL, ("総置換え数  " + std::to_string(m_nTotal) + "個").c_str());
-  ::SetDlgItemTextA(m_hWnd, IDC_RESULT_ERRORS, ("エラーのファイル  " + std::to_string(m_nErrors) + "個").c_str());
+  ::SetDlgItemTextW(m_hWnd, IDC_RESULT_TOTAL, (L"総置換え数  " + std::to_wstring(m_nTotal) + L"個").c_str());
+  ::SetDlgItemTextW(m_hWnd, IDC_RESULT_ERRORS, (L"エラーのファイル  " + std::to_wstring(m_nErrors) + L"個").c_str());
   m_editLog.LimitText(0);  // no limit: a log of many thousand lines
   m_editLog.SetWindowText(m_strLog);
 
@@ -106,30 +113,40 @@ void CResultDialog::ShowErrorsOnly() {
 }
 
 void CResultDialog::SaveLog() {
-  char name[MAX_PATH] = "置換結果ログ.txt";
-  OPENFILENAMEA ofn{};
+  // Room for the longest path the file system takes.
+  std::vector<wchar_t> name(kMaxPathUnits, L'\0');
+  const std::wstring suggested = L"置換結果ログ.txt";
+  std::copy(suggested.begin(), suggested.end(), name.begin());
+  OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = m_hWnd;
-  ofn.lpstrFilter = "テキスト ファイル (*.txt)\0*.txt\0全てのファイル (*.*)\0*.*\0";
-  ofn.lpstrFile = name;
-  ofn.nMaxFile = MAX_PATH;
-  ofn.lpstrDefExt = "txt";
+  ofn.lpstrFilter = L"テキスト ファイル (*.txt)\0*.txt\0全てのファイル (*.*)\0*.*\0";
+  ofn.lpstrFile = name.data();
+  ofn.nMaxFile = static_cast<DWORD>(name.size());
+  ofn.lpstrDefExt = L"txt";
   ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_EXPLORER;
   // list.dat is opened by its relative name: the working directory must be
   // where it was, whatever the dialog did with it.
-  char workingDir[MAX_PATH] = {};
-  const DWORD workingDirLength = ::GetCurrentDirectoryA(MAX_PATH, workingDir);
-  const bool chosen = ::GetSaveFileNameA(&ofn) != FALSE;
-  if (workingDirLength > 0 && workingDirLength < MAX_PATH) ::SetCurrentDirectoryA(workingDir);
-  if (chosen) WriteLog(name);
+  const std::string workingDir = CurrentDirectory();
+  const bool chosen = ::GetSaveFileNameW(&ofn) != FALSE;
+  ChangeDirectory(workingDir);
+  if (!chosen) return;
+  const std::string path = NarrowNames(name.data());
+  // A name with an unpaired surrogate cannot be held: it is refused, never
+  // written under another name.
+  if (HoldsUnpairedSurrogate(path)) throw FileError(kInvalidName, Narrow(name.data()));
+  WriteLog(path);
 }
 
 void CResultDialog::WriteLog(const std::string& path) const {
+  // Code page 932 as it has always been when the whole log fits, else UTF-8
+  // with its byte-order mark (a name outside code page 932).
+  const std::string bytes = StoredTextBytes(m_strLog, CodePage::kUtf8);
   // Written beside and then given the name: a file saved over keeps its old
   // content should the save fail.
   platform::StagedFile staged(path);
   if (const platform::SysError error = staged.Create()) throw FileError(error, path);
-  platform::SysError error = staged.file().Write(m_strLog.data(), m_strLog.size());
+  platform::SysError error = staged.file().Write(bytes.data(), bytes.size());
   if (error == platform::kOk) error = staged.Finish(/*durable=*/false);
   if (error == platform::kOk) error = staged.Commit();
   if (error != platform::kOk) throw FileError(error, platform::FullPath(path));

@@ -2,7 +2,8 @@
 // the number of files with an error line stay at the top, the whole log is
 // below in a read-only field (select, Ctrl+A, Ctrl+C), "エラーのみ表示"
 // narrows it to the error lines, and "保存" writes the log to a text file
-// (code page 932, CR LF). Resizable; it keeps nothing once closed.
+// (CR LF; code page 932 when all of it fits, else UTF-8 with its byte-order
+// mark). Resizable; it keeps nothing once closed.
 #pragma once
 
 #include <windows.h>
@@ -30,9 +31,10 @@ class CResultDialog : public CDialog {
   CEdit m_editLog;     // IDC_RESULT_LOG
   int m_bErrorsOnly;   // IDC_RESULT_ERRORS_ONLY
 
-  // The log as shown and saved: FormatBatchLog's text with CR LF line ends.
+  // The log as shown and saved: FormatBatchLog's text in UTF-8 with CR LF
+  // line ends.
   const std::string& GetLogText() const { return m_strLog; }
-  // The error lines alone, CR LF.
+  // The error lines alone, UTF-8, CR LF.
   const std::string& GetErrorText() const { return m_strErrors; }
 
   // BN_CLICKED of the filter check box and of Save.

@@ -28,9 +28,9 @@ int CWinApp::Run(HINSTANCE instance) {
   AnsiLeadBytes();  // taken once, now, for the life of the process
   if (!InitInstance()) return 0;
   MSG msg;
-  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&msg);
-    ::DispatchMessageA(&msg);
+    ::DispatchMessageW(&msg);
   }
   return static_cast<int>(msg.wParam);
 }

@@ -1,5 +1,6 @@
 #include "ui/window.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace vx {
@@ -7,24 +8,36 @@ namespace vx {
 namespace {
 
 // Reads a text of unknown length: `get(buffer, size)` copies at most size - 1
-// bytes and returns how many it copied (or a negative error). The buffer
-// grows until the text fits.
+// UTF-16 units and returns how many it copied (or a negative error). The
+// buffer grows until the text fits; the text comes back as UTF-8.
 template <class Get>
 std::string ReadText(int hint, Get get) {
-  std::vector<char> buffer(static_cast<std::size_t>(hint > 0 ? hint : 0) + 1);
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(hint > 0 ? hint : 0) + 1);
   for (;;) {
     const int got = get(buffer.data(), static_cast<int>(buffer.size()));
     if (got < 0) return std::string();
-    if (static_cast<std::size_t>(got) + 1 < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(got));
+    if (static_cast<std::size_t>(got) + 1 < buffer.size()) {
+      return Narrow(std::wstring_view(buffer.data(), static_cast<std::size_t>(got)));
+    }
     buffer.resize(buffer.size() * 2 + 64);
   }
+}
+
+// An item text whose length the control tells first (list and combo boxes).
+template <class Get>
+std::string ReadItemText(int length, Get get) {
+  if (length < 0) return std::string();
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+  const int got = get(buffer.data());
+  if (got < 0) return std::string();
+  return Narrow(std::wstring_view(buffer.data(), std::min(static_cast<std::size_t>(got), static_cast<std::size_t>(length))));
 }
 
 }  // namespace
 
 std::string CWnd::GetWindowText() const {
-  return ReadText(::GetWindowTextLengthA(m_hWnd), [this](char* buffer, int size) {
-    return ::GetWindowTextA(m_hWnd, buffer, size);
+  return ReadText(::GetWindowTextLengthW(m_hWnd), [this](wchar_t* buffer, int size) {
+    return ::GetWindowTextW(m_hWnd, buffer, size);
   });
 }
 
@@ -39,11 +52,9 @@ void CWnd::EnableItem(int id, bool enable) const {
 }
 
 std::string CComboBox::GetLBText(int index) const {
-  const int length = static_cast<int>(Send(CB_GETLBTEXTLEN, static_cast<WPARAM>(index)));
-  if (length == CB_ERR) return std::string();
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-  const int got = static_cast<int>(Send(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data())));
-  return got == CB_ERR ? std::string() : std::string(buffer.data(), static_cast<std::size_t>(got));
+  return ReadItemText(static_cast<int>(Send(CB_GETLBTEXTLEN, static_cast<WPARAM>(index))), [&](wchar_t* buffer) {
+    return static_cast<int>(Send(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer)));
+  });
 }
 
 HWND CComboBox::GetEditHwnd() const {
@@ -53,50 +64,51 @@ HWND CComboBox::GetEditHwnd() const {
 }
 
 std::string CListBox::GetText(int index) const {
-  const int length = GetTextLen(index);
-  if (length == LB_ERR) return std::string();
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-  const int got = static_cast<int>(Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data())));
-  return got == LB_ERR ? std::string() : std::string(buffer.data(), static_cast<std::size_t>(got));
+  return ReadItemText(GetTextLen(index), [&](wchar_t* buffer) {
+    return static_cast<int>(Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer)));
+  });
 }
 
 int CListCtrl::InsertColumn(int column, const std::string& heading, int format, int width) const {
-  LVCOLUMNA col{};
+  std::wstring text = Widen(heading);
+  LVCOLUMNW col{};
   col.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM | (width >= 0 ? LVCF_WIDTH : 0);
   col.fmt = format;
   col.cx = width;
-  col.pszText = const_cast<char*>(heading.c_str());
+  col.pszText = text.data();
   col.iSubItem = column;
-  return static_cast<int>(Send(LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)));
+  return static_cast<int>(Send(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)));
 }
 
 int CListCtrl::InsertItem(int item, const std::string& text) const {
-  LVITEMA row{};
+  std::wstring wide = Widen(text);
+  LVITEMW row{};
   row.mask = LVIF_TEXT;
   row.iItem = item;
-  row.pszText = const_cast<char*>(text.c_str());
-  return static_cast<int>(Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row)));
+  row.pszText = wide.data();
+  return static_cast<int>(Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)));
 }
 
 bool CListCtrl::SetItemText(int item, int subItem, const std::string& text) const {
-  LVITEMA cell{};
+  std::wstring wide = Widen(text);
+  LVITEMW cell{};
   cell.iSubItem = subItem;
-  cell.pszText = const_cast<char*>(text.c_str());
-  return Send(LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell)) != FALSE;
+  cell.pszText = wide.data();
+  return Send(LVM_SETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell)) != FALSE;
 }
 
 std::string CListCtrl::GetItemText(int item, int subItem) const {
-  return ReadText(256, [&](char* buffer, int size) {
-    LVITEMA cell{};
+  return ReadText(256, [&](wchar_t* buffer, int size) {
+    LVITEMW cell{};
     cell.iSubItem = subItem;
     cell.pszText = buffer;
     cell.cchTextMax = size;
-    return static_cast<int>(Send(LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell)));
+    return static_cast<int>(Send(LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell)));
   });
 }
 
 bool CListCtrl::SetItemState(int item, UINT state, UINT mask) const {
-  LVITEMA row{};
+  LVITEMW row{};
   row.state = state;
   row.stateMask = mask;
   return Send(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&row)) != FALSE;

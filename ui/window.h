@@ -9,14 +9,18 @@
 //   CListBox   list boxes
 //   CListCtrl  list views in report view
 //
-// Texts are std::string in the ANSI code page (code page 932). Indexes are
-// zero-based; -1 stands for "none" (or "all" where the message allows it).
+// Texts are UTF-8 std::strings: every window is a Unicode window, and a text
+// is widened at the call (platform/wide.h) and narrowed on its way back, so
+// it holds any character. Indexes are zero-based; -1 stands for "none" (or
+// "all" where the message allows it).
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <string>
+
+#include "platform/wide.h"
 
 namespace vx {
 
@@ -38,15 +42,22 @@ class CWnd {
   }
 
   LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
-    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+    return ::SendMessageW(m_hWnd, message, wParam, lParam);
   }
   BOOL Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
-    return ::PostMessageA(m_hWnd, message, wParam, lParam);
+    return ::PostMessageW(m_hWnd, message, wParam, lParam);
+  }
+
+  // A message whose lParam is a text: sent with the text widened.
+  int SendText(UINT message, WPARAM wParam, const std::string& text) const {
+    const std::wstring wide = Widen(text);
+    return static_cast<int>(Send(message, wParam, reinterpret_cast<LPARAM>(wide.c_str())));
   }
 
   std::string GetWindowText() const;
-  void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
-  int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+  void SetWindowText(const std::string& text) const { ::SetWindowTextW(m_hWnd, Widen(text).c_str()); }
+  // In UTF-16 units; 0 exactly when the text is empty.
+  int GetWindowTextLength() const { return ::GetWindowTextLengthW(m_hWnd); }
 
   BOOL EnableWindow(bool enable = true) const { return ::EnableWindow(m_hWnd, enable ? TRUE : FALSE); }
   bool IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd) != FALSE; }
@@ -55,8 +66,8 @@ class CWnd {
   HWND SetFocus() const { return ::SetFocus(m_hWnd); }
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-  DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
-  DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE)); }
+  DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
+  DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE)); }
   HFONT GetFont() const { return reinterpret_cast<HFONT>(Send(WM_GETFONT)); }
 
   // Enables or disables a child control. A control that has the keyboard
@@ -80,9 +91,11 @@ class CEdit : public CWnd {
   void SetSel(int start, int end) const { Send(EM_SETSEL, static_cast<WPARAM>(start), end); }
   // Replaces the selection as typing would (change notifications are sent).
   void ReplaceSel(const std::string& text) const {
-    Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+    const std::wstring wide = Widen(text);
+    Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
   }
-  void LimitText(int bytes) const { Send(EM_LIMITTEXT, static_cast<WPARAM>(bytes)); }
+  // In UTF-16 units; 0: no limit.
+  void LimitText(int units) const { Send(EM_LIMITTEXT, static_cast<WPARAM>(units)); }
 };
 
 class CComboBox : public CWnd {
@@ -93,11 +106,9 @@ class CComboBox : public CWnd {
   // Selects entry `index` and shows its text in the field; -1 clears both.
   // (Wine keeps the field's text for an index past the end; Windows clears it.)
   int SetCurSel(int index) const { return static_cast<int>(Send(CB_SETCURSEL, static_cast<WPARAM>(index))); }
-  int AddString(const std::string& text) const {
-    return static_cast<int>(Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
-  }
+  int AddString(const std::string& text) const { return SendText(CB_ADDSTRING, 0, text); }
   int InsertString(int index, const std::string& text) const {
-    return static_cast<int>(Send(CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str())));
+    return SendText(CB_INSERTSTRING, static_cast<WPARAM>(index), text);
   }
   int DeleteString(int index) const { return static_cast<int>(Send(CB_DELETESTRING, static_cast<WPARAM>(index))); }
   // Empties the list and the edit field.
@@ -105,7 +116,7 @@ class CComboBox : public CWnd {
   // Text of entry `index` of the drop-down list ("" for a bad index).
   std::string GetLBText(int index) const;
   int FindStringExact(int start, const std::string& text) const {
-    return static_cast<int>(Send(CB_FINDSTRINGEXACT, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(text.c_str())));
+    return SendText(CB_FINDSTRINGEXACT, static_cast<WPARAM>(start), text);
   }
   // The edit field inside the combo box.
   HWND GetEditHwnd() const;
@@ -117,21 +128,20 @@ class CListBox : public CWnd {
  public:
   using CWnd::CWnd;
   int GetCount() const { return static_cast<int>(Send(LB_GETCOUNT)); }
-  int AddString(const std::string& text) const {
-    return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
-  }
+  int AddString(const std::string& text) const { return SendText(LB_ADDSTRING, 0, text); }
   int InsertString(int index, const std::string& text) const {
-    return static_cast<int>(Send(LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str())));
+    return SendText(LB_INSERTSTRING, static_cast<WPARAM>(index), text);
   }
   int DeleteString(int index) const { return static_cast<int>(Send(LB_DELETESTRING, static_cast<WPARAM>(index))); }
   void ResetContent() const { Send(LB_RESETCONTENT); }
   // Text of entry `index` ("" for a bad index).
   std::string GetText(int index) const;
+  // In UTF-16 units.
   int GetTextLen(int index) const { return static_cast<int>(Send(LB_GETTEXTLEN, static_cast<WPARAM>(index))); }
   // First entry after `start` (-1: from the top) that begins with `prefix`,
   // ignoring letter case; LB_ERR if none.
   int FindString(int start, const std::string& prefix) const {
-    return static_cast<int>(Send(LB_FINDSTRING, static_cast<WPARAM>(start), reinterpret_cast<LPARAM>(prefix.c_str())));
+    return SendText(LB_FINDSTRING, static_cast<WPARAM>(start), prefix);
   }
   // Multiple-selection list boxes. SetSel(-1, ...) acts on every entry.
   int GetSel(int index) const { return static_cast<int>(Send(LB_GETSEL, static_cast<WPARAM>(index))); }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/unicode.h"
 #include "replacelist/list_format.h"
 
 namespace vx {
@@ -34,6 +35,11 @@ Texts ReadInChunks(const std::string& bytes, std::size_t chunk) {
 
 void ExpectSplitsInto(const std::string& bytes, const Texts& expected, const std::string& what) {
   EXPECT_EQ(SplitListTexts(bytes), expected) << what;
+  // Without the UTF-8 mark a file is code page 932: held so, its texts are
+  // the bytes as they are split.
+  const ListTexts held = DecodeListFile(bytes, CodePage::kCp932);
+  EXPECT_EQ(held.texts, expected) << what;
+  EXPECT_TRUE(held.inexact.empty()) << what;
   for (std::size_t chunk : {1, 2, 3, 5, 4096}) {
     EXPECT_EQ(ReadInChunks(bytes, chunk), expected) << what << " (chunks of " << chunk << ")";
   }
@@ -250,6 +256,110 @@ TEST(ReplaceListWriter, RoundTrip) {
       EXPECT_EQ(columns.replace[i], rows[i].replace);
     }
   }
+}
+
+// ------------------------------------------------------------ code pages
+
+const std::string kMark = "\xEF\xBB\xBF";
+std::string U8(std::u8string_view text) { return FromU8(text); }
+using Indexes = std::vector<std::size_t>;
+
+// Reads `bytes` through ReadListFile in chunks of `chunk` bytes, so the mark
+// is also seen cut across reads.
+ListTexts DecodeInChunks(const std::string& bytes, std::size_t chunk, CodePage held) {
+  std::size_t pos = 0;
+  ListTexts out;
+  const platform::SysError error = ReadListFile(
+      [&](char* buffer, std::size_t n, std::size_t* got) {
+        *got = std::min({n, chunk, bytes.size() - pos});
+        bytes.copy(buffer, *got, pos);
+        pos += *got;
+        return platform::kOk;
+      },
+      held, &out);
+  EXPECT_EQ(error, platform::kOk);
+  return out;
+}
+
+TEST(ReplaceListCodePages, Reading) {
+  const CodePage cp932 = CodePage::kCp932, utf8 = CodePage::kUtf8;
+  const struct {
+    const char* what;
+    std::string bytes;
+    CodePage held;
+    Texts texts;
+    Indexes inexact;
+    CodePage file;
+  } cases[] = {
+      {"code page 932 held as it is", "\x95\x5C\r\n\x83\x5C\r\n", cp932, {"\x95\x5C", "\x83\x5C"}, {}, cp932},
+      {"code page 932 held as UTF-8", "\x95\x5C\r\n\x83\x5C\r\n", utf8, {U8(u8"表"), U8(u8"ソ")}, {}, cp932},
+      {"UTF-8 after the mark", kMark + U8(u8"😀\r\n한\r\n"), utf8, {U8(u8"😀"), U8(u8"한")}, {}, utf8},
+      {"the mark alone is an empty list", kMark, utf8, {}, {}, utf8},
+      {"only the first mark is taken off", kMark + kMark + "a\r\n", utf8, {U8(u8"\uFEFFa")}, {}, utf8},
+      {"UTF-8 without the mark reads as code page 932", "\xC3\xA9\r\n", utf8, {U8(u8"ﾃｩ")}, {}, cp932},
+      {"a mark cut short is text", "\xEF\xBB" "a\r\n", cp932, {"\xEF\xBB" "a"}, {}, cp932},
+      {"a file shorter than the mark", "\xEF", cp932, {"\xEF"}, {}, cp932},
+      {"0x1A still ends the file", kMark + "a\r\n\x1A" "b\r\n", utf8, {"a"}, {}, utf8},
+      {"a stray lead byte at a text's end", "ab\x81\r\nok\r\n", utf8, {U8(u8"ab\uFFFD"), "ok"}, {0}, cp932},
+      {"a lead byte before a byte that is no trail", "x\r\n\x81" "1\x95\x5C\r\n", utf8, {"x", U8(u8"\uFFFD1表")}, {1}, cp932},
+      {"a broken UTF-8 sequence", kMark + "a\r\nb\xE3\x81\r\n", utf8, {"a", U8(u8"b\uFFFD\uFFFD")}, {1}, utf8},
+      {"UTF-8 held as code page 932", kMark + U8(u8"表\r\n😀a\r\n"), cp932, {"\x95\x5C", "?a"}, {1}, utf8},
+  };
+  for (const auto& c : cases) {
+    for (std::size_t chunk : {1, 2, 3, 5, 4096}) {
+      SCOPED_TRACE(std::string(c.what) + ", chunks of " + std::to_string(chunk));
+      const ListTexts read = chunk == 4096 ? DecodeListFile(c.bytes, c.held) : DecodeInChunks(c.bytes, chunk, c.held);
+      EXPECT_EQ(read.texts, c.texts);
+      EXPECT_EQ(read.inexact, c.inexact);
+      EXPECT_EQ(read.file, c.file);
+    }
+  }
+}
+
+TEST(ReplaceListCodePages, Writing) {
+  const CodePage cp932 = CodePage::kCp932, utf8 = CodePage::kUtf8;
+  const struct {
+    const char* what;
+    Rows rows;
+    CodePage held;
+    std::string bytes;
+  } cases[] = {
+      {"texts that fit code page 932 are written in it", {{U8(u8"表示"), U8(u8"ソ\\n")}}, utf8,
+       "\x95\x5C\x8E\xA6\r\n\x83\x5C\\n\r\n"},
+      {"an empty list is 0 bytes", {}, utf8, ""},
+      {"one text outside it makes the file UTF-8", {{"a", "b"}, {U8(u8"表"), U8(u8"😀")}}, utf8,
+       kMark + U8(u8"a\r\nb\r\n表\r\n😀\r\n")},
+      {"an accented letter", {{U8(u8"café"), ""}}, utf8, kMark + U8(u8"café\r\n\r\n")},
+      {"a character code page 932 holds twice, in Windows' form", {{U8(u8"∵"), U8(u8"￢")}}, utf8,
+       "\x81\xE6\r\n\x81\xCA\r\n"},
+      {"code page 932 held is written as it is", {{"\x81" "1", "\xFA\x5B"}}, cp932, "\x81" "1\r\n\xFA\x5B\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(EncodeReplaceList(c.rows, c.held), c.bytes) << c.what;
+}
+
+TEST(ReplaceListCodePages, RoundTripInBothEncodings) {
+  const Rows lists[] = {
+      {{U8(u8" 表\\n "), U8(u8"\t全角　")}, {"\\|", "\\\\"}},  // fits code page 932
+      {{U8(u8"😀"), U8(u8"한")}, {U8(u8"café"), U8(u8"cafe")}, {U8(u8"𠮷野家"), U8(u8"中文简体")}},
+      {{U8(u8"e\u0301"), U8(u8"trailing. ")}, {"", U8(u8"only 😀 replacement")}, {LongLine(1000, 1), U8(u8"한")}},
+  };
+  for (const Rows& rows : lists) {
+    const std::string bytes = EncodeReplaceList(rows, CodePage::kUtf8);
+    const ListTexts read = DecodeListFile(bytes, CodePage::kUtf8);
+    EXPECT_EQ(PairTextsForEditor(read.texts), rows) << bytes;
+    EXPECT_TRUE(read.inexact.empty()) << bytes;
+    // Saved again, the same bytes.
+    EXPECT_EQ(EncodeReplaceList(PairTextsForEditor(read.texts), CodePage::kUtf8), bytes);
+  }
+}
+
+// A list of code page 932 saved by earlier versions loads as the same texts
+// and, saved again, is the same file.
+TEST(ReplaceListCodePages, AnOldListSavedAgainIsTheSameFile) {
+  const std::string old = " \x95\x5C\\n \r\n\t\x91\x53\x8A\x70\x81\x40\r\n\\|\r\n\x83\x5C\r\n";
+  const ListTexts read = DecodeListFile(old, CodePage::kUtf8);
+  EXPECT_EQ(read.texts, (Texts{U8(u8" 表\\n "), U8(u8"\t全角　"), "\\|", U8(u8"ソ")}));
+  EXPECT_EQ(EncodeReplaceList(PairTextsForEditor(read.texts), CodePage::kUtf8), old);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "platform/file.h"
 #include "platform/file_fault.h"
+#include "platform/unicode.h"
 #include "replacelist/list_file.h"
 
 #ifdef _WIN32
@@ -87,23 +88,54 @@ TEST_F(ReplaceListFile, ThreeLinesForBothReaders) {
 }
 
 TEST_F(ReplaceListFile, SaveWritesTheRowsByteForByte) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const auto u8 = [](std::u8string_view text) { return FromU8(text); };
   const struct {
     Rows rows;
     std::string bytes;
+    CodePage held = CodePage::kCp932;
   } cases[] = {
       {{{"abc", "x\\ny"}, {"z", ""}}, "abc\r\nx\\ny\r\nz\r\n\r\n"},
       {{}, ""},
       {{{" a\t", "\x81\x40\x95\x5C"}, {"\\|", "\\\\"}}, " a\t\r\n\x81\x40\x95\x5C\r\n\\|\r\n\\\\\r\n"},
       {{{"one", "two"}}, "one\r\ntwo\r\n"},  // shorter than what it replaces
+      // Texts held as UTF-8: code page 932 when all of them fit, else UTF-8.
+      {{{u8(u8" a\t"), u8(u8"　表")}, {"\\|", "\\\\"}}, " a\t\r\n\x81\x40\x95\x5C\r\n\\|\r\n\\\\\r\n", CodePage::kUtf8},
+      {{{u8(u8"😀"), u8(u8"한")}, {u8(u8"表"), ""}}, mark + u8(u8"😀\r\n한\r\n表\r\n\r\n"), CodePage::kUtf8},
+      {{}, "", CodePage::kUtf8},
   };
   for (const auto& c : cases) {
-    ASSERT_FALSE(SaveReplaceListRows(c.rows, name_));
+    ASSERT_FALSE(SaveReplaceListRows(c.rows, name_, c.held));
     EXPECT_EQ(Get(), c.bytes);
     Rows back{{"stale", "stale"}};
-    EXPECT_FALSE(LoadReplaceListRows(&back, name_));
+    std::vector<std::size_t> inexact{99};
+    EXPECT_FALSE(LoadReplaceListRows(&back, name_, c.held, &inexact));
     EXPECT_EQ(back, c.rows);
+    EXPECT_TRUE(inexact.empty());
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"list.dat"});
   }
+}
+
+// An old list with a byte that begins no character: both readers hold it as
+// U+FFFD and say which text it is; the file stays as it was.
+TEST_F(ReplaceListFile, AStrayLeadByteIsReportedNotLost) {
+  const std::string old = "ok\r\nbad\x81\r\n\x95\x5C\r\n";
+  Put(old);
+  const std::string bad = FromU8(u8"bad\uFFFD");
+  Rows rows;
+  std::vector<std::size_t> inexact;
+  EXPECT_FALSE(LoadReplaceListRows(&rows, name_, CodePage::kUtf8, &inexact));
+  EXPECT_EQ(rows, (Rows{{"ok", bad}, {FromU8(u8"表"), ""}}));
+  EXPECT_EQ(inexact, std::vector<std::size_t>{1});
+  ListColumns columns;
+  EXPECT_FALSE(LoadReplaceListColumns(&columns, name_, CodePage::kUtf8, &inexact));
+  EXPECT_EQ(columns.replace, std::vector<std::string>{bad});
+  EXPECT_EQ(inexact, std::vector<std::size_t>{1});
+  // Held as code page 932 (vextrane-cli), the bytes are the file's.
+  EXPECT_FALSE(LoadReplaceListRows(&rows, name_, CodePage::kCp932, &inexact));
+  EXPECT_EQ(rows, (Rows{{"ok", "bad\x81"}, {"\x95\x5C", ""}}));
+  EXPECT_TRUE(inexact.empty());
+  EXPECT_EQ(Get(), old);
 }
 
 TEST_F(ReplaceListFile, RelativeNameInTheWorkingDirectory) {

@@ -9,26 +9,30 @@
 #include <random>
 
 #include "reliability.h"
+#include "platform/unicode.h"
 #include "replacelist/list_file.h"
 
 namespace vx::reliability {
 namespace {
 
-std::vector<ListPair> Rows(const std::string& path) {
+std::vector<ListPair> Rows(const std::string& path, CodePage held = CodePage::kCp932) {
   std::vector<ListPair> rows;
-  EXPECT_FALSE(LoadReplaceListRows(&rows, path)) << "no read error";
+  EXPECT_FALSE(LoadReplaceListRows(&rows, path, held)) << "no read error";
   return rows;
 }
 
 TEST(ListFile, HostileContentReadsByTheRules) {
   const std::string huge(Scaled(100u << 20), 'x');
-  Scenario s("bad input: list.dat with the end-of-file byte inside, CR-only line ends, zero bytes, a " +
+  Scenario s("bad input: list.dat with the end-of-file byte inside, CR-only line ends, zero bytes, UTF-8 after "
+             "its mark, a stray lead byte, a " +
              MiB(huge.size()) + " line");
   struct Row {
     const char* what;
     std::string bytes;
     std::vector<ListPair> rows;
+    CodePage held = CodePage::kCp932;
   };
+  const std::string mark = "\xEF\xBB\xBF", smile = FromU8(u8"😀"), lost = FromU8(u8"a\uFFFD");
   const Row rows[] = {
       {"0x1A in the middle", "abc\r\nxy\x1Az\r\nmore\r\n", {{"abc", "xy"}}},
       {"0x1A first", "\x1A" "abc\r\nxyz\r\n", {}},
@@ -39,17 +43,22 @@ TEST(ListFile, HostileContentReadsByTheRules) {
       {"LF only, no final line end", "abc\nxyz", {{"abc", "xyz"}}},
       {"a huge line", huge + "\r\ny\r\n", {{huge, "y"}}},
       {"a huge line without a line end", "a\r\n" + huge, {{"a", huge}}},
+      // Held as UTF-8, as the window holds its texts.
+      {"UTF-8 with the mark and a huge line", mark + huge + "\r\n" + smile + "\r\n", {{huge, smile}}, CodePage::kUtf8},
+      {"the mark, then 0x1A", mark + "\x1A" "abc\r\n", {}, CodePage::kUtf8},
+      {"a stray lead byte", "a\x81\r\nb\r\n", {{lost, "b"}}, CodePage::kUtf8},
+      {"a huge line of code page 932", huge + "\x95\x5C\r\n", {{huge + FromU8(u8"表"), ""}}, CodePage::kUtf8},
   };
   TempDir dir;
   const std::string list = dir.Path(kReplaceListFile);
   for (const Row& row : rows) {
     WriteBytes(list, row.bytes);
     s.BadInput();
-    EXPECT_EQ(Rows(list), row.rows) << row.what;
+    EXPECT_EQ(Rows(list, row.held), row.rows) << row.what;
     ListColumns columns;
-    EXPECT_FALSE(LoadReplaceListColumns(&columns, list)) << row.what;
-    ASSERT_FALSE(SaveReplaceListRows(row.rows, list)) << row.what;
-    EXPECT_EQ(Rows(list), row.rows) << row.what << ": saved and read back";
+    EXPECT_FALSE(LoadReplaceListColumns(&columns, list, row.held)) << row.what;
+    ASSERT_FALSE(SaveReplaceListRows(row.rows, list, row.held)) << row.what;
+    EXPECT_EQ(Rows(list, row.held), row.rows) << row.what << ": saved and read back";
   }
   s.Did(std::to_string(std::size(rows)) + " list files read, each saved again and read back");
   s.Checked("the pairs the reader rules give, no read error, the same pairs after a save");

@@ -45,15 +45,15 @@ TEST(AboutBox, Texts) {
   vx::CAboutDialog dlg;
   EXPECT_EQ(dlg.m_fontLink.GetSafeHandle(), nullptr);
   vx::test::RunModal(dlg, [&] {
-    EXPECT_EQ(WindowText(dlg), "バージョン情報");
+    EXPECT_EQ(WindowText(dlg), vx::test::U8(u8"バージョン情報"));
     // Every control but the icon, in template order.
     std::vector<std::string> texts;
     for (HWND child : Children(dlg)) {
       if (!IsIcon(child)) texts.push_back(WindowText(child));
     }
     const std::vector<std::string> expected = {"OK",           "Vextrane version 1.10", "(C) 2026 Vextrane authors",
-                                               VX_HOME_PAGE_URL, VX_MAIL_ADDRESS,         "URL  ：",
-                                               "MAIL ："};
+                                               VX_HOME_PAGE_URL, VX_MAIL_ADDRESS,         vx::test::U8(u8"URL  ："),
+                                               vx::test::U8(u8"MAIL ：")};
     EXPECT_EQ(texts, expected);
     EXPECT_EQ(WindowText(dlg.GetDlgItem(IDC_LINK_URL)), VX_HOME_PAGE_URL);
     EXPECT_EQ(WindowText(dlg.GetDlgItem(IDC_LINK_MAIL)), VX_MAIL_ADDRESS);
@@ -81,7 +81,7 @@ TEST(AboutBox, LinksAreBlueAndUnderlinedTheRestKeepsTheDialogsLook) {
     EXPECT_EQ(font.lfClipPrecision, CLIP_DEFAULT_PRECIS);
     EXPECT_EQ(font.lfQuality, DRAFT_QUALITY);
     EXPECT_EQ(font.lfPitchAndFamily, DEFAULT_PITCH | FF_DONTCARE);
-    EXPECT_STREQ(font.lfFaceName, "ＭＳ Ｐゴシック");
+    EXPECT_STREQ(font.lfFaceName, "ＭＳ Ｐゴシック");  // LOGFONTA: the name in code page 932
 
     const HFONT dialogFont = dlg.GetFont();
     ASSERT_NE(dialogFont, linkFont);

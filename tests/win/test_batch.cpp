@@ -21,16 +21,21 @@
 namespace {
 
 using vx::test::PumpUntil;
+using vx::test::U8;
 using vx::test::WindowText;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+// A log (or a caption) as the program's code page 932 literals give it, as
+// the window shows it: in UTF-8.
+std::string Shown(const std::string& cp932) { return vx::test::Utf8FromCp932(cp932); }
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+// The head of the log, code page 932.
+std::string LogHead(int total) { return "置換結果ログ\n\n総置換え数  " + std::to_string(total) + "個\n\n"; }
+
+std::string ReadFile(const std::string& path) { return vx::test::ReadBytes(path); }
+
+void WriteFile(const std::string& path, const std::string& bytes) { vx::test::WriteBytes(path, bytes); }
+
+bool Exists(const std::string& path) { return vx::test::PathExists(path); }
 
 // A scratch folder that is also the working directory while it lives, so
 // the window reads its list.dat from there.
@@ -94,14 +99,14 @@ TEST(BatchRun, StartRewritesTheListedFilesAndShowsTheLog) {
   vx::test::RunModal(dlg, [&] {
     for (const std::string& path : {a, gone, b}) dlg.m_lbTargets.AddString(path);
     vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "b\\|\\n");
-    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "置");
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), U8(u8"置"));
     ::SetFocus(dlg.m_lbTargets);  // somewhere else than the search field
 
     const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "置換完了");
-    EXPECT_EQ(boxes[0].text, "置換結果ログ\n\n総置換え数  4個\n\n" + a + "  置換え数　3個\n" + gone +
-                                 "  ファイルが不正です。\n" + b + "  置換え数　1個\n");
+    EXPECT_EQ(boxes[0].caption, U8(u8"置換完了"));
+    EXPECT_EQ(boxes[0].text, Shown("置換結果ログ\n\n総置換え数  4個\n\n" + a + "  置換え数　3個\n" + gone +
+                                   "  ファイルが不正です。\n" + b + "  置換え数　1個\n"));
     EXPECT_EQ(boxes[0].icon, 0u);
     EXPECT_EQ(boxes[0].buttons, std::vector<int>{IDOK});
     EXPECT_EQ(boxes[0].owner, dlg.m_hWnd);
@@ -113,11 +118,11 @@ TEST(BatchRun, StartRewritesTheListedFilesAndShowsTheLog) {
   EXPECT_EQ(ReadFile(b), "\x95\x5C" "置");
   EXPECT_EQ(ReadFile(a + ".bak"), "abc abc\r\n");
   EXPECT_EQ(ReadFile(b + ".bak"), "\x95\x5C" "b");
-  EXPECT_EQ(::GetFileAttributesA(gone.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(Exists(gone));
 }
 
-// A Japanese text typed in the search field (code page 932, as the window
-// holds it) is found and replaced in a UTF-8 and a UTF-16LE file, each in
+// A Japanese text typed in the search field (UTF-8, as the window holds
+// it) is found and replaced in a UTF-8 and a UTF-16LE file, each in
 // its own encoding, and the log names the encoding.
 TEST(BatchRun, JapaneseTextReplacedInUtf8AndUtf16Files) {
   ScratchFolder dir;
@@ -128,17 +133,92 @@ TEST(BatchRun, JapaneseTextReplacedInUtf8AndUtf16Files) {
   vx::CMainDialog dlg;
   vx::test::RunModal(dlg, [&] {
     for (const std::string& path : {utf8, utf16}) dlg.m_lbTargets.AddString(path);
-    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "置換\\n");
-    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "表");
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), U8(u8"置換\\n"));
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), U8(u8"表"));
     ::CheckDlgButton(dlg, IDC_MAKE_BACKUP, BST_UNCHECKED);
     const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "置換結果ログ\n\n総置換え数  2個\n\n" + utf8 + "  置換え数　1個（UTF-8）\n" + utf16 +
-                                 "  置換え数　1個（UTF-16LE）\n");
+    EXPECT_EQ(boxes[0].text, Shown("置換結果ログ\n\n総置換え数  2個\n\n" + utf8 + "  置換え数　1個（UTF-8）\n" + utf16 +
+                                   "  置換え数　1個（UTF-16LE）\n"));
   });
   // 表: UTF-8 E8 A1 A8; UTF-16 U+8868.
   EXPECT_EQ(ReadFile(utf8), "\xE8\xA1\xA8");
   EXPECT_EQ(ReadFile(utf16), std::string("\xFF\xFE\x68\x88", 4));
+}
+
+// Texts outside code page 932, typed into the fields as the user types them
+// (EM_REPLACESEL), are replaced exactly into UTF-8 files; a Shift-JIS file
+// takes what code page 932 holds, byte for byte as before, and is left alone
+// with its line when the replacement has no form in it.
+TEST(BatchRun, TextsOutsideCodePage932AreTypedAndReplacedExactly) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const struct {
+    const char* what;
+    std::string before;
+    std::string search, replace;
+    std::string after;
+    int total;
+    std::string line;  // after the path, code page 932 as the log's literals
+  } rows[] = {
+      {"an emoji into UTF-8", U8(u8"smile :) 한\r\n"), ":)", U8(u8"😀"), U8(u8"smile 😀 한\r\n"), 1,
+       "  置換え数　1個（UTF-8）\n"},
+      {"Korean for an emoji", U8(u8"가한나 한"), U8(u8"한"), U8(u8"😀"), U8(u8"가😀나 😀"), 2, "  置換え数　2個（UTF-8）\n"},
+      {"beyond U+FFFF both ways, after a mark", mark + U8(u8"😀𠮷😀"), U8(u8"😀"), U8(u8"中文简体"),
+       mark + U8(u8"中文简体𠮷中文简体"), 2, "  置換え数　2個（UTF-8 BOM付き）\n"},
+      {"Shift-JIS: a Japanese text as before", "\x95\x5C\x8E\xA6", U8(u8"示"), U8(u8"①"), "\x95\x5C\x87\x40", 1,
+       "  置換え数　1個\n"},
+      {"Shift-JIS: a search text it cannot hold finds nothing", "\x95\x5C\x8E\xA6", U8(u8"😀"), "x",
+       "\x95\x5C\x8E\xA6", 0, "  置換え数　0個\n"},
+      {"Shift-JIS: a replacement it cannot hold leaves it alone", "\x95\x5C\x8E\xA6", U8(u8"表"), U8(u8"한"),
+       "\x95\x5C\x8E\xA6", 0, "  置換文字列をこのファイルの文字コードで表せません。\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ScratchFolder dir;
+    const std::string f = dir.Path("f.txt");
+    WriteFile(f, row.before);
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      dlg.m_lbTargets.AddString(f);
+      vx::test::TypeText(dlg.m_cbSearch.GetEditHwnd(), row.search);
+      vx::test::TypeText(dlg.m_cbReplace.GetEditHwnd(), row.replace);
+      ASSERT_EQ(dlg.m_cbSearch.GetWindowText(), row.search);
+      ASSERT_EQ(dlg.m_cbReplace.GetWindowText(), row.replace);
+      ::CheckDlgButton(dlg, IDC_MAKE_BACKUP, BST_UNCHECKED);
+      const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].text, Shown(LogHead(row.total) + f + row.line));
+    });
+    EXPECT_EQ(ReadFile(f), row.after);
+  }
+}
+
+// Files whose names code page 932 cannot hold are rewritten and backed up
+// under their own names, and the log names them as they are.
+TEST(BatchRun, FilesNamedOutsideCodePage932AreRewritten) {
+  ScratchFolder dir;
+  std::vector<std::string> paths;
+  std::string log;
+  for (const char* name : {U8(u8"café.txt"), U8(u8"cafe.txt"), U8(u8"한국어.txt"), U8(u8"😀.txt"), U8(u8"𠮷野家.txt"),
+                           U8(u8"中文简体.txt"), U8(u8"e\u0301.txt")}) {
+    paths.push_back(dir.Path(name));
+    WriteFile(paths.back(), "old");
+    log += paths.back() + U8(u8"  置換え数　1個\n");
+  }
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    for (const std::string& path : paths) dlg.m_lbTargets.AddString(path);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "old");
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "new");
+    const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, Shown(LogHead(static_cast<int>(paths.size()))) + log);
+  });
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(ReadFile(path), "new");
+    EXPECT_EQ(ReadFile(path + ".bak"), "old");
+  }
 }
 
 TEST(BatchRun, AllPairsComeFromListDatThroughTheDropDownLists) {
@@ -162,11 +242,11 @@ TEST(BatchRun, AllPairsComeFromListDatThroughTheDropDownLists) {
 
     const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "置換完了");
-    EXPECT_EQ(boxes[0].text, "置換結果ログ\n\n総置換え数  4個\n\n" + f + "  置換え数　4個\n");
+    EXPECT_EQ(boxes[0].caption, U8(u8"置換完了"));
+    EXPECT_EQ(boxes[0].text, Shown("置換結果ログ\n\n総置換え数  4個\n\n" + f + "  置換え数　4個\n"));
   });
   EXPECT_EQ(ReadFile(f), "1b1b");
-  EXPECT_EQ(::GetFileAttributesA((f + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(Exists(f + ".bak"));
 }
 
 TEST(BatchRun, EmptyListShowsTheHeadOnlyAndMovesTheFocus) {
@@ -176,7 +256,7 @@ TEST(BatchRun, EmptyListShowsTheHeadOnlyAndMovesTheFocus) {
     ::SetFocus(dlg.GetDlgItem(IDC_ABOUT));
     const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "置換結果ログ\n\n総置換え数  0個\n\n");
+    EXPECT_EQ(boxes[0].text, U8(u8"置換結果ログ\n\n総置換え数  0個\n\n"));
     const HWND focus = ::GetFocus();
     EXPECT_TRUE(focus == dlg.m_cbSearch.m_hWnd || focus == dlg.m_cbSearch.GetEditHwnd());
   });
@@ -198,13 +278,13 @@ TEST(BatchRun, EachFileOnceAndTheRunsOwnBackupLeftAlone) {
     vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "1.2.1");
     const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "置換結果ログ\n\n総置換え数  1個\n\n" + f + "  置換え数　1個\n" + short_name +
-                                 "  このファイルは既に置換しました。\n" + f +
-                                 ".bak  このファイルは今回作成したバックアップです。\n");
+    EXPECT_EQ(boxes[0].text, Shown("置換結果ログ\n\n総置換え数  1個\n\n" + f + "  置換え数　1個\n" + short_name +
+                                   "  このファイルは既に置換しました。\n" + f +
+                                   ".bak  このファイルは今回作成したバックアップです。\n"));
   });
   EXPECT_EQ(ReadFile(f), "version=1.2.1");
   EXPECT_EQ(ReadFile(f + ".bak"), "version=1.2");
-  EXPECT_EQ(::GetFileAttributesA((f + ".bak.bak").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(Exists(f + ".bak.bak"));
 }
 
 // ------------------------------------------------------------- long runs
@@ -245,7 +325,6 @@ class HoldAtOpen {
   static inline HANDLE s_release = nullptr;
 };
 
-std::string LogHead(int total) { return "置換結果ログ\n\n総置換え数  " + std::to_string(total) + "個\n\n"; }
 
 std::string WithCrLf(const std::string& text) {
   std::string out;
@@ -260,7 +339,7 @@ HWND Item(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
 std::vector<std::string> DialogsButProgress(const vx::test::ModalResponder& responder) {
   std::vector<std::string> out;
   for (const std::string& caption : responder.dialogs()) {
-    if (caption != "置換中") out.push_back(caption);
+    if (caption != U8(u8"置換中")) out.push_back(caption);
   }
   return out;
 }
@@ -292,16 +371,16 @@ TEST(BatchRun, ProgressWindowShowsTheRunAndCancelStopsIt) {
   responder.OnNextDialog([&](HWND progress) {
     seen = true;
     ASSERT_TRUE(PumpUntil([&] { return hold.Reached(); }));
-    EXPECT_EQ(WindowText(progress), "置換中");
+    EXPECT_EQ(WindowText(progress), U8(u8"置換中"));
     EXPECT_FALSE(::IsWindowEnabled(dlg));
     // The window follows the run a few times a second.
-    EXPECT_TRUE(PumpUntil([&] { return WindowText(Item(progress, IDC_PROGRESS_FILES)) == "6 / 20 ファイル"; }))
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(Item(progress, IDC_PROGRESS_FILES)) == U8(u8"6 / 20 ファイル"); }))
         << WindowText(Item(progress, IDC_PROGRESS_FILES));
     EXPECT_EQ(WindowText(Item(progress, IDC_PROGRESS_FILE)), files[kHeld]);
-    EXPECT_EQ(WindowText(Item(progress, IDC_PROGRESS_COUNT)), "総置換え数  6個");
+    EXPECT_EQ(WindowText(Item(progress, IDC_PROGRESS_COUNT)), U8(u8"総置換え数  6個"));
     EXPECT_EQ(::SendMessageA(Item(progress, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0), kHeld);
     EXPECT_EQ(::SendMessageA(Item(progress, IDC_PROGRESS_BAR), PBM_GETRANGE, FALSE, 0), kFiles);
-    EXPECT_EQ(WindowText(Item(progress, IDCANCEL)), "中止(&C)");
+    EXPECT_EQ(WindowText(Item(progress, IDCANCEL)), U8(u8"中止(&C)"));
     // Its minimise box puts the program away (the main window), the run going on.
     ::SendMessageA(progress, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(::IsIconic(dlg));
@@ -336,15 +415,15 @@ TEST(BatchRun, ProgressWindowShowsTheRunAndCancelStopsIt) {
       ++done;
     } else {
       EXPECT_EQ(ReadFile(path), "x");
-      EXPECT_EQ(::GetFileAttributesA((path + ".bak").c_str()), INVALID_FILE_ATTRIBUTES);
+      EXPECT_FALSE(Exists(path + ".bak"));
     }
   }
   // The held file was either finished or left alone; none after it began.
   EXPECT_TRUE(done == kHeld || done == kHeld + 1) << done;
   ASSERT_EQ(responder.boxes().size(), 1u);
-  EXPECT_EQ(responder.boxes()[0].caption, "置換完了");
-  EXPECT_EQ(responder.boxes()[0].text, LogHead(done) + lines + "中止しました。処理していないファイル：" +
-                                           std::to_string(kFiles - done) + "個\n");
+  EXPECT_EQ(responder.boxes()[0].caption, U8(u8"置換完了"));
+  EXPECT_EQ(responder.boxes()[0].text, Shown(LogHead(done) + lines + "中止しました。処理していないファイル：" +
+                                             std::to_string(kFiles - done) + "個\n"));
 }
 
 // Up to 30 file lines the log is the message box; beyond, the result window
@@ -354,7 +433,7 @@ TEST(BatchRun, ALogOfMoreThanThirtyLinesGoesToTheResultWindow) {
   for (const int lines : {30, 31}) {
     SCOPED_TRACE(lines);
     vx::test::ModalResponder responder;
-    responder.OnEveryDialog("置換中", WaitOutRun);  // a slow machine: the run shows its progress
+    responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);  // a slow machine: the run shows its progress
     std::string log = LogHead(0), shown;
     responder.OnNextDialog([&](HWND result) { shown = WindowText(Item(result, IDC_RESULT_LOG)); });
     vx::CMainDialog dlg;
@@ -370,12 +449,12 @@ TEST(BatchRun, ALogOfMoreThanThirtyLinesGoesToTheResultWindow) {
     });
     if (lines <= 30) {
       ASSERT_EQ(responder.boxes().size(), 1u);
-      EXPECT_EQ(responder.boxes()[0].text, log);
+      EXPECT_EQ(responder.boxes()[0].text, Shown(log));
       EXPECT_TRUE(DialogsButProgress(responder).empty());
     } else {
       EXPECT_TRUE(responder.boxes().empty());
-      EXPECT_EQ(DialogsButProgress(responder), std::vector<std::string>{"置換完了"});
-      EXPECT_EQ(shown, WithCrLf(log));
+      EXPECT_EQ(DialogsButProgress(responder), std::vector<std::string>{U8(u8"置換完了")});
+      EXPECT_EQ(shown, WithCrLf(Shown(log)));
     }
   }
 }
@@ -402,20 +481,21 @@ TEST(BatchRun, ResultWindowShowsFiltersAndSavesTheLog) {
   const std::string saved = dir.Path("log.txt");
 
   vx::test::ModalResponder responder;
-  responder.OnEveryDialog("置換中", WaitOutRun);
+  responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);
   responder.OnNextDialog([&](HWND result) {
     const HWND edit = Item(result, IDC_RESULT_LOG);
-    EXPECT_EQ(WindowText(Item(result, IDC_RESULT_TOTAL)), "総置換え数  70個");
-    EXPECT_EQ(WindowText(Item(result, IDC_RESULT_ERRORS)), "エラーのファイル  5個");
-    EXPECT_EQ(WindowText(edit), log);
-    EXPECT_TRUE(::GetWindowLongPtrA(edit, GWL_STYLE) & ES_READONLY);
+    EXPECT_EQ(WindowText(Item(result, IDC_RESULT_TOTAL)), U8(u8"総置換え数  70個"));
+    EXPECT_EQ(WindowText(Item(result, IDC_RESULT_ERRORS)), U8(u8"エラーのファイル  5個"));
+    EXPECT_EQ(WindowText(edit), Shown(log));
+    EXPECT_TRUE(::GetWindowLongPtrW(edit, GWL_STYLE) & ES_READONLY);
 
     vx::test::Click(result, IDC_RESULT_ERRORS_ONLY);
-    EXPECT_EQ(WindowText(edit), errors);
+    EXPECT_EQ(WindowText(edit), Shown(errors));
     vx::test::Click(result, IDC_RESULT_ERRORS_ONLY);
-    EXPECT_EQ(WindowText(edit), log);
+    EXPECT_EQ(WindowText(edit), Shown(log));
 
-    // Save writes the whole log, whatever the filter shows.
+    // Save writes the whole log, whatever the filter shows: in code page
+    // 932, byte for byte as it always has, while all of it fits.
     vx::test::Click(result, IDC_RESULT_ERRORS_ONLY);
     responder.OnNextDialog([&](HWND save) { vx::test::ChooseInFileDialog(save, saved); });
     vx::test::Click(result, IDC_RESULT_SAVE);
@@ -445,7 +525,7 @@ TEST(BatchRun, ResultWindowShowsFiltersAndSavesTheLog) {
     keys[VK_CONTROL] = 0;
     ::SetKeyboardState(keys);
     DWORD start = 1, end = 0;
-    ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    ::SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(start, 0u);
     EXPECT_EQ(end, static_cast<DWORD>(::GetWindowTextLengthW(edit)));  // in characters
     vx::test::PressKey(VK_ESCAPE);
@@ -462,7 +542,36 @@ TEST(BatchRun, ResultWindowShowsFiltersAndSavesTheLog) {
   EXPECT_TRUE(responder.boxes().empty());
   const std::vector<std::string> dialogs = DialogsButProgress(responder);
   ASSERT_EQ(dialogs.size(), 2u);  // the result window and the save dialog
-  EXPECT_EQ(dialogs[0], "置換完了");
+  EXPECT_EQ(dialogs[0], U8(u8"置換完了"));
+}
+
+// Names outside code page 932 in the result window, and its Save: the log
+// in UTF-8 after its mark, CR LF, when code page 932 cannot hold all of it.
+TEST(BatchRun, TheResultWindowShowsAndSavesNamesOutsideCodePage932) {
+  ScratchFolder dir;
+  std::vector<std::string> paths;
+  std::string log = Shown(LogHead(0));
+  for (int i = 0; i < 31; ++i) {
+    paths.push_back(dir.Path(U8(u8"gone 😀 한 ") + std::to_string(i) + ".txt"));
+    log += paths.back() + U8(u8"  ファイルが不正です。\n");
+  }
+  const std::string saved = dir.Path("log.txt");
+  std::string shown;
+  vx::test::ModalResponder responder;
+  responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);
+  responder.OnNextDialog([&](HWND result) {
+    shown = WindowText(Item(result, IDC_RESULT_LOG));
+    responder.OnNextDialog([&](HWND save) { vx::test::ChooseInFileDialog(save, saved); });
+    vx::test::Click(result, IDC_RESULT_SAVE);
+  });
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    for (const std::string& path : paths) dlg.m_lbTargets.AddString(path);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+    PressStart(dlg, responder);
+  });
+  EXPECT_EQ(shown, WithCrLf(log));
+  EXPECT_EQ(ReadFile(saved), "\xEF\xBB\xBF" + WithCrLf(log));
 }
 
 }  // namespace
@@ -472,10 +581,10 @@ TEST(BatchRun, ResultWindowShowsFiltersAndSavesTheLog) {
 // for the README.
 int main(int argc, char** argv) {
   const std::string shot = argc == 3 && std::string(argv[1]) == "--screenshot" ? argv[2] : "";
-  const std::string folder = "C:\\Users\\yamada\\Documents\\営業部\\2026年度\\見積書\\顧客別\\";
+  const std::string folder = U8(u8"C:\\Users\\yamada\\Documents\\営業部\\2026年度\\見積書\\顧客別\\");
   if (shot == "progress") {
     std::vector<vx::BatchFile> files;
-    for (int i = 0; i < 2000; ++i) files.push_back({folder + "見積書_" + std::to_string(1000 + i) + ".txt", {{"旧社名", "新社名"}}, true});
+    for (int i = 0; i < 2000; ++i) files.push_back({folder + U8(u8"見積書_") + std::to_string(1000 + i) + ".txt", {{U8(u8"旧社名"), U8(u8"新社名")}}, true});
     vx::BatchSettings settings;
     settings.rewrite = [](const std::string&, const std::vector<vx::ReplacePair>&, bool, const vx::FileReading&,
                           const vx::RewriteOptions&) {
@@ -491,7 +600,7 @@ int main(int argc, char** argv) {
   if (shot == "result") {
     vx::BatchReport report;
     for (int i = 0; i < 120; ++i) {
-      vx::BatchEntry entry{folder + "見積書_" + std::to_string(1000 + i) + ".txt", {}};
+      vx::BatchEntry entry{folder + U8(u8"見積書_") + std::to_string(1000 + i) + ".txt", {}};
       if (i % 17 == 5) {
         entry.outcome.status = vx::RewriteStatus::kOpenFailed;
       } else {

@@ -26,8 +26,8 @@ class ProbeDialog : public vx::CDialog {
   explicit ProbeDialog(HWND parent = nullptr) : CDialog(IDD_LIST_EDIT, parent) {}
 
   vx::CListCtrl m_list;
-  std::string m_strSearch = "検索";
-  std::string m_strReplace = "置換";
+  std::string m_strSearch = vx::test::U8(u8"検索");
+  std::string m_strReplace = vx::test::U8(u8"置換");
 
   int searchChanges = 0;
   int replaceChanges = 0;
@@ -49,8 +49,8 @@ class ProbeDialog : public vx::CDialog {
   BOOL OnInitDialog() override {
     m_bShowLater = showLater;
     CDialog::OnInitDialog();
-    m_list.InsertColumn(0, "検索文字列", LVCFMT_LEFT, 131);
-    m_list.InsertColumn(1, "置換文字列", LVCFMT_LEFT, 131);
+    m_list.InsertColumn(0, vx::test::U8(u8"検索文字列"), LVCFMT_LEFT, 131);
+    m_list.InsertColumn(1, vx::test::U8(u8"置換文字列"), LVCFMT_LEFT, 131);
     return TRUE;
   }
   void DoDataExchange(vx::CDataExchange* pDX) override {
@@ -90,20 +90,20 @@ TEST(Dialog, DataExchangeIgnoresTheNotificationsItCauses) {
   ProbeDialog dlg;
   vx::test::RunModal(dlg, [&] {
     // Initialisation wrote the members into the fields without a handler run.
-    EXPECT_EQ(WindowText(dlg.Item(IDC_PAIR_SEARCH)), "検索");
-    EXPECT_EQ(WindowText(dlg.Item(IDC_PAIR_REPLACE)), "置換");
+    EXPECT_EQ(WindowText(dlg.Item(IDC_PAIR_SEARCH)), vx::test::U8(u8"検索"));
+    EXPECT_EQ(WindowText(dlg.Item(IDC_PAIR_REPLACE)), vx::test::U8(u8"置換"));
     EXPECT_EQ(dlg.searchChanges, 0);
     EXPECT_EQ(dlg.replaceChanges, 0);
     EXPECT_EQ(dlg.m_list.m_hWnd, dlg.Item(IDC_PAIR_LIST));
 
     // Typing runs the handler; reading brings the text, 0x5C second bytes
     // included, into the member.
-    vx::test::ReplaceText(dlg.Item(IDC_PAIR_SEARCH), "表示ソ\\n");
+    vx::test::ReplaceText(dlg.Item(IDC_PAIR_SEARCH), vx::test::U8(u8"表示ソ\\n"));
     EXPECT_EQ(dlg.searchChanges, 1);
     EXPECT_EQ(dlg.replaceChanges, 0);
     dlg.UpdateData(true);
-    EXPECT_EQ(dlg.m_strSearch, "表示ソ\\n");
-    EXPECT_EQ(dlg.m_strReplace, "置換");
+    EXPECT_EQ(dlg.m_strSearch, vx::test::U8(u8"表示ソ\\n"));
+    EXPECT_EQ(dlg.m_strReplace, vx::test::U8(u8"置換"));
 
     // Writing changes both fields and runs neither handler.
     dlg.m_strSearch = "a";
@@ -125,8 +125,8 @@ TEST(Dialog, NotifyHandlersGetTheHeaderAndSetTheResult) {
   ProbeDialog dlg;
   vx::test::RunModal(dlg, [&] {
     vx::CListCtrl& list = dlg.m_list;
-    ASSERT_EQ(list.InsertItem(0, "あ"), 0);
-    ASSERT_EQ(list.InsertItem(1, "い"), 1);
+    ASSERT_EQ(list.InsertItem(0, vx::test::U8(u8"あ")), 0);
+    ASSERT_EQ(list.InsertItem(1, vx::test::U8(u8"い")), 1);
     dlg.itemChanges.clear();
 
     ASSERT_TRUE(list.SetItemState(1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED));
@@ -157,13 +157,18 @@ TEST(Dialog, ListControlWrapper) {
     const std::string longText(300, 'x');
     struct Row {
       std::string search, replace;
-    } rows[] = {{"表", "ソ"}, {"", "\\n"}, {longText, "a"}, {"\\|", longText + "表"}};
-    for (int i = 0; i < 4; ++i) {
+    } rows[] = {{vx::test::U8(u8"表"), vx::test::U8(u8"ソ")},
+                {"", "\\n"},
+                {longText, "a"},
+                {"\\|", longText + vx::test::U8(u8"表")},
+                {vx::test::U8(u8"😀 𠮷野家"), vx::test::U8(u8"한 café e\u0301")}};
+    const int count = static_cast<int>(std::size(rows));
+    for (int i = 0; i < count; ++i) {
       ASSERT_EQ(list.InsertItem(i, rows[i].search), i);
       ASSERT_TRUE(list.SetItemText(i, 1, rows[i].replace));
     }
-    ASSERT_EQ(list.GetItemCount(), 4);
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(list.GetItemCount(), count);
+    for (int i = 0; i < count; ++i) {
       EXPECT_EQ(list.GetItemText(i, 0), rows[i].search) << i;
       EXPECT_EQ(list.GetItemText(i, 1), rows[i].replace) << i;
     }
@@ -173,12 +178,30 @@ TEST(Dialog, ListControlWrapper) {
     EXPECT_EQ(list.GetNextItem(2, LVNI_SELECTED), -1);
     EXPECT_TRUE(list.EnsureVisible(3));
     ASSERT_TRUE(list.DeleteItem(1));
-    EXPECT_EQ(list.GetItemCount(), 3);
+    EXPECT_EQ(list.GetItemCount(), count - 1);
     EXPECT_EQ(list.GetItemText(1, 0), longText);
     EXPECT_EQ(list.GetSelectedItem(), 1);
     EXPECT_EQ(list.GetItemText(7, 0), "");
     ASSERT_TRUE(list.DeleteAllItems());
     EXPECT_EQ(list.GetItemCount(), 0);
+  });
+}
+
+// Characters typed into a field go through the dialog's own loop, which is
+// Unicode end to end: one outside code page 932 arrives whole, a character
+// beyond U+FFFF as its two surrogates, never as "?".
+TEST(Dialog, TypedCharactersOutsideCodePage932ArriveWhole) {
+  ProbeDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    const HWND field = dlg.Item(IDC_PAIR_SEARCH);
+    vx::test::ReplaceText(field, "");
+    ::SetFocus(field);
+    for (const wchar_t unit : std::wstring(L"\uD55C\U0001F600\u00E9\u8868")) ::PostMessageW(field, WM_CHAR, unit, 1);
+    vx::test::PumpMessages();
+    const std::string typed = vx::test::U8(u8"한😀é表");
+    EXPECT_EQ(WindowText(field), typed);
+    dlg.UpdateData(true);
+    EXPECT_EQ(dlg.m_strSearch, typed);
   });
 }
 
@@ -191,7 +214,7 @@ TEST(Dialog, PreTranslateSeesKeysBeforeTheDialogKeyboardHandling) {
     vx::test::PressKey(VK_RETURN);
     EXPECT_EQ(dlg.keyDowns, std::vector<WPARAM>{VK_RETURN});
     EXPECT_TRUE(::IsWindowVisible(dlg));
-    EXPECT_EQ(dlg.m_strSearch, "検索");
+    EXPECT_EQ(dlg.m_strSearch, vx::test::U8(u8"検索"));
     // Let through: the default button OK ends the dialog after reading it.
     dlg.dropEnter = false;
     vx::test::PressKey(VK_RETURN);
@@ -302,28 +325,37 @@ TEST(Dialog, ComboAndListBoxWrappers) {
   vx::CMainDialog dlg;
   vx::test::RunModal(dlg, [&] {
     vx::CComboBox& combo = dlg.m_cbSearch;
-    EXPECT_EQ(combo.AddString("表"), 0);
+    EXPECT_EQ(combo.AddString(vx::test::U8(u8"表")), 0);
     EXPECT_EQ(combo.AddString("abc"), 1);
     EXPECT_EQ(combo.InsertString(0, "first"), 0);
     EXPECT_EQ(combo.GetCount(), 3);
-    EXPECT_EQ(combo.GetLBText(1), "表");
+    EXPECT_EQ(combo.GetLBText(1), vx::test::U8(u8"表"));
     EXPECT_EQ(combo.GetLBText(9), "");
     EXPECT_EQ(combo.FindStringExact(-1, "abc"), 2);
     EXPECT_EQ(combo.GetCurSel(), -1);
     combo.SetCurSel(1);
     EXPECT_EQ(combo.GetCurSel(), 1);
-    EXPECT_EQ(combo.GetWindowText(), "表");
+    EXPECT_EQ(combo.GetWindowText(), vx::test::U8(u8"表"));
     EXPECT_EQ(combo.DeleteString(0), 2);
     combo.ResetContent();
     EXPECT_EQ(combo.GetCount(), 0);
     EXPECT_EQ(combo.GetWindowText(), "");
     EXPECT_EQ(::GetParent(combo.GetEditHwnd()), combo.m_hWnd);
+    // Entries outside code page 932, and a look-alike that is another entry.
+    const std::string unicode = vx::test::U8(u8"😀 café"), lookAlike = vx::test::U8(u8"😀 cafe");
+    EXPECT_EQ(combo.AddString(unicode), 0);
+    EXPECT_EQ(combo.GetLBText(0), unicode);
+    EXPECT_EQ(combo.FindStringExact(-1, unicode), 0);
+    EXPECT_EQ(combo.FindStringExact(-1, lookAlike), CB_ERR);
+    combo.SetCurSel(0);
+    EXPECT_EQ(combo.GetWindowText(), unicode);
+    combo.ResetContent();
 
     vx::CListBox& list = dlg.m_lbTargets;
-    const char* paths[] = {"C:\\a\\b.txt.bak", "C:\\a\\b.txt", "C:\\表\\c.txt"};
+    const char* paths[] = {"C:\\a\\b.txt.bak", "C:\\a\\b.txt", vx::test::U8(u8"C:\\表\\c.txt")};
     for (const char* path : paths) list.AddString(path);
     EXPECT_EQ(list.GetCount(), 3);
-    EXPECT_EQ(list.GetText(2), "C:\\表\\c.txt");
+    EXPECT_EQ(list.GetText(2), vx::test::U8(u8"C:\\表\\c.txt"));
     EXPECT_EQ(list.GetText(5), "");
     EXPECT_EQ(list.FindString(-1, "c:\\A\\B.TXT"), 0);  // prefix, any letter case
     EXPECT_EQ(list.FindString(-1, "C:\\x"), LB_ERR);
@@ -362,11 +394,11 @@ TEST(Dialog, TheEditorAndAboutTemplatesLoad) {
     const char* caption;
     std::vector<std::pair<int, const char*>> controls;  // id, class
   };
-  const Row editor = {"置換リスト編集",
+  const Row editor = {vx::test::U8(u8"置換リスト編集"),
                       {{IDC_PAIR_LIST, "SysListView32"}, {IDC_PAIR_SEARCH, "Edit"}, {IDC_PAIR_REPLACE, "Edit"},
                        {IDC_PAIR_ADD, "Button"}, {IDC_PAIR_EDIT, "Button"}, {IDC_PAIR_DELETE, "Button"},
                        {IDOK, "Button"}, {IDCANCEL, "Button"}}};
-  const Row about = {"バージョン情報",
+  const Row about = {vx::test::U8(u8"バージョン情報"),
                      {{IDOK, "Button"}, {IDC_LINK_URL, "Static"}, {IDC_LINK_MAIL, "Static"}}};
   auto check = [](vx::CDialog& dlg, const Row& row) {
     const INT_PTR result = vx::test::RunModal(dlg, [&] {

@@ -50,16 +50,19 @@ TEST(FileErrorBox, HandlerFailuresAreShownAndTheWindowStaysOpen) {
     std::function<void()> fail;
     std::string text;
   } rows[] = {
-      {[] { throw vx::FileError(2, "list.dat"); }, "list.dat が見つかりませんでした。"},
-      {[] { throw vx::FileError(5, "C:\\data\\list.dat"); }, "C:\\data\\list.dat へのｱｸｾｽは拒否されました。"},
-      {[] { throw vx::FileError(112, "C:\\表\\a.txt"); }, "C:\\表\\a.txt へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"},
-      {[] { throw vx::FileError(32, "b.txt"); }, "b.txt へのｱｸｾｽ中に共有違反が発生しました。"},
-      {[] { throw vx::FileError(9999, ""); }, "無題のﾌｧｲﾙ へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
+      {[] { throw vx::FileError(2, "list.dat"); }, vx::test::U8(u8"list.dat が見つかりませんでした。")},
+      {[] { throw vx::FileError(5, "C:\\data\\list.dat"); }, vx::test::U8(u8"C:\\data\\list.dat へのｱｸｾｽは拒否されました。")},
+      {[] { throw vx::FileError(112, vx::test::U8(u8"C:\\表\\a.txt")); }, vx::test::U8(u8"C:\\表\\a.txt へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。")},
+      // A name outside code page 932 is shown as it is; a "%1" in it stays.
+      {[] { throw vx::FileError(5, vx::test::U8(u8"C:\\😀\\한 %1.txt")); },
+       vx::test::U8(u8"C:\\😀\\한 %1.txt へのｱｸｾｽは拒否されました。")},
+      {[] { throw vx::FileError(32, "b.txt"); }, vx::test::U8(u8"b.txt へのｱｸｾｽ中に共有違反が発生しました。")},
+      {[] { throw vx::FileError(9999, ""); }, vx::test::U8(u8"無題のﾌｧｲﾙ へのｱｸｾｽ中に不明なｴﾗｰが発生しました。")},
       {[] { throw vx::FileError(vx::FileErrorKind::kDiskFull, "c.txt"); },
-       "c.txt へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。"},
+       vx::test::U8(u8"c.txt へのｱｸｾｽ中にﾃﾞｨｽｸがいっぱいになりました。")},
       // Other exceptions never reach user32 either.
-      {[] { throw std::runtime_error("boom"); }, "予期しないエラーが発生しました。"},
-      {[] { throw std::bad_alloc(); }, "メモリが不足しています。"},
+      {[] { throw std::runtime_error("boom"); }, vx::test::U8(u8"予期しないエラーが発生しました。")},
+      {[] { throw std::bad_alloc(); }, vx::test::U8(u8"メモリが不足しています。")},
   };
   vx::test::ModalResponder responder;
   FailingDialog dlg;
@@ -91,7 +94,7 @@ TEST(FileErrorBox, FailureDuringInitialisationSkipsTheCentring) {
   dlg.initFailures = 1;
   vx::test::RunModal(dlg, [&] {
     ASSERT_EQ(responder.boxes().size(), 1u);
-    EXPECT_EQ(responder.boxes()[0].text, "list.dat が見つかりませんでした。");
+    EXPECT_EQ(responder.boxes()[0].text, vx::test::U8(u8"list.dat が見つかりませんでした。"));
     EXPECT_EQ(responder.boxes()[0].icon, UINT{MB_ICONSTOP});
     // The window opens at its template position, the screen's top-left corner.
     RECT window;

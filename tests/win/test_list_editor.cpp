@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/file_fault.h"
+#include "platform/wide.h"
 #include "res/resource.h"
 #include "ui/list_edit_dialog.h"
 #include "ui/main_dialog.h"
@@ -24,6 +26,7 @@ using vx::test::Click;
 using vx::test::PressKey;
 using vx::test::ReplaceText;
 using vx::test::TypeText;
+using vx::test::U8;
 using vx::test::WindowText;
 
 struct Pair {
@@ -106,24 +109,24 @@ TEST_F(ListEditor, ColumnsAndControls) {
   EXPECT_EQ(dlg.m_strSearch, "");
   EXPECT_EQ(dlg.m_strReplace, "");
   vx::test::RunModal(dlg, [&] {
-    EXPECT_EQ(WindowText(dlg), "置換リスト編集");
+    EXPECT_EQ(WindowText(dlg), U8(u8"置換リスト編集"));
     EXPECT_EQ(dlg.m_listPairs.m_hWnd, Item(dlg, IDC_PAIR_LIST));
-    const char* headings[] = {"検索文字列", "置換文字列"};
+    const char* headings[] = {U8(u8"検索文字列"), U8(u8"置換文字列")};
     for (int column = 0; column < 2; ++column) {
       SCOPED_TRACE(column);
-      char text[64] = {};
-      LVCOLUMNA col{};
+      wchar_t text[64] = {};
+      LVCOLUMNW col{};
       col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
       col.pszText = text;
-      col.cchTextMax = sizeof text;
-      ASSERT_TRUE(dlg.m_listPairs.Send(LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&col)));
-      EXPECT_STREQ(text, headings[column]);
+      col.cchTextMax = static_cast<int>(std::size(text));
+      ASSERT_TRUE(dlg.m_listPairs.Send(LVM_GETCOLUMNW, column, reinterpret_cast<LPARAM>(&col)));
+      EXPECT_EQ(vx::Narrow(text), headings[column]);
       EXPECT_EQ(col.cx, 131);
       EXPECT_EQ(col.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
     }
-    LVCOLUMNA none{};
+    LVCOLUMNW none{};
     none.mask = LVCF_WIDTH;
-    EXPECT_FALSE(dlg.m_listPairs.Send(LVM_GETCOLUMNA, 2, reinterpret_cast<LPARAM>(&none)));
+    EXPECT_FALSE(dlg.m_listPairs.Send(LVM_GETCOLUMNW, 2, reinterpret_cast<LPARAM>(&none)));
     EXPECT_EQ(dlg.m_listPairs.Send(LVM_GETEXTENDEDLISTVIEWSTYLE), 0);
     EXPECT_TRUE(::IsWindowEnabled(Item(dlg, IDOK)));
     EXPECT_TRUE(::IsWindowEnabled(Item(dlg, IDCANCEL)));
@@ -140,7 +143,9 @@ TEST_F(ListEditor, Opening) {
       {"empty file", "", {}},
       {"pairs in file order", "z\r\n1\r\ny\r\n\r\n", {{"z", "1"}, {"y", ""}}},
       {"odd last text: empty replacement", "a\r\nb\r\nc\r\n", {{"a", "b"}, {"c", ""}}},
-      {"texts as stored", " 表\\n \r\n\t\\|\\\\\r\n", {{" 表\\n ", "\t\\|\\\\"}}},
+      {"texts as stored", " 表\\n \r\n\t\\|\\\\\r\n", {{U8(u8" 表\\n "), "\t\\|\\\\"}}},
+      {"UTF-8 after its mark", "\xEF\xBB\xBF" "\xF0\x9F\x98\x80\r\ncaf\xC3\xA9\r\n\xED\x95\x9C\r\n",
+       {{U8(u8"😀"), U8(u8"café")}, {U8(u8"한"), ""}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -218,7 +223,8 @@ TEST_F(ListEditor, AddAppendsSelectsAndShowsTheNewRow) {
   } cases[] = {
       {"to an empty list", {}, {"abc", "x\\ny"}},
       {"an equal pair", {{"a", "b"}, {"abc", "x\\ny"}}, {"abc", "x\\ny"}},
-      {"empty replacement", {{"a", "b"}}, {"表", ""}},
+      {"empty replacement", {{"a", "b"}}, {U8(u8"表"), ""}},
+      {"texts outside code page 932", {{"a", "b"}}, {U8(u8"😀 𠮷"), U8(u8"한 café")}},
       {"below the visible rows", many, {"last", "row"}},
   };
   for (const auto& c : cases) {
@@ -258,15 +264,15 @@ TEST_F(ListEditor, AddAppendsSelectsAndShowsTheNewRow) {
 // item change: Add and Edit still write the texts typed in the fields.
 WNDPROC g_listProc = nullptr;
 LRESULT CALLBACK ReportingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  const LRESULT result = ::CallWindowProcA(g_listProc, hwnd, message, wParam, lParam);
-  if (message == LVM_INSERTITEMA || message == LVM_SETITEMTEXTA) {
+  const LRESULT result = ::CallWindowProcW(g_listProc, hwnd, message, wParam, lParam);
+  if (message == LVM_INSERTITEMW || message == LVM_SETITEMTEXTW) {
     NMLISTVIEW change{};
     change.hdr.hwndFrom = hwnd;
     change.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(hwnd));
     change.hdr.code = LVN_ITEMCHANGED;
-    change.iItem = message == LVM_INSERTITEMA ? static_cast<int>(result) : static_cast<int>(wParam);
+    change.iItem = message == LVM_INSERTITEMW ? static_cast<int>(result) : static_cast<int>(wParam);
     change.uChanged = LVIF_TEXT;
-    ::SendMessageA(::GetParent(hwnd), WM_NOTIFY, change.hdr.idFrom, reinterpret_cast<LPARAM>(&change));
+    ::SendMessageW(::GetParent(hwnd), WM_NOTIFY, change.hdr.idFrom, reinterpret_cast<LPARAM>(&change));
   }
   return result;
 }
@@ -275,7 +281,7 @@ TEST_F(ListEditor, AddAndEditWithAListThatReportsEveryChange) {
   PutRows({{"a", "1"}, {"b", "2"}});
   vx::CListEditDialog dlg;
   vx::test::RunModal(dlg, [&] {
-    g_listProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
+    g_listProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
         dlg.m_listPairs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ReportingListProc)));
     // Row 0 selected: a report during the insertion would show it.
     ReplaceText(Item(dlg, IDC_PAIR_SEARCH), "new");
@@ -290,7 +296,7 @@ TEST_F(ListEditor, AddAndEditWithAListThatReportsEveryChange) {
     Click(dlg, IDC_PAIR_EDIT);
     EXPECT_EQ(RowsOf(dlg), (Rows{{"a", "1"}, {"B", "II"}, {"new", "pair"}}));
     EXPECT_EQ(WindowText(Item(dlg, IDC_PAIR_REPLACE)), "II");
-    ::SetWindowLongPtrA(dlg.m_listPairs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
+    ::SetWindowLongPtrW(dlg.m_listPairs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_listProc));
   });
 }
 
@@ -300,27 +306,27 @@ TEST_F(ListEditor, EditReplacesBothTextsOfTheSelectedRow) {
   vx::test::RunModal(dlg, [&] {
     SelectRow(dlg, 1);
     ReplaceText(Item(dlg, IDC_PAIR_SEARCH), "B\\|b");
-    ReplaceText(Item(dlg, IDC_PAIR_REPLACE), "二");
+    ReplaceText(Item(dlg, IDC_PAIR_REPLACE), U8(u8"二"));
     EXPECT_EQ(Buttons(dlg), "AED");
     Click(dlg, IDC_PAIR_EDIT);
-    EXPECT_EQ(RowsOf(dlg), (Rows{{"a", "1"}, {"B\\|b", "二"}, {"c", "3"}}));
+    EXPECT_EQ(RowsOf(dlg), (Rows{{"a", "1"}, {"B\\|b", U8(u8"二")}, {"c", "3"}}));
     EXPECT_EQ(SelectedRows(dlg), std::vector<int>{1});
     EXPECT_EQ(Buttons(dlg), "--D");
     EXPECT_EQ(WindowText(Item(dlg, IDC_PAIR_SEARCH)), "B\\|b");
-    EXPECT_EQ(WindowText(Item(dlg, IDC_PAIR_REPLACE)), "二");
+    EXPECT_EQ(WindowText(Item(dlg, IDC_PAIR_REPLACE)), U8(u8"二"));
     EXPECT_EQ(::GetFocus(), dlg.m_listPairs.m_hWnd);
     EXPECT_EQ(dlg.m_bUpdatingItem, 0);
 
     // Only the search text changed: the replacement stays as typed.
     ReplaceText(Item(dlg, IDC_PAIR_SEARCH), "bb");
     Click(dlg, IDC_PAIR_EDIT);
-    EXPECT_EQ(RowsOf(dlg)[1], (Pair{"bb", "二"}));
+    EXPECT_EQ(RowsOf(dlg)[1], (Pair{"bb", U8(u8"二")}));
 
     // With no row selected, Edit changes no row.
     dlg.m_listPairs.SetItemState(-1, 0, LVIS_SELECTED);
     ReplaceText(Item(dlg, IDC_PAIR_SEARCH), "zz");
     dlg.EditSelectedPair();
-    EXPECT_EQ(RowsOf(dlg), (Rows{{"a", "1"}, {"bb", "二"}, {"c", "3"}}));
+    EXPECT_EQ(RowsOf(dlg), (Rows{{"a", "1"}, {"bb", U8(u8"二")}, {"c", "3"}}));
     EXPECT_EQ(SelectedRows(dlg), std::vector<int>{});
   });
 }
@@ -479,7 +485,7 @@ TEST_F(ListEditor, ReadOnlyListKeepsTheEditorOpen) {
     Click(dlg, IDOK);
     PumpUntil([&] { return !responder.boxes().empty(); });
     ASSERT_EQ(responder.boxes().size(), 1u);
-    EXPECT_EQ(responder.boxes()[0].text, "list.dat へのｱｸｾｽは拒否されました。");
+    EXPECT_EQ(responder.boxes()[0].text, U8(u8"list.dat へのｱｸｾｽは拒否されました。"));
     EXPECT_EQ(responder.boxes()[0].icon, UINT{MB_ICONSTOP});
     EXPECT_EQ(responder.boxes()[0].owner, dlg.m_hWnd);
     // Still open, rows and fields as they were.
@@ -500,9 +506,8 @@ TEST_F(ListEditor, ReadOnlyListKeepsTheEditorOpen) {
 // what little was read over the list), and the file keeps its bytes.
 TEST_F(ListEditor, OpensOnlyOnAListReadWhole) {
   const Rows rows = {{"a", "1"}, {"b", "2"}};
-  char fullPath[MAX_PATH] = {};
-  ::GetFullPathNameA("list.dat", MAX_PATH, fullPath, nullptr);
-  const std::string sharing = "list.dat へのｱｸｾｽ中に共有違反が発生しました。";
+  const std::string fullPath = vx::platform::FullPath("list.dat");
+  const std::string sharing = U8(u8"list.dat へのｱｸｾｽ中に共有違反が発生しました。");
   const struct {
     const char* what;
     DWORD access, share;  // the other handle; no access: none
@@ -514,7 +519,7 @@ TEST_F(ListEditor, OpensOnlyOnAListReadWhole) {
       {"a writer", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, false, sharing},
       {"a holder that shares nothing", GENERIC_READ, 0, false, sharing},
       // The first read gets the whole file; the next, which would find its end, fails.
-      {"a read error", 0, 0, true, std::string(fullPath) + " へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"},
+      {"a read error", 0, 0, true, fullPath + U8(u8" へのｱｸｾｽ中に不明なｴﾗｰが発生しました。")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -555,17 +560,18 @@ TEST_F(ListEditor, OpensOnlyOnAListReadWhole) {
 // OK with a text that would not read back whole: refused with a message
 // naming it, its row selected, the editor open and list.dat unchanged.
 TEST_F(ListEditor, OkRefusesATextThatWouldCutTheList) {
-  const std::string lineFeed = "この文字列には改行が含まれているため、置換リストに保存できません。\n改行は \\n と入力してください。";
+  const std::string lineFeed = U8(u8"この文字列には改行が含まれているため、置換リストに保存できません。\n改行は \\n と入力してください。");
   const std::string endOfFile =
-      "この文字列には制御文字 (1Ah) が含まれているため、置換リストに保存できません。\nこの文字を削除してください。";
+      U8(u8"この文字列には制御文字 (1Ah) が含まれているため、置換リストに保存できません。\nこの文字を削除してください。");
   const struct {
     const char* what;
     Pair bad;  // becomes row 1 of three
     std::string text;
   } cases[] = {
-      {"a line feed in a search text", {"two\nlines", "x"}, "「two\nlines」\n\n" + lineFeed},
-      {"a CR LF in a replacement", {"s", "r\r\n"}, "「r\r\n」\n\n" + lineFeed},
-      {"byte 0x1A in a replacement", {"s", "eof\x1A"}, "「eof\x1A」\n\n" + endOfFile},
+      {"a line feed in a search text", {"two\nlines", "x"}, U8(u8"「two\nlines」\n\n") + lineFeed},
+      {"a CR LF in a replacement", {"s", "r\r\n"}, U8(u8"「r\r\n」\n\n") + lineFeed},
+      {"byte 0x1A in a replacement", {"s", "eof\x1A"}, U8(u8"「eof\x1A」\n\n") + endOfFile},
+      {"a line feed beside a text outside code page 932", {U8(u8"😀\n"), "x"}, U8(u8"「😀\n」\n\n") + lineFeed},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -574,8 +580,8 @@ TEST_F(ListEditor, OkRefusesATextThatWouldCutTheList) {
     vx::CListEditDialog dlg;
     const INT_PTR result = vx::test::RunModal(dlg, [&] {
       // As pasted into the fields, then added.
-      ::SetWindowTextA(Item(dlg, IDC_PAIR_SEARCH), c.bad.search.c_str());
-      ::SetWindowTextA(Item(dlg, IDC_PAIR_REPLACE), c.bad.replace.c_str());
+      ::SetWindowTextW(Item(dlg, IDC_PAIR_SEARCH), vx::Widen(c.bad.search).c_str());
+      ::SetWindowTextW(Item(dlg, IDC_PAIR_REPLACE), vx::Widen(c.bad.replace).c_str());
       ASSERT_EQ(WindowText(Item(dlg, IDC_PAIR_SEARCH)), c.bad.search);
       ASSERT_EQ(WindowText(Item(dlg, IDC_PAIR_REPLACE)), c.bad.replace);
       Click(dlg, IDC_PAIR_ADD);
@@ -585,7 +591,7 @@ TEST_F(ListEditor, OkRefusesATextThatWouldCutTheList) {
       PumpUntil([&] { return !responder.boxes().empty(); });
       ASSERT_EQ(responder.boxes().size(), 1u);
       EXPECT_EQ(responder.boxes()[0].text, c.text);
-      EXPECT_EQ(responder.boxes()[0].caption, "エラー");
+      EXPECT_EQ(responder.boxes()[0].caption, U8(u8"エラー"));
       EXPECT_EQ(responder.boxes()[0].icon, UINT{MB_ICONSTOP});
       EXPECT_EQ(responder.boxes()[0].owner, dlg.m_hWnd);
       EXPECT_TRUE(dlg.IsModalLoopRunning());
@@ -597,6 +603,71 @@ TEST_F(ListEditor, OkRefusesATextThatWouldCutTheList) {
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(ReadList(), ListBytes({{"a", "1"}, {"c", "3"}}));
   }
+}
+
+// OK writes list.dat in code page 932, byte for byte as earlier versions
+// did, while every text fits it, and in UTF-8 after its mark once one does
+// not; the editor reads either back as the same rows.
+TEST_F(ListEditor, OkWritesCodePage932WhenEveryTextFitsElseUtf8) {
+  const std::string mark = "\xEF\xBB\xBF";
+  const struct {
+    const char* what;
+    Pair typed;
+    std::string bytes;
+  } cases[] = {
+      {"Japanese that fits", {U8(u8"表示\\n"), U8(u8"ｶﾅ　")}, "a\r\n1\r\n\x95\x5C\x8E\xA6\\n\r\n\xB6\xC5\x81\x40\r\n"},
+      {"an emoji", {U8(u8"😀"), "x"}, mark + "a\r\n1\r\n" + U8(u8"😀") + "\r\nx\r\n"},
+      {"Korean and a surname kanji", {U8(u8"한"), U8(u8"𠮷野家")}, mark + "a\r\n1\r\n" + U8(u8"한\r\n𠮷野家") + "\r\n"},
+      {"an accented letter", {"cafe", U8(u8"café")}, mark + "a\r\n1\r\ncafe\r\n" + U8(u8"café") + "\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PutRows({{"a", "1"}});
+    vx::CListEditDialog dlg;
+    const INT_PTR result = vx::test::RunModal(dlg, [&] {
+      ReplaceText(Item(dlg, IDC_PAIR_SEARCH), c.typed.search);
+      ReplaceText(Item(dlg, IDC_PAIR_REPLACE), c.typed.replace);
+      Click(dlg, IDC_PAIR_ADD);
+      Click(dlg, IDOK);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(ReadList(), c.bytes);
+    vx::CListEditDialog again;
+    vx::test::RunModal(again, [&] { EXPECT_EQ(RowsOf(again), (Rows{{"a", "1"}, c.typed})); });
+    EXPECT_EQ(ReadList(), c.bytes);
+  }
+}
+
+// An old list with a byte that is no character: the editor shows it as
+// U+FFFD, and OK refuses to write that over the file until the user has
+// mended the text or deleted its row.
+TEST_F(ListEditor, ATextWithAByteThatIsNoCharacterIsNeverSavedUnseen) {
+  const std::string old = "ok\r\nbad\x81\r\nnext\r\npair\r\n";
+  PutList(old);
+  const std::string shown = U8(u8"bad\uFFFD");
+  const std::string message = U8(u8"「bad\uFFFD」\n\nこの文字列には list.dat で文字として読めなかったバイトが含まれているため、"
+                                 u8"置換リストに保存できません。\n\uFFFD の箇所を入力し直すか、この行を削除してください。");
+  vx::test::ModalResponder responder;
+  vx::CListEditDialog dlg;
+  const INT_PTR result = vx::test::RunModal(dlg, [&] {
+    ASSERT_EQ(RowsOf(dlg), (Rows{{"ok", shown}, {"next", "pair"}}));
+    SelectRow(dlg, 1);
+    Click(dlg, IDOK);
+    PumpUntil([&] { return !responder.boxes().empty(); });
+    ASSERT_EQ(responder.boxes().size(), 1u);
+    EXPECT_EQ(responder.boxes()[0].text, message);
+    EXPECT_EQ(responder.boxes()[0].icon, UINT{MB_ICONSTOP});
+    EXPECT_TRUE(dlg.IsModalLoopRunning());
+    EXPECT_EQ(SelectedRows(dlg), std::vector<int>{0});
+    EXPECT_EQ(ReadList(), old);
+    // Mended, the row is saved as typed.
+    ReplaceText(Item(dlg, IDC_PAIR_REPLACE), "mended");
+    Click(dlg, IDC_PAIR_EDIT);
+    Click(dlg, IDOK);
+  });
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(responder.boxes().size(), 1u);
+  EXPECT_EQ(ReadList(), "ok\r\nmended\r\nnext\r\npair\r\n");
 }
 
 }  // namespace

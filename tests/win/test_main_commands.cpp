@@ -71,7 +71,7 @@ TEST_F(MainCommands, StartFollowsTheSearchTextAndTheTargets) {
       {"more characters", 2, true, "a", "ab", true},
       {"last character deleted", 1, true, "a", "", false},
       {"a space is text", 1, false, "", " ", true},
-      {"double-byte text", 1, false, "", "表示", true},
+      {"double-byte text", 1, false, "", vx::test::U8(u8"表示"), true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -303,7 +303,7 @@ TEST_F(MainCommands, EditListOkReloadsAndBackLeavesEverything) {
       if (row.autoAll) Click(dlg, IDC_AUTO_ALL);
 
       responder.OnNextDialog([&](HWND editor) {
-        EXPECT_EQ(WindowText(editor), "置換リスト編集");
+        EXPECT_EQ(WindowText(editor), vx::test::U8(u8"置換リスト編集"));
         EXPECT_EQ(::GetWindow(editor, GW_OWNER), dlg.m_hWnd);
         EXPECT_FALSE(::IsWindowEnabled(dlg));
         ReplaceText(::GetDlgItem(editor, IDC_PAIR_SEARCH), "b");
@@ -348,7 +348,7 @@ TEST_F(MainCommands, EditListReadErrorLeavesStartAsItWas) {
     Click(dlg, IDC_EDIT_LIST);
     vx::platform::ClearFileFaults();
     ASSERT_EQ(responder.boxes().size(), 1u);
-    EXPECT_NE(responder.boxes()[0].text.find("list.dat へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"), std::string::npos)
+    EXPECT_NE(responder.boxes()[0].text.find(vx::test::U8(u8"list.dat へのｱｸｾｽ中に不明なｴﾗｰが発生しました。")), std::string::npos)
         << responder.boxes()[0].text;
     EXPECT_EQ(responder.boxes()[0].icon, UINT{MB_ICONSTOP});
     EXPECT_TRUE(StartEnabled(dlg));
@@ -479,7 +479,7 @@ TEST_F(MainCommands, SpaceAndCharactersStillWork) {
 
     ::SetFocus(dlg.GetDlgItem(IDC_ABOUT));
     PressKey(VK_SPACE);
-    EXPECT_EQ(responder.dialogs(), (std::vector<std::string>{"バージョン情報"}));
+    EXPECT_EQ(responder.dialogs(), (std::vector<std::string>{vx::test::U8(u8"バージョン情報")}));
 
     HWND edit = dlg.m_cbSearch.GetEditHwnd();
     ::SetFocus(edit);

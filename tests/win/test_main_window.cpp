@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "targets/path_text.h"
 #include "ui/main_dialog.h"
+#include "platform/wide.h"
 #include "ui/program.h"
 
 namespace {
@@ -19,21 +20,11 @@ namespace {
 using vx::test::ClassName;
 using vx::test::WindowText;
 
-std::string CurrentDirectory() {
-  char dir[MAX_PATH] = {};
-  ::GetCurrentDirectoryA(MAX_PATH, dir);
-  return dir;
-}
+using vx::CurrentDirectory;
+using vx::test::TempFolder;
+using vx::test::U8;
 
 std::string ExeFolder() { return vx::FolderOf(vx::ProgramPath()); }
-
-std::string TempFolder() {
-  char dir[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, dir);
-  std::string folder = dir;
-  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  return folder;
-}
 
 // The controls of template IDD_MAIN, in template (tab) order.
 struct ControlRow {
@@ -44,19 +35,19 @@ struct ControlRow {
   DWORD style;
 };
 const ControlRow kMainControls[] = {
-    {-1, "Static", "検索文字列(&F)", 10, 13, 44, 8, 0x50020000},
+    {-1, "Static", vx::test::U8(u8"検索文字列(&F)"), 10, 13, 44, 8, 0x50020000},
     {IDC_SEARCH_COMBO, "ComboBox", "", 60, 10, 146, 160, 0x50210002},
-    {-1, "Static", "置換文字列(&R)", 10, 33, 44, 8, 0x50020000},
+    {-1, "Static", vx::test::U8(u8"置換文字列(&R)"), 10, 33, 44, 8, 0x50020000},
     {IDC_REPLACE_COMBO, "ComboBox", "", 60, 30, 146, 160, 0x50210002},
-    {IDC_ADD_FILES, "Button", "追加(&T)...", 111, 55, 45, 14, 0x50010000},
-    {IDC_REMOVE_FILES, "Button", "削除(&D)", 161, 55, 45, 14, 0x50010000},
-    {-1, "Static", "置換するファイルリスト(&L)", 10, 59, 75, 8, 0x50020000},
+    {IDC_ADD_FILES, "Button", vx::test::U8(u8"追加(&T)..."), 111, 55, 45, 14, 0x50010000},
+    {IDC_REMOVE_FILES, "Button", vx::test::U8(u8"削除(&D)"), 161, 55, 45, 14, 0x50010000},
+    {-1, "Static", vx::test::U8(u8"置換するファイルリスト(&L)"), 10, 59, 75, 8, 0x50020000},
     {IDC_FILE_LIST, "ListBox", "", 10, 73, 196, 67, 0x50B10901},
-    {IDC_AUTO_ALL, "Button", "置換リストの全自動置換(&J)", 10, 150, 95, 10, 0x50010003},
-    {IDC_MAKE_BACKUP, "Button", "バックアップを作成(&B)", 110, 150, 80, 10, 0x50010003},
-    {IDC_START, "Button", "置換開始(&G)", 10, 165, 46, 14, 0x58010000},
-    {IDC_EDIT_LIST, "Button", "リスト編集(&H)...", 60, 165, 46, 14, 0x50010000},
-    {IDCANCEL, "Button", "終了(&X)", 110, 165, 46, 14, 0x50010000},
+    {IDC_AUTO_ALL, "Button", vx::test::U8(u8"置換リストの全自動置換(&J)"), 10, 150, 95, 10, 0x50010003},
+    {IDC_MAKE_BACKUP, "Button", vx::test::U8(u8"バックアップを作成(&B)"), 110, 150, 80, 10, 0x50010003},
+    {IDC_START, "Button", vx::test::U8(u8"置換開始(&G)"), 10, 165, 46, 14, 0x58010000},
+    {IDC_EDIT_LIST, "Button", vx::test::U8(u8"リスト編集(&H)..."), 60, 165, 46, 14, 0x50010000},
+    {IDCANCEL, "Button", vx::test::U8(u8"終了(&X)"), 110, 165, 46, 14, 0x50010000},
     {IDC_ABOUT, "Button", "About(&A)...", 160, 165, 46, 14, 0x50010000},
 };
 
@@ -100,7 +91,7 @@ TEST(MainWindow, EveryControlIsThereInTabOrder) {
 }
 
 TEST(MainWindow, ComesUpWithItsDefaults) {
-  ::SetCurrentDirectoryA(ExeFolder().c_str());
+  vx::ChangeDirectory(ExeFolder());
   vx::CMainDialog dlg;
   EXPECT_EQ(dlg.m_bAutoAll, 0);
   EXPECT_EQ(dlg.m_bMakeBackup, 1);
@@ -190,7 +181,7 @@ TEST(MainWindow, AboutBoxIsOwnedByTheMainWindowWhichItDisables) {
   vx::test::RunModal(dlg, [&] {
     responder.OnNextDialog([&](HWND about) {
       seen = about;
-      EXPECT_EQ(WindowText(about), "バージョン情報");
+      EXPECT_EQ(WindowText(about), vx::test::U8(u8"バージョン情報"));
       EXPECT_EQ(::GetWindow(about, GW_OWNER), dlg.m_hWnd);
       EXPECT_FALSE(::IsWindowEnabled(dlg));
       EXPECT_TRUE(::IsWindowVisible(about));
@@ -209,13 +200,13 @@ TEST(MainWindow, AboutBoxIsOwnedByTheMainWindowWhichItDisables) {
 // The working directory: the program moves to its own folder, found by a
 // double-byte aware cut, wherever it was started from.
 TEST(StartUp, ChangeToProgramDirectoryFromElsewhere) {
-  ASSERT_TRUE(::SetCurrentDirectoryA(TempFolder().c_str()));
+  ASSERT_TRUE(vx::ChangeDirectory(TempFolder()));
   ASSERT_NE(CurrentDirectory(), ExeFolder());
   vx::ChangeToProgramDirectory();
   EXPECT_EQ(CurrentDirectory(), ExeFolder());
 
   // The main window then keeps that folder as the Add Files folder.
-  ::SetCurrentDirectoryA(TempFolder().c_str());
+  vx::ChangeDirectory(TempFolder());
   vx::ChangeToProgramDirectory();
   vx::CMainDialog dlg;
   vx::test::RunModal(dlg, [&] { EXPECT_EQ(std::string(dlg.m_szLastDir), ExeFolder()); });
@@ -225,44 +216,49 @@ TEST(StartUp, ChangeToProgramDirectoryFromElsewhere) {
 // `startIn`; returns the working directory it reports after
 // ChangeToProgramDirectory.
 std::string WorkingDirectoryOfCopyAt(const std::string& exe, const std::string& startIn) {
-  if (!::CopyFileA(vx::ProgramPath().c_str(), exe.c_str(), FALSE)) return "(copy failed)";
+  if (!::CopyFileW(vx::Widen(vx::ProgramPath()).c_str(), vx::Widen(exe).c_str(), FALSE)) return "(copy failed)";
   const std::string report = TempFolder() + "\\vx_cwd_report_" + std::to_string(::GetCurrentProcessId()) + ".txt";
-  std::string command = "\"" + exe + "\" --report-cwd \"" + report + "\"";
-  STARTUPINFOA si{};
+  std::wstring command = vx::Widen("\"" + exe + "\" --report-cwd \"" + report + "\"");
+  STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::string cwd = "(not started)";
-  if (::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, startIn.c_str(), &si, &pi)) {
+  if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, vx::Widen(startIn).c_str(), &si,
+                       &pi)) {
     ::WaitForSingleObject(pi.hProcess, 60000);
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
-    std::ifstream in(report, std::ios::binary);
-    std::getline(in, cwd);
+    cwd = vx::test::ReadBytes(report);
+    if (!cwd.empty() && cwd.back() == '\n') cwd.pop_back();
   }
-  ::DeleteFileA(report.c_str());
-  ::DeleteFileA(exe.c_str());
+  vx::test::RemovePath(report);
+  vx::test::RemovePath(exe);
   return cwd;
 }
 
-// A copy of this program in folders whose names end in 0x5C second bytes,
-// started from another working directory, moves to its own folder.
+// A copy of this program in a folder whose name ends in characters whose
+// code page 932 forms end in 0x5C, and in one whose name code page 932
+// cannot hold, started from another working directory, moves to its own
+// folder.
 TEST(StartUp, ProgramInADoubleByteFolderMovesThere) {
   const std::string base = TempFolder() + "\\vx_cwd_" + std::to_string(::GetCurrentProcessId());
-  const std::string folder = base + "\\ソ表";
-  ::CreateDirectoryA(base.c_str(), nullptr);
-  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
-  EXPECT_EQ(WorkingDirectoryOfCopyAt(folder + "\\cwd_probe.exe", base), folder);
-  ::RemoveDirectoryA(folder.c_str());
-  ::RemoveDirectoryA(base.c_str());
+  vx::test::MakeFolder(base);
+  for (const std::string& name : {vx::FromU8(u8"ソ表"), vx::FromU8(u8"😀 𠮷 café")}) {
+    const std::string folder = base + "\\" + name;
+    ASSERT_TRUE(vx::test::MakeFolder(folder) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(WorkingDirectoryOfCopyAt(folder + "\\cwd_probe.exe", base), folder);
+  }
+  vx::test::RemovePath(base);
 }
 
 // A copy in a drive's root moves to that root, not to the drive's current
 // directory, which the bare "C:" would name. (Writes to C:\, as the test
 // prefix allows.)
 TEST(StartUp, ProgramInADriveRootMovesToTheRoot) {
-  char windows[MAX_PATH] = {};
-  ::GetWindowsDirectoryA(windows, MAX_PATH);
-  const std::string root = std::string(windows, 2) + "\\";
+  wchar_t wide[MAX_PATH] = {};
+  ::GetWindowsDirectoryW(wide, MAX_PATH);
+  const std::string windows = vx::Narrow(wide);
+  const std::string root = windows.substr(0, 2) + "\\";
   const std::string exe = root + "vx_cwd_probe_" + std::to_string(::GetCurrentProcessId()) + ".exe";
   // Started from a folder of the same drive, so that the drive's current
   // directory is that folder.

@@ -12,6 +12,7 @@
 #include "replacelist/list_file.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
+#include "ui/program.h"
 #include "win/harness/harness.h"
 
 namespace {
@@ -45,6 +46,9 @@ class MainWindowReplaceList : public vx::test::ListFolderTest {
 };
 
 TEST_F(MainWindowReplaceList, ListsAfterStartUp) {
+  using vx::test::U8;
+  const std::string mark = "\xEF\xBB\xBF";
+  const std::string unicode = mark + U8(u8"😀\r\n한\r\ncafé\r\n");
   const struct {
     const char* what;
     const char* bytes;  // nullptr: no list.dat
@@ -57,11 +61,13 @@ TEST_F(MainWindowReplaceList, ListsAfterStartUp) {
       {"pairs keep file order, unsorted", "z\r\n1\r\ny\r\n2\r\nx\r\n3\r\n", {"z", "y", "x"}, {"1", "2", "3"}},
       {"empty last text", "a\r\nb\r\n\r\n", {"a", ""}, {"b"}},
       {"empty replacement", "a\r\n\r\nc\r\nd\r\n", {"a", "c"}, {"", "d"}},
-      {"texts as typed", " 表\\n \r\n\t全角\x81\x40\r\n\\|\r\n\\\\\r\n", {" 表\\n ", "\\|"}, {"\t全角\x81\x40", "\\\\"}},
+      {"texts as typed", " 表\\n \r\n\t全角\x81\x40\r\n\\|\r\n\\\\\r\n", {U8(u8" 表\\n "), "\\|"}, {U8(u8"\t全角　"), "\\\\"}},
+      {"UTF-8 after its mark", unicode.c_str(), {U8(u8"😀"), U8(u8"café")}, {U8(u8"한")}},
+      {"a stray lead byte shown as U+FFFD", "ok\r\nbad\x81\r\n", {"ok"}, {U8(u8"bad\uFFFD")}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    ::DeleteFileA("list.dat");
+    RemoveList();
     if (row.bytes) PutList(row.bytes);
     vx::test::ModalResponder responder;
     vx::CMainDialog dlg;
@@ -103,9 +109,11 @@ TEST_F(MainWindowReplaceList, ReloadEmptiesFieldsAndRefills) {
     vx::test::SelectComboItem(dlg, IDC_SEARCH_COMBO, 0);
     vx::test::TypeText(dlg.m_cbReplace.GetEditHwnd(), "typed");
     // What the editor's OK leaves behind, then the reload that follows it.
-    ASSERT_FALSE(vx::SaveReplaceListRows({{"s1", "r1"}, {"s2", ""}, {"s3", "r3"}}));
+    const std::string smile = vx::test::U8(u8"😀"), hangul = vx::test::U8(u8"한");
+    ASSERT_FALSE(vx::SaveReplaceListRows({{"s1", "r1"}, {"s2", ""}, {smile, hangul}}, vx::kReplaceListFile,
+                                         vx::CodePage::kUtf8));
     dlg.LoadReplaceList();
-    ExpectLists(dlg, {"s1", "s2", "s3"}, {"r1", "", "r3"});
+    ExpectLists(dlg, {"s1", "s2", smile}, {"r1", "", hangul});
   });
 }
 
@@ -116,15 +124,14 @@ TEST_F(MainWindowReplaceList, ReadErrorAtStartUpIsShownAndEndsTheInitialisation)
   for (; bytes.size() < 2 * 4096; ++lines) bytes += "line " + std::to_string(lines) + "\r\n";
   PutList(bytes);
   vx::platform::InjectFileFault(vx::platform::FileOp::kRead, 1117, /*skip=*/1);
-  char folder[MAX_PATH] = {};
-  ::GetCurrentDirectoryA(MAX_PATH, folder);
+  const std::string folder = vx::CurrentDirectory();
   vx::test::ModalResponder responder;
   vx::CMainDialog dlg;
   vx::test::RunModal(dlg, [&] {
     vx::platform::ClearFileFaults();
     ASSERT_EQ(responder.boxes().size(), 1u);
     const vx::test::CapturedBox& box = responder.boxes()[0];
-    EXPECT_EQ(box.text, std::string(folder) + "\\list.dat へのｱｸｾｽ中に不明なｴﾗｰが発生しました。");
+    EXPECT_EQ(box.text, folder + vx::test::U8(u8"\\list.dat へのｱｸｾｽ中に不明なｴﾗｰが発生しました。"));
     EXPECT_EQ(box.icon, UINT{MB_ICONSTOP});
     // The entries read before the error stay, still pairwise.
     const Entries search = ListEntries(dlg.m_cbSearch);

@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <exception>
-#include <fstream>
 #include <iterator>
 #include <map>
+#include <string_view>
 
+#include "targets/path_text.h"
+
+#include "platform/wide.h"
+#include "ui/program.h"
 #include "ui/win_app.h"
 
 namespace vx::test {
@@ -82,7 +86,7 @@ void CloseIfOpen(HWND hwnd) {
   if (CDialog* dlg = CDialog::FromHandle(hwnd)) {
     if (!dlg->IsEnded()) dlg->EndDialog(IDCANCEL);
   } else {
-    ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   }
 }
 
@@ -121,7 +125,7 @@ INT_PTR RunModal(CDialog& dlg, const std::function<void()>& body) {
 
 void PumpMessages() {
   MSG msg;
-  for (int i = 0; i < 10000 && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+  for (int i = 0; i < 10000 && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
     if (msg.message == WM_QUIT) {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       return;
@@ -131,7 +135,7 @@ void PumpMessages() {
       dlg->ProcessQueuedMessage(msg);
     } else {
       ::TranslateMessage(&msg);
-      ::DispatchMessageA(&msg);
+      ::DispatchMessageW(&msg);
     }
   }
 }
@@ -146,40 +150,47 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   }
 }
 
+std::string Utf8FromCp932(std::string_view text) {
+  std::string utf8;
+  EXPECT_TRUE(ConvertText(text, CodePage::kCp932, CodePage::kUtf8, &utf8)) << "not code page 932";
+  return utf8;
+}
+
 // ----------------------------------------------------------------- input
 
 void Click(HWND button) {
-  ::SendMessageA(button, BM_CLICK, 0, 0);
+  ::SendMessageW(button, BM_CLICK, 0, 0);
   PumpMessages();
 }
 
 void Click(HWND dialog, int id) { Click(::GetDlgItem(dialog, id)); }
 
 void SendCommand(HWND dialog, int id, UINT code) {
-  ::SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+  ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
 void SelectComboItem(HWND dialog, int id, int index) {
-  ::SendMessageA(::GetDlgItem(dialog, id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  ::SendMessageW(::GetDlgItem(dialog, id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   SendCommand(dialog, id, CBN_SELCHANGE);
 }
 
 void TypeText(HWND edit, const std::string& text) {
-  ::SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+  const std::wstring wide = Widen(text);
+  ::SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void ReplaceText(HWND edit, const std::string& text) {
-  ::SendMessageA(edit, EM_SETSEL, 0, -1);
+  ::SendMessageW(edit, EM_SETSEL, 0, -1);
   TypeText(edit, text);
 }
 
 void PressKey(UINT vk, bool alt) {
   HWND focus = ::GetFocus();
-  const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC)) << 16;
+  const LPARAM scan = static_cast<LPARAM>(::MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
   const LPARAM down = 1 | scan | (alt ? (1 << 29) : 0);
   const LPARAM up = down | (static_cast<LPARAM>(1) << 30) | (static_cast<LPARAM>(1) << 31);
-  ::PostMessageA(focus, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
-  ::PostMessageA(focus, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
+  ::PostMessageW(focus, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, down);
+  ::PostMessageW(focus, alt ? WM_SYSKEYUP : WM_KEYUP, vk, up);
   PumpMessages();
 }
 
@@ -192,16 +203,16 @@ void ChooseInFileDialog(HWND dialog, const std::string& text) {
     }
   }
   ASSERT_NE(field, nullptr);
-  ::SetWindowTextA(field, text.c_str());
+  ::SetWindowTextW(field, Widen(text).c_str());
   Click(dialog, IDOK);
 }
 
 std::string WindowText(HWND hwnd) { return CWnd(hwnd).GetWindowText(); }
 
 std::string ClassName(HWND hwnd) {
-  char name[256] = {};
-  ::GetClassNameA(hwnd, name, sizeof name);
-  return name;
+  wchar_t name[256] = {};
+  ::GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
+  return Narrow(name);
 }
 
 // ------------------------------------------------------------- responder
@@ -226,7 +237,7 @@ UINT IconStyleOf(HICON icon) {
   } icons[] = {{IDI_HAND, MB_ICONSTOP}, {IDI_QUESTION, MB_ICONQUESTION},
                {IDI_EXCLAMATION, MB_ICONWARNING}, {IDI_ASTERISK, MB_ICONINFORMATION}};
   for (const auto& row : icons) {
-    if (::LoadIconA(nullptr, row.id) == icon) return row.style;
+    if (::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(row.id)) == icon) return row.style;
   }
   return MB_USERICON;  // an icon, but none of the standard ones
 }
@@ -235,7 +246,7 @@ UINT IconStyleOf(HICON icon) {
 
 ModalResponder::ModalResponder() {
   g_responder = this;
-  hook_ = ::SetWindowsHookExA(WH_CBT, CbtProc, nullptr, ::GetCurrentThreadId());
+  hook_ = ::SetWindowsHookExW(WH_CBT, CbtProc, nullptr, ::GetCurrentThreadId());
   EXPECT_NE(hook_, nullptr);
 }
 
@@ -289,9 +300,9 @@ void ModalResponder::OnActivate(HWND hwnd) {
         box.buttons.push_back(id);
         continue;
       }
-      const DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(child, GWL_STYLE));
+      const DWORD style = static_cast<DWORD>(::GetWindowLongPtrW(child, GWL_STYLE));
       if ((style & SS_TYPEMASK) == SS_ICON) {
-        box.icon = IconStyleOf(reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0)));
+        box.icon = IconStyleOf(reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0)));
       } else if (id == 0xFFFF) {
         box.text = WindowText(child);
       } else if (WindowText(child).size() > longest.size()) {
@@ -307,7 +318,7 @@ void ModalResponder::OnActivate(HWND hwnd) {
     }
     boxes_.push_back(box);
     // Posted: the box's own loop presses the button once it runs.
-    ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(box.answer, BN_CLICKED),
+    ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(box.answer, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(hwnd, box.answer)));
     return;
   }
@@ -327,34 +338,102 @@ void ModalResponder::OnActivate(HWND hwnd) {
 }
 
 void ListFolderTest::SetUp() {
-  char buffer[MAX_PATH] = {};
-  ::GetCurrentDirectoryA(MAX_PATH, buffer);
-  previous_ = buffer;
-  ::GetTempPathA(MAX_PATH, buffer);
-  folder_ = std::string(buffer) + name_;
-  ::CreateDirectoryA(folder_.c_str(), nullptr);
-  ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
+  previous_ = CurrentDirectory();
+  folder_ = JoinPath(TempFolder(), name_);
+  MakeFolder(folder_);
+  ASSERT_TRUE(ChangeDirectory(folder_));
   RemoveList();
 }
 
 void ListFolderTest::TearDown() {
   RemoveList();
-  ::SetCurrentDirectoryA(previous_.c_str());
-  ::RemoveDirectoryA(folder_.c_str());
+  ChangeDirectory(previous_);
+  ::RemoveDirectoryW(Widen(folder_).c_str());
 }
 
-void ListFolderTest::RemoveList() {
-  ::SetFileAttributesA("list.dat", FILE_ATTRIBUTE_NORMAL);
-  ::DeleteFileA("list.dat");
+void ListFolderTest::RemoveList() { RemovePath("list.dat"); }
+
+void ListFolderTest::PutList(const std::string& bytes) { WriteBytes("list.dat", bytes); }
+
+std::string ListFolderTest::ReadList() { return ReadBytes("list.dat"); }
+
+// ----------------------------------------------------------------- files
+
+std::string TempFolder() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathW(static_cast<DWORD>(std::size(buffer)), buffer);
+  std::string folder = Narrow(std::wstring_view(buffer, length < std::size(buffer) ? length : 0));
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
 }
 
-void ListFolderTest::PutList(const std::string& bytes) {
-  std::ofstream("list.dat", std::ios::binary | std::ios::trunc) << bytes;
+bool MakeFolder(const std::string& path) { return ::CreateDirectoryW(Win32Path(path).c_str(), nullptr) != FALSE; }
+
+bool WriteBytes(const std::string& path, const std::string& bytes, DWORD attributes) {
+  const HANDLE h = ::CreateFileW(Win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = bytes.empty() ||
+                  (::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
+  ::CloseHandle(h);
+  return ok;
 }
 
-std::string ListFolderTest::ReadList() {
-  std::ifstream in("list.dat", std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+std::string ReadBytes(const std::string& path) {
+  const HANDLE h = ::CreateFileW(Win32Path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  ::CloseHandle(h);
+  return bytes;
+}
+
+bool PathExists(const std::string& path) {
+  return ::GetFileAttributesW(Win32Path(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RemovePath(const std::string& path) {
+  const std::wstring wide = Win32Path(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    ::DeleteFileW(wide.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW data;
+  const HANDLE find = ::FindFirstFileW((wide + L"\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = data.cFileName;
+      if (name != L"." && name != L"..") RemovePath(JoinPath(path, Narrow(name)));
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(wide.c_str());
+}
+
+TempTree::TempTree() {
+  static int serial = 0;
+  root_ = JoinPath(TempFolder(), "vxt" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++serial));
+  MakeFolder(root_);
+}
+
+TempTree::~TempTree() { RemovePath(root_); }
+
+std::string TempTree::Folder(const std::string& relative) const {
+  const std::string path = Path(relative);
+  EXPECT_TRUE(MakeFolder(path)) << path;
+  return path;
+}
+
+std::string TempTree::File(const std::string& relative, DWORD attributes, const std::string& bytes) const {
+  const std::string path = Path(relative);
+  EXPECT_TRUE(WriteBytes(path, bytes, attributes)) << path;
+  return path;
 }
 
 }  // namespace vx::test

@@ -34,7 +34,10 @@
 // a nested dialog's object: static_cast<vx::CListEditDialog*>(
 // vx::CDialog::FromHandle(hwnd)).
 //
-// Texts are code page 932 byte strings, like the program's.
+// Texts and paths are UTF-8, like the program's (vx::FromU8(u8"...") for a
+// literal); the harness talks to the windows with the W functions, so a
+// character outside code page 932 goes in and comes back whole. File
+// contents are bytes.
 #pragma once
 
 #include <windows.h>
@@ -50,6 +53,14 @@
 #include "ui/shell.h"
 
 namespace vx::test {
+
+// A UTF-8 literal as the char text the harness and the program take, where
+// a const char* is wanted (a table's column): U8(u8"置換完了").
+inline const char* U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// A code page 932 text (a narrow literal, a log as the program's literals
+// and a saved file give it) in UTF-8, as a window shows it.
+std::string Utf8FromCp932(std::string_view text);
 
 // Runs dlg.DoModal() with `body` executed inside its modal loop; returns the
 // dialog's result.
@@ -188,6 +199,34 @@ class ListFolderTest : public ::testing::Test {
 
  private:
   const char* name_;
+};
+
+// Files by their UTF-8 paths, of any name and length (the W functions with
+// the extended-length form of an absolute path).
+std::string TempFolder();  // the temporary folder, no backslash at its end
+bool MakeFolder(const std::string& path);
+bool WriteBytes(const std::string& path, const std::string& bytes, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+std::string ReadBytes(const std::string& path);  // "" if it cannot be read
+bool PathExists(const std::string& path);
+void RemovePath(const std::string& path);  // a file, or a folder with all it holds; read-only too
+
+// A fresh folder under the temporary folder, removed with all it holds.
+class TempTree {
+ public:
+  TempTree();
+  ~TempTree();
+  TempTree(const TempTree&) = delete;
+  TempTree& operator=(const TempTree&) = delete;
+
+  const std::string& root() const { return root_; }
+  std::string Path(const std::string& relative) const { return root_ + "\\" + relative; }
+  // Makes the folder, or the file holding `bytes`; returns its full path.
+  std::string Folder(const std::string& relative) const;
+  std::string File(const std::string& relative, DWORD attributes = FILE_ATTRIBUTE_NORMAL,
+                   const std::string& bytes = "x") const;
+
+ private:
+  std::string root_;
 };
 
 }  // namespace vx::test
