@@ -110,7 +110,10 @@ void PrintDiffs(const Terminal& terminal, const BatchReport& report, const std::
 }
 
 // The pairs of the replace list file, as the window's drop-down lists hold them.
-bool ReadListPairs(const std::string& path, std::vector<ReplacePair>* pairs, std::string* problem) {
+// The pairs of the replace list, its texts held in `held`. A text with a
+// byte that is no character in the list's encoding is refused: it would
+// stand for a character the list does not hold.
+bool ReadListPairs(const std::string& path, CodePage held, std::vector<ReplacePair>* pairs, std::string* problem) {
   platform::SysError error = platform::kOk;
   {
     // The reader takes a file it cannot open for an empty list; here that is an error.
@@ -121,8 +124,14 @@ bool ReadListPairs(const std::string& path, std::vector<ReplacePair>* pairs, std
     }
   }
   ListColumns columns;
-  if (const ListFileError failed = LoadReplaceListColumns(&columns, path)) {
+  std::vector<std::size_t> inexact;
+  if (const ListFileError failed = LoadReplaceListColumns(&columns, path, held, &inexact)) {
     *problem = "cannot read the replace list " + failed.name + " (system error " + std::to_string(failed.code) + ")";
+    return false;
+  }
+  if (!inexact.empty()) {
+    *problem = "the replace list " + path + " holds bytes that are no text in its encoding (text " +
+               std::to_string(inexact.front() + 1) + ")";
     return false;
   }
   *pairs = PairsFromLists(columns.search, columns.replace);
@@ -219,9 +228,13 @@ int Run(int argc, char** argv) {
   terminal.raw = o.raw;
   terminal.redirected = o.output_encoding;
   // The code page the texts end up in: the forced one; else the window's
-  // (for --raw and the replace list, which are in it) or UTF-8, which holds
-  // every text a command line can give; each file's encoding comes from there.
-  const CodePage typed_in = o.code_page ? *o.code_page : o.raw || o.all_pairs ? CodePage::kAnsi : CodePage::kUtf8;
+  // for --raw, or UTF-8, which holds every text a command line or a replace
+  // list can give; each file's encoding comes from there.
+  const CodePage typed_in = o.code_page ? *o.code_page : o.raw ? CodePage::kAnsi : CodePage::kUtf8;
+  // The replace list's texts are held in the same code page; as bytes of
+  // code page 932 where the texts are taken as bytes.
+  const CodePage list_held =
+      typed_in == CodePage::kNone || typed_in == CodePage::kAnsi ? CodePage::kCp932 : typed_in;
   const CodePage text_code_page = o.raw ? CodePage::kNone : typed_in;
 
   std::vector<ReplacePair> pairs;
@@ -231,7 +244,7 @@ int Run(int argc, char** argv) {
   } else if (o.all_pairs) {
     std::string problem;
     const std::string list = o.list ? *o.list : PlatformFolders().Join(Terminal::ProgramDirectory(), kReplaceListFile);
-    if (!ReadListPairs(list, &pairs, &problem)) {
+    if (!ReadListPairs(list, list_held, &pairs, &problem)) {
       terminal.WritePath(stderr, "vextrane-cli: " + problem + "\n");
       return kExitUsage;
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/temp_dir.h"
+#include "platform/unicode.h"
 
 namespace vx {
 namespace {
@@ -461,6 +462,20 @@ TEST(Cli, AllPairsComeFromTheListBesideTheProgramOrNamedByList) {
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(ReadBytes(g), kHiraganaA_Sjis);  // list texts are used as stored, in code page 932
   EXPECT_EQ(ReadBytes(g + ".bak"), "abc");
+
+  // A list in UTF-8 after its mark: texts code page 932 lacks reach a UTF-8
+  // file; a list byte that is no character is refused before any file.
+  const std::string u = dir.Path("u.txt"), smile = FromU8(u8"😀"), hangul = FromU8(u8"한"), e = FromU8(u8"é");
+  WriteBytes(u, e + smile);
+  WriteBytes(dir.Path("utf8.dat"), "\xEF\xBB\xBF" + smile + "\r\n" + hangul + "\r\n");
+  o = RunCli({"-a", "--no-backup", "-l", dir.Path("utf8.dat"), u}, "C.UTF-8", program);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(ReadBytes(u), e + hangul);
+  WriteBytes(dir.Path("stray.dat"), "a\x81\r\nb\r\n");
+  o = RunCli({"-a", "--no-backup", "-l", dir.Path("stray.dat"), u}, "C.UTF-8", program);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("no text in its encoding"), std::string::npos) << o.err;
+  EXPECT_EQ(ReadBytes(u), e + hangul);
 
   std::filesystem::remove(dir.Path("list.dat"));
   o = RunCli({"-a", f}, "C.UTF-8", program);
