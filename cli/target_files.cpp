@@ -20,14 +20,12 @@ TargetFiles::Added TargetFiles::Add(const std::string& path) {
 }
 
 void TargetFiles::AddFile(const std::string& path) {
-  platform::FileIdentity id;
-  const bool known = platform::GetFileIdentity(path, &id) == platform::kOk;
-  if (paths_.count(path) != 0 || (known && identities_.count({id.volume, id.index}) != 0)) {
+  // The window's rule: a name the file system takes for one already listed.
+  // (The same file under another name is rewritten once by the run.)
+  if (!index_.Insert(path)) {
     if (on_duplicate) on_duplicate(path);
     return;
   }
-  paths_.insert(path);
-  if (known) identities_.insert({id.volume, id.index});
   files_.push_back(path);
 }
 

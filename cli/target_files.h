@@ -3,14 +3,13 @@
 // (walked as the window walks a folder, with the run's masks).
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "targets/name_mask.h"
+#include "targets/target_index.h"
 
 namespace vx::cli {
 
@@ -25,8 +24,8 @@ class TargetFiles {
   // names nothing adds nothing.
   Added Add(const std::string& path);
 
-  // Called instead of appending a file that is listed already: the same
-  // path, or the same file under another spelling.
+  // Called instead of appending a file that is listed already: a path the
+  // file system takes for the same name (TargetIndex, as the window has it).
   std::function<void(const std::string& path)> on_duplicate;
 
   const std::vector<std::string>& files() const { return files_; }
@@ -36,8 +35,7 @@ class TargetFiles {
 
   NameMasks masks_;
   std::vector<std::string> files_;
-  std::set<std::string> paths_;
-  std::set<std::pair<std::uint64_t, std::uint64_t>> identities_;
+  TargetIndex index_;
 };
 
 // The form a command-line path takes in the list, without a folder mark:
