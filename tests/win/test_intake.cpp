@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/unicode.h"
 #include "res/resource.h"
 #include "targets/path_text.h"
 #include "ui/program.h"
@@ -73,7 +74,7 @@ TEST(Intake, FilesAndFoldersFromTheCommandLine) {
   char temp[MAX_PATH] = {};
   ::GetTempPathA(MAX_PATH, temp);
   const std::string root = Join(temp, "vx_intake_" + std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(::GetTickCount()));
-  const std::string folder = Join(root, "Folder 表");
+  const std::string folder = Join(root, vx::FromU8(u8"Folder 表"));  // paths are UTF-8
   const std::string docs = Join(root, "Docs");
   ASSERT_TRUE(::CreateDirectoryA(root.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
