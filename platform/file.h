@@ -3,7 +3,7 @@
 // No windows.h here: callers stay portable.
 //
 // Errors are system error codes in Windows numbering on every platform
-// (ERROR_FILE_NOT_FOUND = 2, ERROR_ACCESS_DENIED = 5, ERROR_DISK_FULL = 112,
+// (kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorDiskFull = 112,
 // ...); the POSIX implementation maps errno onto them, so the file-error
 // messages work the same everywhere. 0 means success.
 #pragma once
@@ -23,6 +23,54 @@ namespace vx::platform {
 
 using SysError = std::uint32_t;
 inline constexpr SysError kOk = 0;
+
+// The system error codes the program names, each the value of windows.h's
+// ERROR_ macro of the same name.
+inline constexpr SysError kErrorFileNotFound = 2;
+inline constexpr SysError kErrorPathNotFound = 3;
+inline constexpr SysError kErrorTooManyOpenFiles = 4;
+inline constexpr SysError kErrorAccessDenied = 5;
+inline constexpr SysError kErrorInvalidHandle = 6;
+inline constexpr SysError kErrorNotEnoughMemory = 8;
+inline constexpr SysError kErrorBadFormat = 11;
+inline constexpr SysError kErrorInvalidAccess = 12;
+inline constexpr SysError kErrorInvalidDrive = 15;
+inline constexpr SysError kErrorCurrentDirectory = 16;
+inline constexpr SysError kErrorNotSameDevice = 17;
+inline constexpr SysError kErrorNoMoreFiles = 18;
+inline constexpr SysError kErrorWriteProtect = 19;
+inline constexpr SysError kErrorBadUnit = 20;
+inline constexpr SysError kErrorNotReady = 21;
+inline constexpr SysError kErrorBadCommand = 22;
+inline constexpr SysError kErrorCrc = 23;
+inline constexpr SysError kErrorBadLength = 24;
+inline constexpr SysError kErrorSeek = 25;
+inline constexpr SysError kErrorSectorNotFound = 27;
+inline constexpr SysError kErrorWriteFault = 29;
+inline constexpr SysError kErrorReadFault = 30;
+inline constexpr SysError kErrorGenFailure = 31;
+inline constexpr SysError kErrorSharingViolation = 32;
+inline constexpr SysError kErrorLockViolation = 33;
+inline constexpr SysError kErrorHandleEof = 38;
+inline constexpr SysError kErrorHandleDiskFull = 39;
+inline constexpr SysError kErrorBadNetPath = 53;
+inline constexpr SysError kErrorNoSpoolSpace = 62;
+inline constexpr SysError kErrorNetworkAccessDenied = 65;
+inline constexpr SysError kErrorBadNetName = 67;
+inline constexpr SysError kErrorFileExists = 80;
+inline constexpr SysError kErrorCannotMake = 82;
+inline constexpr SysError kErrorInvalidParameter = 87;
+inline constexpr SysError kErrorDiskFull = 112;
+inline constexpr SysError kErrorInvalidName = 123;
+inline constexpr SysError kErrorNegativeSeek = 131;
+inline constexpr SysError kErrorSeekOnDevice = 132;
+inline constexpr SysError kErrorBadPathname = 161;
+inline constexpr SysError kErrorAlreadyExists = 183;
+inline constexpr SysError kErrorFilenameExcedRange = 206;
+inline constexpr SysError kErrorDirectory = 267;
+inline constexpr SysError kErrorIoDevice = 1117;
+inline constexpr SysError kErrorUserMappedFile = 1224;
+inline constexpr SysError kErrorCantAccessFile = 1920;
 
 // An open file, closed by the destructor. Move-only.
 class File {
@@ -88,7 +136,7 @@ std::string TempTag();
 
 // Renames `from` to `to`, replacing `to` if it exists, atomically where the
 // platform allows (Windows: MoveFileEx with MOVEFILE_REPLACE_EXISTING). A
-// read-only `to` is refused with ERROR_ACCESS_DENIED on every platform
+// read-only `to` is refused with kErrorAccessDenied on every platform
 // (POSIX: a regular file without the owner write bit), as Windows does.
 SysError ReplaceFile(const std::string& from, const std::string& to);
 // Gives the file `replacement` the name `target` in one step, as ReplaceFile
@@ -96,7 +144,7 @@ SysError ReplaceFile(const std::string& from, const std::string& to);
 // access rights (POSIX: owner, group and permission bits; Windows: also the
 // security descriptor, the creation time and alternate data streams, carried
 // over onto `replacement` before the rename). A read-only `target` is
-// refused with ERROR_ACCESS_DENIED.
+// refused with kErrorAccessDenied.
 SysError ReplaceContent(const std::string& replacement, const std::string& target);
 // Renames `from` to `to`; fails if `to` exists.
 SysError MoveFile(const std::string& from, const std::string& to);
@@ -145,7 +193,7 @@ SysError GetModifiedTime(const std::string& path, FileTime* time);
 SysError SetModifiedTime(const std::string& path, const FileTime& time);
 
 // Whether the file at `path` may be replaced by a new one: kOk if nothing is
-// there; ERROR_ACCESS_DENIED for a read-only file or a folder; the open's
+// there; kErrorAccessDenied for a read-only file or a folder; the open's
 // error (a sharing violation) while another program holds the file. *info
 // tells what is there.
 SysError CheckReplaceable(const std::string& path, FileInfo* info);
