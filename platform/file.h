@@ -1,6 +1,8 @@
 // Thin file-system layer under the portable core. Two implementations:
-// file_win32.cpp (Win32 ANSI API, code page 932 paths) and file_posix.cpp.
-// No windows.h here: callers stay portable.
+// file_win32.cpp (the Win32 "W" functions, every path a UTF-8 text given
+// in its extended-length form, so any name and any length the file system
+// allows is reached) and file_posix.cpp. No windows.h here: callers stay
+// portable.
 //
 // Errors are system error codes in Windows numbering on every platform
 // (kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorDiskFull = 112,
@@ -25,7 +27,7 @@ using SysError = std::uint32_t;
 inline constexpr SysError kOk = 0;
 
 // The system error codes the program names, each the value of windows.h's
-// ERROR_ macro of the same name.
+// ERROR_ macro of the same name (file_win32.cpp checks them against it).
 inline constexpr SysError kErrorFileNotFound = 2;
 inline constexpr SysError kErrorPathNotFound = 3;
 inline constexpr SysError kErrorTooManyOpenFiles = 4;
@@ -96,9 +98,7 @@ class File {
   static File CreateExclusive(const std::string& path, SysError* error);
   // Creates a new, uniquely named temporary file in the folder of `target`
   // (same file system, so it can take the target's name by a rename), open
-  // for writing with no sharing. Its name starts with the target's name and
-  // ends in kTempSuffix; where that would pass the platform's path limit, it
-  // is a short name in the same folder, still ending in kTempSuffix.
+  // for writing with no sharing. Its name is TempNameBeside's.
   static File CreateTempBeside(const std::string& target, std::string* temp_path, SysError* error);
 
   bool IsOpen() const;
@@ -126,16 +126,19 @@ class File {
 inline constexpr const char kTempSuffix[] = ".vxtmp";
 
 // A fresh name for a temporary file in the folder of `target`, ending in
-// kTempSuffix: the target's name plus a random tag, or, where that would
-// pass the platform's limits, a short name in the same folder. Safe to call
-// from several threads at once; the name is not reserved (a create or link
-// that finds it taken tries the next one).
+// kTempSuffix: the target's name plus a random tag ("a.txt.1a2b3c4d.vxtmp"),
+// or, where that name would pass the platform's limits, a short one in the
+// same folder ("vx1a2b3c4d.vxtmp"). The limits are the file system's: a
+// name of at most 255 units (Windows: UTF-16 units; POSIX: bytes), and on
+// Windows a whole path under 32,767 units. Safe to call from several
+// threads at once; the name is not reserved (a create or link that finds
+// it taken tries the next one).
 std::string TempNameBeside(const std::string& target);
 // The random part of such a name (used by TempNameBeside).
 std::string TempTag();
 
 // Renames `from` to `to`, replacing `to` if it exists, atomically where the
-// platform allows (Windows: MoveFileEx with MOVEFILE_REPLACE_EXISTING). A
+// platform allows (Windows: MoveFileExW with MOVEFILE_REPLACE_EXISTING). A
 // read-only `to` is refused with kErrorAccessDenied on every platform
 // (POSIX: a regular file without the owner write bit), as Windows does.
 SysError ReplaceFile(const std::string& from, const std::string& to);
@@ -150,14 +153,21 @@ SysError ReplaceContent(const std::string& replacement, const std::string& targe
 SysError MoveFile(const std::string& from, const std::string& to);
 SysError DeleteFile(const std::string& path);
 // Gives the file `existing` the second name `link` (a hard link, Windows:
-// CreateHardLinkA); fails if `link` exists or the file system has no hard
+// CreateHardLinkW); fails if `link` exists or the file system has no hard
 // links. Both names then stand for the same file until one is replaced.
 SysError LinkFile(const std::string& existing, const std::string& link);
-// The absolute form of a path (Windows: GetFullPathNameA).
+// The absolute form of a path, as the user knows it (no \\?\ prefix).
+// Windows: an absolute path as ExtendedPath cleans it ("." and ".." resolved,
+// separators made backslashes), every name kept exactly, trailing dots and
+// spaces too; a relative one completed from the working directory by
+// GetFullPathNameW, which reads it as Windows reads a typed name (trailing
+// dots and spaces dropped). A name found in a folder is never put through
+// it: it is joined to its folder as it is.
 std::string FullPath(const std::string& path);
 // The file a path finally names: the path itself, or for a symbolic link
 // the file it points to, so that the file is rewritten where it is and the
-// link stays a link.
+// link stays a link. Windows: every name as the file system stores it,
+// without the \\?\ prefix ("C:\...", "\\server\share\...").
 std::string FinalPath(const std::string& path);
 
 // What a path names, without opening it. A missing path is no error:
