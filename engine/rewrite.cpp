@@ -25,9 +25,6 @@ using platform::kOk;
 using platform::StagedFile;
 using platform::SysError;
 
-constexpr SysError kFileExists = 80;      // ERROR_FILE_EXISTS
-constexpr SysError kAlreadyExists = 183;  // ERROR_ALREADY_EXISTS
-
 // The size of the reads, and of the pieces the chain's stages work on and
 // hand on.
 constexpr std::size_t kDefaultChunk = std::size_t{1} << 18;  // 256 KiB
@@ -102,9 +99,9 @@ SysError PutAside(const std::string& from, const std::string& near, bool link, s
       *aside = candidate;
       return kOk;
     }
-    if (error != kAlreadyExists && error != kFileExists) return error;
+    if (error != platform::kErrorAlreadyExists && error != platform::kErrorFileExists) return error;
   }
-  return kFileExists;
+  return platform::kErrorFileExists;
 }
 
 // The backup by renames, where the old file can have no second name: the

@@ -42,7 +42,7 @@ std::string TempTag() {
 SysError CheckReplaceable(const std::string& path, FileInfo* info) {
   if (SysError error = QueryFileInfo(path, info); error != kOk) return error;
   if (!info->exists) return kOk;
-  if (info->read_only || info->directory) return 5;  // ERROR_ACCESS_DENIED
+  if (info->read_only || info->directory) return kErrorAccessDenied;
   SysError error = kOk;
   File probe = File::OpenReadExclusive(path, &error);  // closed again at once
   return error;

@@ -1,9 +1,11 @@
 // Thin file-system layer under the portable core. Two implementations:
-// file_win32.cpp (Win32 ANSI API, code page 932 paths) and file_posix.cpp.
-// No windows.h here: callers stay portable.
+// file_win32.cpp (the Win32 "W" functions, every path a UTF-8 text given
+// in its extended-length form, so any name and any length the file system
+// allows is reached) and file_posix.cpp. No windows.h here: callers stay
+// portable.
 //
 // Errors are system error codes in Windows numbering on every platform
-// (ERROR_FILE_NOT_FOUND = 2, ERROR_ACCESS_DENIED = 5, ERROR_DISK_FULL = 112,
+// (kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorDiskFull = 112,
 // ...); the POSIX implementation maps errno onto them, so the file-error
 // messages work the same everywhere. 0 means success.
 #pragma once
@@ -23,6 +25,54 @@ namespace vx::platform {
 
 using SysError = std::uint32_t;
 inline constexpr SysError kOk = 0;
+
+// The system error codes the program names, each the value of windows.h's
+// ERROR_ macro of the same name (file_win32.cpp checks them against it).
+inline constexpr SysError kErrorFileNotFound = 2;
+inline constexpr SysError kErrorPathNotFound = 3;
+inline constexpr SysError kErrorTooManyOpenFiles = 4;
+inline constexpr SysError kErrorAccessDenied = 5;
+inline constexpr SysError kErrorInvalidHandle = 6;
+inline constexpr SysError kErrorNotEnoughMemory = 8;
+inline constexpr SysError kErrorBadFormat = 11;
+inline constexpr SysError kErrorInvalidAccess = 12;
+inline constexpr SysError kErrorInvalidDrive = 15;
+inline constexpr SysError kErrorCurrentDirectory = 16;
+inline constexpr SysError kErrorNotSameDevice = 17;
+inline constexpr SysError kErrorNoMoreFiles = 18;
+inline constexpr SysError kErrorWriteProtect = 19;
+inline constexpr SysError kErrorBadUnit = 20;
+inline constexpr SysError kErrorNotReady = 21;
+inline constexpr SysError kErrorBadCommand = 22;
+inline constexpr SysError kErrorCrc = 23;
+inline constexpr SysError kErrorBadLength = 24;
+inline constexpr SysError kErrorSeek = 25;
+inline constexpr SysError kErrorSectorNotFound = 27;
+inline constexpr SysError kErrorWriteFault = 29;
+inline constexpr SysError kErrorReadFault = 30;
+inline constexpr SysError kErrorGenFailure = 31;
+inline constexpr SysError kErrorSharingViolation = 32;
+inline constexpr SysError kErrorLockViolation = 33;
+inline constexpr SysError kErrorHandleEof = 38;
+inline constexpr SysError kErrorHandleDiskFull = 39;
+inline constexpr SysError kErrorBadNetPath = 53;
+inline constexpr SysError kErrorNoSpoolSpace = 62;
+inline constexpr SysError kErrorNetworkAccessDenied = 65;
+inline constexpr SysError kErrorBadNetName = 67;
+inline constexpr SysError kErrorFileExists = 80;
+inline constexpr SysError kErrorCannotMake = 82;
+inline constexpr SysError kErrorInvalidParameter = 87;
+inline constexpr SysError kErrorDiskFull = 112;
+inline constexpr SysError kErrorInvalidName = 123;
+inline constexpr SysError kErrorNegativeSeek = 131;
+inline constexpr SysError kErrorSeekOnDevice = 132;
+inline constexpr SysError kErrorBadPathname = 161;
+inline constexpr SysError kErrorAlreadyExists = 183;
+inline constexpr SysError kErrorFilenameExcedRange = 206;
+inline constexpr SysError kErrorDirectory = 267;
+inline constexpr SysError kErrorIoDevice = 1117;
+inline constexpr SysError kErrorUserMappedFile = 1224;
+inline constexpr SysError kErrorCantAccessFile = 1920;
 
 // An open file, closed by the destructor. Move-only.
 class File {
@@ -48,9 +98,7 @@ class File {
   static File CreateExclusive(const std::string& path, SysError* error);
   // Creates a new, uniquely named temporary file in the folder of `target`
   // (same file system, so it can take the target's name by a rename), open
-  // for writing with no sharing. Its name starts with the target's name and
-  // ends in kTempSuffix; where that would pass the platform's path limit, it
-  // is a short name in the same folder, still ending in kTempSuffix.
+  // for writing with no sharing. Its name is TempNameBeside's.
   static File CreateTempBeside(const std::string& target, std::string* temp_path, SysError* error);
 
   bool IsOpen() const;
@@ -78,17 +126,20 @@ class File {
 inline constexpr const char kTempSuffix[] = ".vxtmp";
 
 // A fresh name for a temporary file in the folder of `target`, ending in
-// kTempSuffix: the target's name plus a random tag, or, where that would
-// pass the platform's limits, a short name in the same folder. Safe to call
-// from several threads at once; the name is not reserved (a create or link
-// that finds it taken tries the next one).
+// kTempSuffix: the target's name plus a random tag ("a.txt.1a2b3c4d.vxtmp"),
+// or, where that name would pass the platform's limits, a short one in the
+// same folder ("vx1a2b3c4d.vxtmp"). The limits are the file system's: a
+// name of at most 255 units (Windows: UTF-16 units; POSIX: bytes), and on
+// Windows a whole path under 32,767 units. Safe to call from several
+// threads at once; the name is not reserved (a create or link that finds
+// it taken tries the next one).
 std::string TempNameBeside(const std::string& target);
 // The random part of such a name (used by TempNameBeside).
 std::string TempTag();
 
 // Renames `from` to `to`, replacing `to` if it exists, atomically where the
-// platform allows (Windows: MoveFileEx with MOVEFILE_REPLACE_EXISTING). A
-// read-only `to` is refused with ERROR_ACCESS_DENIED on every platform
+// platform allows (Windows: MoveFileExW with MOVEFILE_REPLACE_EXISTING). A
+// read-only `to` is refused with kErrorAccessDenied on every platform
 // (POSIX: a regular file without the owner write bit), as Windows does.
 SysError ReplaceFile(const std::string& from, const std::string& to);
 // Gives the file `replacement` the name `target` in one step, as ReplaceFile
@@ -96,20 +147,27 @@ SysError ReplaceFile(const std::string& from, const std::string& to);
 // access rights (POSIX: owner, group and permission bits; Windows: also the
 // security descriptor, the creation time and alternate data streams, carried
 // over onto `replacement` before the rename). A read-only `target` is
-// refused with ERROR_ACCESS_DENIED.
+// refused with kErrorAccessDenied.
 SysError ReplaceContent(const std::string& replacement, const std::string& target);
 // Renames `from` to `to`; fails if `to` exists.
 SysError MoveFile(const std::string& from, const std::string& to);
 SysError DeleteFile(const std::string& path);
 // Gives the file `existing` the second name `link` (a hard link, Windows:
-// CreateHardLinkA); fails if `link` exists or the file system has no hard
+// CreateHardLinkW); fails if `link` exists or the file system has no hard
 // links. Both names then stand for the same file until one is replaced.
 SysError LinkFile(const std::string& existing, const std::string& link);
-// The absolute form of a path (Windows: GetFullPathNameA).
+// The absolute form of a path, as the user knows it (no \\?\ prefix).
+// Windows: an absolute path as ExtendedPath cleans it ("." and ".." resolved,
+// separators made backslashes), every name kept exactly, trailing dots and
+// spaces too; a relative one completed from the working directory by
+// GetFullPathNameW, which reads it as Windows reads a typed name (trailing
+// dots and spaces dropped). A name found in a folder is never put through
+// it: it is joined to its folder as it is.
 std::string FullPath(const std::string& path);
 // The file a path finally names: the path itself, or for a symbolic link
 // the file it points to, so that the file is rewritten where it is and the
-// link stays a link.
+// link stays a link. Windows: every name as the file system stores it,
+// without the \\?\ prefix ("C:\...", "\\server\share\...").
 std::string FinalPath(const std::string& path);
 
 // What a path names, without opening it. A missing path is no error:
@@ -145,7 +203,7 @@ SysError GetModifiedTime(const std::string& path, FileTime* time);
 SysError SetModifiedTime(const std::string& path, const FileTime& time);
 
 // Whether the file at `path` may be replaced by a new one: kOk if nothing is
-// there; ERROR_ACCESS_DENIED for a read-only file or a folder; the open's
+// there; kErrorAccessDenied for a read-only file or a folder; the open's
 // error (a sharing violation) while another program holds the file. *info
 // tells what is there.
 SysError CheckReplaceable(const std::string& path, FileInfo* info);

@@ -14,53 +14,53 @@ struct CodeKind {
 // The main codes of each kind first, then further codes that clearly belong
 // to one kind. Anything not listed is a general failure.
 constexpr CodeKind kCodeKinds[] = {
-    {2, FileErrorKind::kFileNotFound},      // ERROR_FILE_NOT_FOUND
-    {6, FileErrorKind::kFileNotFound},      // ERROR_INVALID_HANDLE
-    {18, FileErrorKind::kFileNotFound},     // ERROR_NO_MORE_FILES
-    {3, FileErrorKind::kBadPath},           // ERROR_PATH_NOT_FOUND
-    {15, FileErrorKind::kBadPath},          // ERROR_INVALID_DRIVE
-    {17, FileErrorKind::kBadPath},          // ERROR_NOT_SAME_DEVICE
-    {4, FileErrorKind::kTooManyOpenFiles},  // ERROR_TOO_MANY_OPEN_FILES
-    {5, FileErrorKind::kAccessDenied},      // ERROR_ACCESS_DENIED
-    {12, FileErrorKind::kAccessDenied},     // ERROR_INVALID_ACCESS
-    {19, FileErrorKind::kAccessDenied},     // ERROR_WRITE_PROTECT
-    {11, FileErrorKind::kInvalidFile},      // ERROR_BAD_FORMAT
-    {16, FileErrorKind::kRemoveCurrentDir}, // ERROR_CURRENT_DIRECTORY
-    {62, FileErrorKind::kDirectoryFull},    // ERROR_SPOOL_FILE_NOT_FOUND (historic "directory full")
-    {24, FileErrorKind::kBadSeek},          // ERROR_BAD_LENGTH
-    {25, FileErrorKind::kBadSeek},          // ERROR_SEEK
-    {27, FileErrorKind::kBadSeek},          // ERROR_SECTOR_NOT_FOUND
-    {30, FileErrorKind::kBadSeek},          // ERROR_READ_FAULT
-    {20, FileErrorKind::kHardIO},           // ERROR_BAD_UNIT
-    {21, FileErrorKind::kHardIO},           // ERROR_NOT_READY
-    {22, FileErrorKind::kHardIO},           // ERROR_BAD_COMMAND
-    {23, FileErrorKind::kHardIO},           // ERROR_CRC
-    {32, FileErrorKind::kSharingViolation}, // ERROR_SHARING_VIOLATION
-    {33, FileErrorKind::kLockViolation},    // ERROR_LOCK_VIOLATION
-    {39, FileErrorKind::kDiskFull},         // ERROR_HANDLE_DISK_FULL
-    {112, FileErrorKind::kDiskFull},        // ERROR_DISK_FULL
-    {38, FileErrorKind::kEndOfFile},        // ERROR_HANDLE_EOF
+    {platform::kErrorFileNotFound, FileErrorKind::kFileNotFound},
+    {platform::kErrorInvalidHandle, FileErrorKind::kFileNotFound},
+    {platform::kErrorNoMoreFiles, FileErrorKind::kFileNotFound},
+    {platform::kErrorPathNotFound, FileErrorKind::kBadPath},
+    {platform::kErrorInvalidDrive, FileErrorKind::kBadPath},
+    {platform::kErrorNotSameDevice, FileErrorKind::kBadPath},
+    {platform::kErrorTooManyOpenFiles, FileErrorKind::kTooManyOpenFiles},
+    {platform::kErrorAccessDenied, FileErrorKind::kAccessDenied},
+    {platform::kErrorInvalidAccess, FileErrorKind::kAccessDenied},
+    {platform::kErrorWriteProtect, FileErrorKind::kAccessDenied},
+    {platform::kErrorBadFormat, FileErrorKind::kInvalidFile},
+    {platform::kErrorCurrentDirectory, FileErrorKind::kRemoveCurrentDir},
+    {platform::kErrorNoSpoolSpace, FileErrorKind::kDirectoryFull},  // historically "directory full"
+    {platform::kErrorBadLength, FileErrorKind::kBadSeek},
+    {platform::kErrorSeek, FileErrorKind::kBadSeek},
+    {platform::kErrorSectorNotFound, FileErrorKind::kBadSeek},
+    {platform::kErrorReadFault, FileErrorKind::kBadSeek},
+    {platform::kErrorBadUnit, FileErrorKind::kHardIO},
+    {platform::kErrorNotReady, FileErrorKind::kHardIO},
+    {platform::kErrorBadCommand, FileErrorKind::kHardIO},
+    {platform::kErrorCrc, FileErrorKind::kHardIO},
+    {platform::kErrorSharingViolation, FileErrorKind::kSharingViolation},
+    {platform::kErrorLockViolation, FileErrorKind::kLockViolation},
+    {platform::kErrorHandleDiskFull, FileErrorKind::kDiskFull},
+    {platform::kErrorDiskFull, FileErrorKind::kDiskFull},
+    {platform::kErrorHandleEof, FileErrorKind::kEndOfFile},
 
     // Further codes.
-    {53, FileErrorKind::kFileNotFound},       // ERROR_BAD_NETPATH
-    {67, FileErrorKind::kFileNotFound},       // ERROR_BAD_NET_NAME
-    {123, FileErrorKind::kBadPath},           // ERROR_INVALID_NAME
-    {161, FileErrorKind::kBadPath},           // ERROR_BAD_PATHNAME
-    {206, FileErrorKind::kBadPath},           // ERROR_FILENAME_EXCED_RANGE
-    {267, FileErrorKind::kBadPath},           // ERROR_DIRECTORY
-    {65, FileErrorKind::kAccessDenied},       // ERROR_NETWORK_ACCESS_DENIED
+    {platform::kErrorBadNetPath, FileErrorKind::kFileNotFound},
+    {platform::kErrorBadNetName, FileErrorKind::kFileNotFound},
+    {platform::kErrorInvalidName, FileErrorKind::kBadPath},
+    {platform::kErrorBadPathname, FileErrorKind::kBadPath},
+    {platform::kErrorFilenameExcedRange, FileErrorKind::kBadPath},
+    {platform::kErrorDirectory, FileErrorKind::kBadPath},
+    {platform::kErrorNetworkAccessDenied, FileErrorKind::kAccessDenied},
     // A name that is taken cannot be created: to the user this is a file
     // they may not write, not an unknown failure.
-    {80, FileErrorKind::kAccessDenied},       // ERROR_FILE_EXISTS
-    {183, FileErrorKind::kAccessDenied},      // ERROR_ALREADY_EXISTS
-    {1920, FileErrorKind::kAccessDenied},     // ERROR_CANT_ACCESS_FILE
-    {82, FileErrorKind::kDirectoryFull},      // ERROR_CANNOT_MAKE
-    {131, FileErrorKind::kBadSeek},           // ERROR_NEGATIVE_SEEK
-    {132, FileErrorKind::kBadSeek},           // ERROR_SEEK_ON_DEVICE
-    {29, FileErrorKind::kHardIO},             // ERROR_WRITE_FAULT
-    {31, FileErrorKind::kHardIO},             // ERROR_GEN_FAILURE
-    {1117, FileErrorKind::kHardIO},           // ERROR_IO_DEVICE
-    {1224, FileErrorKind::kSharingViolation}, // ERROR_USER_MAPPED_FILE
+    {platform::kErrorFileExists, FileErrorKind::kAccessDenied},
+    {platform::kErrorAlreadyExists, FileErrorKind::kAccessDenied},
+    {platform::kErrorCantAccessFile, FileErrorKind::kAccessDenied},
+    {platform::kErrorCannotMake, FileErrorKind::kDirectoryFull},
+    {platform::kErrorNegativeSeek, FileErrorKind::kBadSeek},
+    {platform::kErrorSeekOnDevice, FileErrorKind::kBadSeek},
+    {platform::kErrorWriteFault, FileErrorKind::kHardIO},
+    {platform::kErrorGenFailure, FileErrorKind::kHardIO},
+    {platform::kErrorIoDevice, FileErrorKind::kHardIO},
+    {platform::kErrorUserMappedFile, FileErrorKind::kSharingViolation},
 };
 
 }  // namespace

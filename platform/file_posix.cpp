@@ -18,30 +18,30 @@ namespace {
 SysError MapErrno(int e) {
   switch (e) {
     case 0: return kOk;
-    case ENOENT: return 2;                                   // ERROR_FILE_NOT_FOUND
-    case ENOTDIR: case ENAMETOOLONG: case ELOOP: return 3;   // ERROR_PATH_NOT_FOUND
-    case EMFILE: case ENFILE: return 4;                      // ERROR_TOO_MANY_OPEN_FILES
-    case EACCES: case EPERM: case EROFS: case EISDIR: return 5;  // ERROR_ACCESS_DENIED
-    case EBADF: return 6;                                    // ERROR_INVALID_HANDLE
-    case ENOMEM: return 8;                                   // ERROR_NOT_ENOUGH_MEMORY
-    case EXDEV: return 17;                                   // ERROR_NOT_SAME_DEVICE
-    case EBUSY: case EWOULDBLOCK: case ETXTBSY: return 32;   // ERROR_SHARING_VIOLATION
-    case EIO: return 1117;                                   // ERROR_IO_DEVICE
+    case ENOENT: return kErrorFileNotFound;
+    case ENOTDIR: case ENAMETOOLONG: case ELOOP: return kErrorPathNotFound;
+    case EMFILE: case ENFILE: return kErrorTooManyOpenFiles;
+    case EACCES: case EPERM: case EROFS: case EISDIR: return kErrorAccessDenied;
+    case EBADF: return kErrorInvalidHandle;
+    case ENOMEM: return kErrorNotEnoughMemory;
+    case EXDEV: return kErrorNotSameDevice;
+    case EBUSY: case EWOULDBLOCK: case ETXTBSY: return kErrorSharingViolation;
+    case EIO: return kErrorIoDevice;
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
-    case EFBIG: return 112;                                  // ERROR_DISK_FULL
-    case EEXIST: case ENOTEMPTY: return 80;                  // ERROR_FILE_EXISTS
-    case EINVAL: return 87;                                  // ERROR_INVALID_PARAMETER
-    default: return 31;                                      // ERROR_GEN_FAILURE
+    case EFBIG: return kErrorDiskFull;
+    case EEXIST: case ENOTEMPTY: return kErrorFileExists;
+    case EINVAL: return kErrorInvalidParameter;
+    default: return kErrorGenFailure;
   }
 }
 
 SysError LastError() { return MapErrno(errno); }
 
-// As LastError, but a missing folder on the way reads as a bad path (3)
-// rather than a missing file (2), as Windows tells them apart.
+// As LastError, but a missing folder on the way reads as a bad path
+// (kErrorPathNotFound) rather than a missing file, as Windows tells them apart.
 SysError LastPathError(const std::string& path) {
   const int e = errno;
   if (e == ENOENT) {
@@ -49,7 +49,7 @@ SysError LastPathError(const std::string& path) {
     if (slash != std::string::npos && slash > 0) {
       struct stat st;
       const std::string folder = path.substr(0, slash);
-      if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 3;
+      if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrorPathNotFound;
     }
   }
   return MapErrno(e);
@@ -79,7 +79,7 @@ std::intptr_t OpenLocked(const std::string& path, int flags, SysError* error, in
   struct stat st;
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
-    *error = 5;
+    *error = kErrorAccessDenied;
     return -1;
   }
   if (::flock(fd, lock | LOCK_NB) != 0) {
@@ -147,7 +147,7 @@ File File::CreateTempBeside(const std::string& target, std::string* temp_path, S
       return f;
     }
   }
-  *error = 80;
+  *error = kErrorFileExists;
   return f;
 }
 
@@ -187,7 +187,7 @@ SysError File::Write(const void* data, std::size_t n) {
       if (errno == EINTR) continue;
       return LastError();
     }
-    if (w == 0) return 112;
+    if (w == 0) return kErrorDiskFull;
     p += w;
     n -= static_cast<std::size_t>(w);
     written_ += static_cast<std::uint64_t>(w);
@@ -226,7 +226,7 @@ SysError File::Close() {
 SysError ReplaceFile(const std::string& from, const std::string& to) {
   if (SysError e = TakeFileFault(FileOp::kReplace)) return e;
   struct stat st;
-  if (::stat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return 5;
+  if (::stat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return kErrorAccessDenied;
   if (::rename(from.c_str(), to.c_str()) != 0) return LastPathError(from);
   return kOk;
 }
@@ -235,7 +235,7 @@ SysError ReplaceContent(const std::string& replacement, const std::string& targe
   if (SysError e = TakeFileFault(FileOp::kReplace)) return e;
   struct stat st;
   if (::stat(target.c_str(), &st) == 0) {
-    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return 5;
+    if (S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) return kErrorAccessDenied;
     if (SysError e = KeepAccess(replacement, st, st.st_mode & 07777)) return e;
   }
   if (::rename(replacement.c_str(), target.c_str()) != 0) return LastPathError(replacement);
@@ -246,11 +246,11 @@ SysError MoveFile(const std::string& from, const std::string& to) {
   if (SysError e = TakeFileFault(FileOp::kMove)) return e;
 #ifdef RENAME_NOREPLACE
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return kOk;
-  if (errno == EEXIST) return 183;  // ERROR_ALREADY_EXISTS, as MoveFileA says
+  if (errno == EEXIST) return kErrorAlreadyExists;  // as MoveFileW says
   if (errno != EINVAL && errno != ENOSYS) return LastPathError(from);
 #endif
   struct stat st;
-  if (::lstat(to.c_str(), &st) == 0) return 183;  // ERROR_ALREADY_EXISTS
+  if (::lstat(to.c_str(), &st) == 0) return kErrorAlreadyExists;
   if (::rename(from.c_str(), to.c_str()) != 0) return LastPathError(from);
   return kOk;
 }
@@ -263,7 +263,7 @@ SysError DeleteFile(const std::string& path) {
 
 SysError LinkFile(const std::string& existing, const std::string& link) {
   if (SysError e = TakeFileFault(FileOp::kLink)) return e;
-  if (::link(existing.c_str(), link.c_str()) != 0) return errno == EEXIST ? 183 : LastPathError(existing);
+  if (::link(existing.c_str(), link.c_str()) != 0) return errno == EEXIST ? kErrorAlreadyExists : LastPathError(existing);
   return kOk;
 }
 

@@ -1,17 +1,67 @@
-// Win32 implementation of the file layer: ANSI API, paths in the ANSI code
-// page, exclusive opens with share mode 0.
+// Win32 implementation of the file layer: the "W" functions, each path a
+// UTF-8 text given in its extended-length form (PathOf), so that a name is
+// reached exactly as it is written, whatever its characters, trailing dots
+// and spaces included, and at any length the file system allows.
+// Exclusive opens with share mode 0.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "platform/encoding.h"
 #include "platform/file.h"
 #include "platform/file_fault.h"
+#include "platform/unicode.h"
 #include "platform/wide.h"
 
 namespace vx::platform {
+
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(kErrorPathNotFound == ERROR_PATH_NOT_FOUND);
+static_assert(kErrorTooManyOpenFiles == ERROR_TOO_MANY_OPEN_FILES);
+static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(kErrorInvalidHandle == ERROR_INVALID_HANDLE);
+static_assert(kErrorNotEnoughMemory == ERROR_NOT_ENOUGH_MEMORY);
+static_assert(kErrorBadFormat == ERROR_BAD_FORMAT);
+static_assert(kErrorInvalidAccess == ERROR_INVALID_ACCESS);
+static_assert(kErrorInvalidDrive == ERROR_INVALID_DRIVE);
+static_assert(kErrorCurrentDirectory == ERROR_CURRENT_DIRECTORY);
+static_assert(kErrorNotSameDevice == ERROR_NOT_SAME_DEVICE);
+static_assert(kErrorNoMoreFiles == ERROR_NO_MORE_FILES);
+static_assert(kErrorWriteProtect == ERROR_WRITE_PROTECT);
+static_assert(kErrorBadUnit == ERROR_BAD_UNIT);
+static_assert(kErrorNotReady == ERROR_NOT_READY);
+static_assert(kErrorBadCommand == ERROR_BAD_COMMAND);
+static_assert(kErrorCrc == ERROR_CRC);
+static_assert(kErrorBadLength == ERROR_BAD_LENGTH);
+static_assert(kErrorSeek == ERROR_SEEK);
+static_assert(kErrorSectorNotFound == ERROR_SECTOR_NOT_FOUND);
+static_assert(kErrorWriteFault == ERROR_WRITE_FAULT);
+static_assert(kErrorReadFault == ERROR_READ_FAULT);
+static_assert(kErrorGenFailure == ERROR_GEN_FAILURE);
+static_assert(kErrorSharingViolation == ERROR_SHARING_VIOLATION);
+static_assert(kErrorLockViolation == ERROR_LOCK_VIOLATION);
+static_assert(kErrorHandleEof == ERROR_HANDLE_EOF);
+static_assert(kErrorHandleDiskFull == ERROR_HANDLE_DISK_FULL);
+static_assert(kErrorBadNetPath == ERROR_BAD_NETPATH);
+static_assert(kErrorNoSpoolSpace == ERROR_NO_SPOOL_SPACE);
+static_assert(kErrorNetworkAccessDenied == ERROR_NETWORK_ACCESS_DENIED);
+static_assert(kErrorBadNetName == ERROR_BAD_NET_NAME);
+static_assert(kErrorFileExists == ERROR_FILE_EXISTS);
+static_assert(kErrorCannotMake == ERROR_CANNOT_MAKE);
+static_assert(kErrorInvalidParameter == ERROR_INVALID_PARAMETER);
+static_assert(kErrorDiskFull == ERROR_DISK_FULL);
+static_assert(kErrorInvalidName == ERROR_INVALID_NAME);
+static_assert(kErrorNegativeSeek == ERROR_NEGATIVE_SEEK);
+static_assert(kErrorSeekOnDevice == ERROR_SEEK_ON_DEVICE);
+static_assert(kErrorBadPathname == ERROR_BAD_PATHNAME);
+static_assert(kErrorAlreadyExists == ERROR_ALREADY_EXISTS);
+static_assert(kErrorFilenameExcedRange == ERROR_FILENAME_EXCED_RANGE);
+static_assert(kErrorDirectory == ERROR_DIRECTORY);
+static_assert(kErrorIoDevice == ERROR_IO_DEVICE);
+static_assert(kErrorUserMappedFile == ERROR_USER_MAPPED_FILE);
+static_assert(kErrorCantAccessFile == ERROR_CANT_ACCESS_FILE);
+
 namespace {
 
 HANDLE H(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
@@ -19,12 +69,71 @@ std::intptr_t Raw(HANDLE h) { return h == INVALID_HANDLE_VALUE ? -1 : reinterpre
 
 SysError LastError() {
   const DWORD e = ::GetLastError();
-  return e == 0 ? 31 : static_cast<SysError>(e);
+  return e == 0 ? kErrorGenFailure : static_cast<SysError>(e);
+}
+
+// The path a file function is given: Win32Path's extended-length form. A
+// path that is no strict UTF-8 gives an empty one, which every file
+// function refuses (as a path not found): widened, each bad byte would be
+// U+FFFD, and that names another file.
+std::wstring PathOf(const std::string& path) { return IsUtf8(path) ? Win32Path(path) : std::wstring(); }
+
+// A text the system writes into a buffer of ours, asked for by its length
+// first: `ask(buffer, size)` gives the length written (no terminating zero)
+// when it fits, the size it needs (with the zero) when it does not, and 0
+// on failure. Asked again while it grows meanwhile. Empty on failure.
+template <class Ask>
+std::wstring AskText(Ask ask) {
+  std::wstring text;
+  DWORD size = ask(nullptr, 0);
+  for (int tries = 0; size != 0 && tries < 8; ++tries) {
+    text.resize(size);
+    const DWORD got = ask(text.data(), size);
+    if (got < size) {
+      text.resize(got);
+      return text;
+    }
+    size = got;
+  }
+  return std::wstring();
+}
+
+// A handle of a file, closed when it goes.
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE h) : h_(h) {}
+  ~ScopedHandle() {
+    if (ok()) ::CloseHandle(h_);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+// A handle that asks or changes a file's attributes and times only: no
+// access to its content, full sharing, so it works while another program
+// holds the file; a folder opens too. On failure, GetLastError says why.
+ScopedHandle OpenAttributes(const std::string& path, DWORD access) {
+  return ScopedHandle(::CreateFileW(PathOf(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// The identity of an open file.
+SysError IdentityOf(HANDLE h, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION bhfi;
+  if (!::GetFileInformationByHandle(h, &bhfi)) return LastError();
+  identity->volume = bhfi.dwVolumeSerialNumber;
+  identity->index = (static_cast<std::uint64_t>(bhfi.nFileIndexHigh) << 32) | bhfi.nFileIndexLow;
+  return kOk;
 }
 
 // Opens a regular file; a folder opened by mistake is refused as access denied.
 std::intptr_t OpenHandle(const std::string& path, DWORD access, DWORD creation, SysError* error, DWORD share = 0) {
-  const HANDLE h = ::CreateFileA(path.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE h = ::CreateFileW(PathOf(path).c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     *error = LastError();
     return -1;
@@ -40,10 +149,11 @@ std::size_t LastSeparator(const std::string& path) { return path.find_last_of("\
 // The parts `what` of the security descriptor of `path`; empty where the
 // file system keeps none.
 std::vector<char> SecurityOf(const std::string& path, SECURITY_INFORMATION what) {
+  const std::wstring wide = PathOf(path);
   DWORD need = 0;
-  ::GetFileSecurityA(path.c_str(), what, nullptr, 0, &need);
+  ::GetFileSecurityW(wide.c_str(), what, nullptr, 0, &need);
   std::vector<char> sd(need);
-  if (need == 0 || !::GetFileSecurityA(path.c_str(), what, sd.data(), need, &need)) sd.clear();
+  if (need == 0 || !::GetFileSecurityW(wide.c_str(), what, sd.data(), need, &need)) sd.clear();
   return sd;
 }
 
@@ -83,18 +193,12 @@ SysError CopySecurity(const std::string& from, const std::string& to) {
       SecurityOf(from, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
   if (wanted.empty()) return kOk;  // no security on this file system
   std::vector<char> has = SecurityOf(to, DACL_SECURITY_INFORMATION);
+  const std::wstring wide_to = PathOf(to);
   if (has.empty() || !SameDacl(wanted, has)) {
-    if (!::SetFileSecurityA(to.c_str(), DACL_SECURITY_INFORMATION, wanted.data())) return LastError();
+    if (!::SetFileSecurityW(wide_to.c_str(), DACL_SECURITY_INFORMATION, wanted.data())) return LastError();
   }
-  ::SetFileSecurityA(to.c_str(), OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, wanted.data());
+  ::SetFileSecurityW(wide_to.c_str(), OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, wanted.data());
   return kOk;
-}
-
-std::wstring Wide(const std::string& text) {
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
 }
 
 // Copies one named stream ("file:name:$DATA") of `from` onto `to`.
@@ -118,7 +222,7 @@ SysError CopyStream(const std::wstring& from, const std::wstring& to) {
 // Copies the alternate data streams of `from` (the mark of a downloaded
 // file among them) onto `to`. A file system without streams has none.
 SysError CopyStreams(const std::string& from, const std::string& to) {
-  const std::wstring wide_from = Wide(from), wide_to = Wide(to);
+  const std::wstring wide_from = PathOf(from), wide_to = PathOf(to);
   WIN32_FIND_STREAM_DATA stream;
   const HANDLE find = ::FindFirstStreamW(wide_from.c_str(), FindStreamInfoStandard, &stream, 0);
   if (find == INVALID_HANDLE_VALUE) return kOk;
@@ -133,17 +237,14 @@ SysError CopyStreams(const std::string& from, const std::string& to) {
 
 // Gives `to` the creation time of `from`. A failure costs only that date.
 void CopyCreationTime(const std::string& from, const std::string& to) {
-  const HANDLE in = ::CreateFileA(from.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return;
   FILETIME created{};
-  const BOOL got = ::GetFileTime(in, &created, nullptr, nullptr);
-  ::CloseHandle(in);
-  if (!got) return;
-  const HANDLE out = ::CreateFileA(to.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (out == INVALID_HANDLE_VALUE) return;
-  ::SetFileTime(out, &created, nullptr, nullptr);
-  ::CloseHandle(out);
+  {
+    const ScopedHandle in = OpenAttributes(from, FILE_READ_ATTRIBUTES);
+    if (!in.ok() || !::GetFileTime(in.get(), &created, nullptr, nullptr)) return;
+  }
+  const ScopedHandle out(
+      ::CreateFileW(PathOf(to).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (out.ok()) ::SetFileTime(out.get(), &created, nullptr, nullptr);
 }
 
 }  // namespace
@@ -169,15 +270,19 @@ File File::CreateExclusive(const std::string& path, SysError* error) {
   return f;
 }
 
+// The file system's limits on a name: 255 UTF-16 units a component, and
+// 32,767 a path, the extended-length prefix and the terminating zero with it.
+constexpr std::size_t kMaxNameUnits = 255;
+constexpr std::size_t kMaxPathUnits = 32767;
+
 std::string TempNameBeside(const std::string& target) {
   const std::string tag = TempTag();
-  std::string candidate = target + tag + kTempSuffix;
-  if (candidate.size() >= MAX_PATH) {
-    const std::size_t slash = LastSeparator(target);
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    candidate = folder + "vx" + tag.substr(1) + kTempSuffix;
-  }
-  return candidate;
+  const std::size_t slash = LastSeparator(target);
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string name = target.substr(folder.size()) + tag + kTempSuffix;
+  if (Widen(name).size() > kMaxNameUnits || Win32Path(folder + name).size() >= kMaxPathUnits)
+    return folder + "vx" + tag.substr(1) + kTempSuffix;
+  return folder + name;
 }
 
 File File::CreateTempBeside(const std::string& target, std::string* temp_path, SysError* error) {
@@ -253,20 +358,22 @@ SysError ReplaceFile(const std::string& from, const std::string& to) {
   if (SysError e = TakeFileFault(FileOp::kReplace)) return e;
   // Windows refuses to replace a read-only file; not every implementation of
   // the API does, so the rule is kept here.
-  const DWORD attrs = ::GetFileAttributesA(to.c_str());
+  const std::wstring wide_to = PathOf(to);
+  const DWORD attrs = ::GetFileAttributesW(wide_to.c_str());
   if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
-  if (!::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
+  if (!::MoveFileExW(PathOf(from).c_str(), wide_to.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
   return kOk;
 }
 
-// ReplaceFileA would carry the target's identity over by itself, but it is
+// ReplaceFileW would carry the target's identity over by itself, but it is
 // no single step: without a backup name, a failure half-way leaves the
 // target's name empty (and some implementations remove the old file before
 // the new one has its name). So the identity is carried over here, onto the
 // complete new file, which then takes the name in one rename.
 SysError ReplaceContent(const std::string& replacement, const std::string& target) {
   if (SysError e = TakeFileFault(FileOp::kReplace)) return e;
-  const DWORD attrs = ::GetFileAttributesA(target.c_str());
+  const std::wstring wide_target = PathOf(target), wide_replacement = PathOf(replacement);
+  const DWORD attrs = ::GetFileAttributesW(wide_target.c_str());
   if (attrs != INVALID_FILE_ATTRIBUTES) {
     if (attrs & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
     if (SysError e = CopySecurity(target, replacement)) return e;
@@ -277,46 +384,49 @@ SysError ReplaceContent(const std::string& replacement, const std::string& targe
                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     DWORD wanted = attrs & keep;
     if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
-    if (!::SetFileAttributesA(replacement.c_str(), wanted)) return LastError();
+    if (!::SetFileAttributesW(wide_replacement.c_str(), wanted)) return LastError();
   }
-  if (!::MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
+  if (!::MoveFileExW(wide_replacement.c_str(), wide_target.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
   return kOk;
 }
 
 SysError MoveFile(const std::string& from, const std::string& to) {
   if (SysError e = TakeFileFault(FileOp::kMove)) return e;
-  if (!::MoveFileA(from.c_str(), to.c_str())) return LastError();
+  if (!::MoveFileW(PathOf(from).c_str(), PathOf(to).c_str())) return LastError();
   return kOk;
 }
 
 SysError DeleteFile(const std::string& path) {
   if (SysError e = TakeFileFault(FileOp::kDelete)) return e;
-  if (!::DeleteFileA(path.c_str())) return LastError();
+  if (!::DeleteFileW(PathOf(path).c_str())) return LastError();
   return kOk;
 }
 
 SysError LinkFile(const std::string& existing, const std::string& link) {
   if (SysError e = TakeFileFault(FileOp::kLink)) return e;
-  if (!::CreateHardLinkA(link.c_str(), existing.c_str(), nullptr)) return LastError();
+  if (!::CreateHardLinkW(PathOf(link).c_str(), PathOf(existing).c_str(), nullptr)) return LastError();
   return kOk;
 }
 
 std::string FullPath(const std::string& path) {
-  char buffer[MAX_PATH];
-  const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
-  if (n == 0) return path;
-  if (n < MAX_PATH) return std::string(buffer, n);
-  std::string big(n, '\0');
-  const DWORD m = ::GetFullPathNameA(path.c_str(), n, big.data(), nullptr);
-  if (m == 0 || m >= n) return path;
-  big.resize(m);
-  return big;
+  if (!IsUtf8(path)) return path;  // no file has that name; the call that follows says so
+  // An absolute path is cleaned as its extended-length form is, every name
+  // kept exactly; only a relative one needs the working directory.
+  const std::string extended = ExtendedPath(path);
+  if (extended.compare(0, 4, "\\\\?\\") == 0) return PlainPath(extended);
+  if (extended.compare(0, 4, "\\\\.\\") == 0) return path;  // a device
+  const std::wstring wide = Widen(path);
+  const std::wstring full =
+      AskText([&](wchar_t* buffer, DWORD size) { return ::GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
+  std::string text;
+  if (full.empty() || !NarrowExact(full, &text)) return path;
+  return PlainPath(text);
 }
 
 SysError QueryFileInfo(const std::string& path, FileInfo* info) {
   *info = FileInfo{};
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+  if (!::GetFileAttributesExW(PathOf(path).c_str(), GetFileExInfoStandard, &data)) {
     const DWORD e = ::GetLastError();
     return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? kOk : static_cast<SysError>(e);
   }
@@ -329,7 +439,7 @@ SysError QueryFileInfo(const std::string& path, FileInfo* info) {
 }
 
 bool FileExists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return ::GetFileAttributesW(PathOf(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // FILETIME counts 100 ns steps from 1601-01-01; FileTime counts from 1970.
@@ -337,7 +447,7 @@ constexpr std::int64_t kFileTimeTo1970 = 116444736000000000LL;
 
 SysError GetModifiedTime(const std::string& path, FileTime* time) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return LastError();
+  if (!::GetFileAttributesExW(PathOf(path).c_str(), GetFileExInfoStandard, &data)) return LastError();
   const std::int64_t ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                                                        data.ftLastWriteTime.dwLowDateTime) -
                              kFileTimeTo1970;
@@ -354,65 +464,52 @@ SysError SetModifiedTime(const std::string& path, const FileTime& time) {
   FILETIME written;
   written.dwLowDateTime = static_cast<DWORD>(ticks);
   written.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-  const HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return LastError();
-  const SysError e = ::SetFileTime(h, nullptr, nullptr, &written) ? kOk : LastError();
-  ::CloseHandle(h);
-  return e;
+  const ScopedHandle h = OpenAttributes(path, FILE_WRITE_ATTRIBUTES);
+  if (!h.ok()) return LastError();
+  return ::SetFileTime(h.get(), nullptr, nullptr, &written) ? kOk : LastError();
 }
 
 SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {
-  // No access rights and full sharing: works while another program holds the file.
-  const HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return LastError();
-  BY_HANDLE_FILE_INFORMATION bhfi;
-  const BOOL ok = ::GetFileInformationByHandle(h, &bhfi);
-  const SysError e = ok ? kOk : LastError();
-  ::CloseHandle(h);
-  if (!ok) return e;
-  identity->volume = bhfi.dwVolumeSerialNumber;
-  identity->index = (static_cast<std::uint64_t>(bhfi.nFileIndexHigh) << 32) | bhfi.nFileIndexLow;
-  return kOk;
+  const ScopedHandle h = OpenAttributes(path, 0);
+  if (!h.ok()) return LastError();
+  return IdentityOf(h.get(), identity);
 }
 
 std::string FinalPath(const std::string& path) {
-  // No access rights and full sharing: a file another program holds still
-  // answers.
-  const HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return path;  // the open that follows reports why
-  std::string final(MAX_PATH + 8, '\0');
-  DWORD n = ::GetFinalPathNameByHandleA(h, final.data(), static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
-  if (n >= final.size()) {
-    final.resize(n + 1);
-    n = ::GetFinalPathNameByHandleA(h, final.data(), static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
-  }
-  ::CloseHandle(h);
-  if (n == 0 || n >= final.size()) return path;
-  final.resize(n);
-  // Back to the form every other call here takes: "\\?\C:\..." as "C:\...",
-  // "\\?\UNC\server\share\..." as "\\server\share\...". A volume without a
-  // drive letter, or a path past the ANSI calls' limit, stays as named.
-  if (final.compare(0, 8, "\\\\?\\UNC\\") == 0) {
-    final = "\\\\" + final.substr(8);
-  } else if (final.compare(0, 4, "\\\\?\\") == 0 && final.size() > 6 && final[5] == ':') {
-    final.erase(0, 4);
-  } else {
+  const ScopedHandle h = OpenAttributes(path, 0);
+  if (!h.ok()) return path;  // the open that follows reports why
+  const std::wstring final = AskText(
+      [&h](wchar_t* buffer, DWORD size) { return ::GetFinalPathNameByHandleW(h.get(), buffer, size, VOLUME_NAME_DOS); });
+  // "\\?\C:\..." or "\\?\UNC\server\share\...": given back as the user
+  // knows it. A volume without a drive letter stays as named, and so does a
+  // link to a name no UTF-8 text can stand for.
+  std::string text;
+  if (final.empty() || !NarrowExact(final, &text)) return path;
+  const bool drive = text.compare(0, 4, "\\\\?\\") == 0 && text.size() > 6 && text[5] == ':';
+  if (!drive && text.compare(0, 8, "\\\\?\\UNC\\") != 0) return path;
+  text = PlainPath(text);
+  if (text == path) return text;
+  // Another name (a link's target, another letter case, a long name for a
+  // short one) is taken only where it leads to this very file: not every
+  // implementation gives a name back exactly (Wine drops trailing dots and
+  // spaces).
+  FileIdentity named, final_identity;
+  if (IdentityOf(h.get(), &named) != kOk || GetFileIdentity(text, &final_identity) != kOk ||
+      !(named == final_identity)) {
     return path;
   }
-  return final.size() < MAX_PATH ? final : path;
+  return text;
 }
 
 SysError CopyAccess(const std::string& from, const std::string& to) {
   if (SysError e = CopySecurity(from, to)) return e;
   // The new file stays writable by its owner, also where the rights of a
   // read-only file are its read-only attribute (Wine: no write bits).
-  const DWORD attrs = ::GetFileAttributesA(to.c_str());
+  const std::wstring wide_to = PathOf(to);
+  const DWORD attrs = ::GetFileAttributesW(wide_to.c_str());
   if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_READONLY)) return kOk;
   const DWORD wanted = attrs & ~FILE_ATTRIBUTE_READONLY;
-  if (!::SetFileAttributesA(to.c_str(), wanted != 0 ? wanted : FILE_ATTRIBUTE_NORMAL)) return LastError();
+  if (!::SetFileAttributesW(wide_to.c_str(), wanted != 0 ? wanted : FILE_ATTRIBUTE_NORMAL)) return LastError();
   return kOk;
 }
 

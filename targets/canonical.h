@@ -34,7 +34,7 @@ class PathLookup {
   // wildcards allowed in its last component); false if none. The search is
   // closed before this returns.
   virtual bool FindFirst(const std::string& pattern, FoundEntry* found) const = 0;
-  // The absolute form of `path` (GetFullPathNameW): resolved against the
+  // The absolute form of `path` (platform::FullPath): resolved against the
   // working directory, forward slashes turned into backslashes, "." and ".."
   // removed, every other component written as given.
   virtual std::string FullPath(const std::string& path) const = 0;

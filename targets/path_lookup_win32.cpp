@@ -1,29 +1,36 @@
+// The command-line lookups on Windows: find-first over a path given in its
+// extended-length form, so that a path of any length is found and each
+// name comes back as the file system stores it.
 #include <windows.h>
 
 #include "platform/file.h"
+#include "platform/wide.h"
 #include "targets/canonical.h"
-#include "targets/path_text.h"
 
 namespace vx {
 
 namespace {
 
-bool IsDotEntry(const char* name) { return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')); }
+bool IsDotEntry(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
 
 class Win32PathLookup : public PathLookup {
  public:
   // A wildcard matches the "." and ".." entries of the folder too, and the
   // search lists them first: they are passed over, so "docs\*" names the
-  // first file or folder in docs.
+  // first file or folder in docs. A name that no UTF-8 text can stand for
+  // (an unpaired surrogate) is not found: written with U+FFFD it would name
+  // another file.
   bool FindFirst(const std::string& pattern, FoundEntry* found) const override {
-    WIN32_FIND_DATAA data;
-    const HANDLE find = ::FindFirstFileA(pattern.c_str(), &data);
+    if (!IsUtf8(pattern)) return false;
+    WIN32_FIND_DATAW data;
+    const HANDLE find = ::FindFirstFileW(Win32Path(pattern).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return false;
     bool named = !IsDotEntry(data.cFileName);
-    while (!named && ::FindNextFileA(find, &data)) named = !IsDotEntry(data.cFileName);
+    while (!named && ::FindNextFileW(find, &data)) named = !IsDotEntry(data.cFileName);
     ::FindClose(find);
-    if (!named) return false;
-    found->name = data.cFileName;
+    if (!named || !NarrowExact(data.cFileName, &found->name)) return false;
     found->directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
   }

@@ -14,7 +14,9 @@ class Walk {
   Walk(const NameMasks& masks, const FolderVisitor& visitor, const FolderSystem& system)
       : masks_(masks), visitor_(visitor), system_(system) {}
 
-  // False once the visitor has stopped the walk.
+  // False once the visitor has stopped the walk. `folder` is absolute: the
+  // folder named, made so, or a folder's path joined to a listed name (never
+  // made absolute again: that could change the name).
   bool Folder(const std::string& folder) {
     // A folder the walk is inside already is a loop (a link or a junction
     // back up the tree): entering it would list the same files until the
@@ -27,7 +29,6 @@ class Walk {
     const std::unique_ptr<FolderListing> listing = system_.List(folder);
     if (!listing) return true;
     if (known) inside_.push_back(identity);
-    const std::string base = system_.FullPath(folder);
     bool going = true;
     FolderEntry entry;
     while (going && listing->Next(&entry)) {
@@ -36,19 +37,33 @@ class Walk {
         break;
       }
       if (entry.folder) {
-        if (masks_.EntersFolder(entry.name)) going = Folder(system_.Join(base, entry.name));
+        if (!masks_.EntersFolder(entry.name)) continue;
+        if (entry.exact) {
+          going = Folder(system_.Join(folder, entry.name));
+        } else {
+          Unnamable(folder, entry);
+        }
         continue;
       }
       // A temporary file left behind by a rewrite that was cut short is no
       // target of its own.
       if (HasTempSuffix(entry.name) || !masks_.TakesFile(entry.name)) continue;
-      visitor_.file(system_.Join(base, entry.name));
+      if (entry.exact) {
+        visitor_.file(system_.Join(folder, entry.name));
+      } else {
+        Unnamable(folder, entry);
+      }
     }
     if (known) inside_.pop_back();
     return going;
   }
 
  private:
+  // An entry the walk would take but cannot name: the visitor hears of it.
+  void Unnamable(const std::string& folder, const FolderEntry& entry) const {
+    if (visitor_.unnamable) visitor_.unnamable(system_.Join(folder, entry.name), platform::kErrorInvalidName);
+  }
+
   const NameMasks& masks_;
   const FolderVisitor& visitor_;
   const FolderSystem& system_;
@@ -59,7 +74,7 @@ class Walk {
 
 bool WalkFolder(const std::string& folder, const NameMasks& masks, const FolderVisitor& visitor,
                 const FolderSystem& system) {
-  return Walk(masks, visitor, system).Folder(folder);
+  return Walk(masks, visitor, system).Folder(system.FullPath(folder));
 }
 
 }  // namespace vx

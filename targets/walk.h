@@ -3,12 +3,17 @@
 // through here, so the two take the same files in the same order.
 //
 // The order is the platform's: Windows, as find-first/find-next reports the
-// entries of "<folder>\*.*" (each level's search stays open while its
+// entries of "<folder>\*" (each level's search stays open while its
 // subfolders are walked); POSIX, by the bytes of the names, regular files
 // and folders only (a symbolic link is not followed). Never taken: "." and
 // "..", a leftover of a cut-short rewrite (kTempSuffix), a folder the walk is
 // already inside (reached again through a link or junction), and what the
-// masks leave out.
+// masks leave out; nor a name that no UTF-8 text can stand for (the
+// visitor may hear of it).
+//
+// Only the folder named is made absolute (FolderSystem::FullPath); below it
+// each path is its folder's joined to the name as listed, so a name with
+// trailing dots or spaces is kept exactly as the file system stores it.
 #pragma once
 
 #include <functional>
@@ -24,6 +29,10 @@ namespace vx {
 struct FolderEntry {
   std::string name;
   bool folder = false;
+  // False for a name that no UTF-8 text can stand for (Windows: one with an
+  // unpaired surrogate, which NTFS allows); `name` then shows it, each such
+  // unit as U+FFFD, and names another file or none.
+  bool exact = true;
 };
 
 // The entries of one open folder, in the walk's order.
@@ -48,7 +57,7 @@ class FolderSystem {
   virtual bool Identity(const std::string& folder, platform::FileIdentity* identity) const = 0;
 };
 
-// The running platform's file system (names in the ANSI code page on Windows).
+// The running platform's file system (names and paths in UTF-8 on Windows).
 const FolderSystem& PlatformFolders();
 // How the running platform's file system spells names, for masks.
 const NameRules& PlatformNameRules();
@@ -56,6 +65,11 @@ const NameRules& PlatformNameRules();
 struct FolderVisitor {
   std::function<void(const std::string& path)> file;  // a file taken, its full path
   std::function<bool()> stopped;                      // asked before each entry: true ends the walk
+  // Optional: an entry passed over because no UTF-8 text can stand for its
+  // name, a file or a folder (not entered). `shown` is its path as shown
+  // (U+FFFD in place of what cannot be held), for a line to the user and
+  // never to be opened; `error` is kErrorInvalidName, for a FileError.
+  std::function<void(const std::string& shown, platform::SysError error)> unnamable;
 };
 
 // Walks `folder` (itself entered whatever the masks say). Returns false if

@@ -217,6 +217,7 @@ TEST(Unicode, ExtendedPathsForTheWin32FileFunctions) {
       {"C:\\a\\*.*", "\\\\?\\C:\\a\\*.*"},
       {"\\\\server\\share\\a\\..\\b.txt", "\\\\?\\UNC\\server\\share\\b.txt"},
       {"\\\\server\\share", "\\\\?\\UNC\\server\\share"},
+      {"\\\\server\\share\\..\\..\\x", "\\\\?\\UNC\\server\\share\\x"},  // never above the share
       {"//server/share/x", "\\\\?\\UNC\\server\\share\\x"},
       {"\\\\server", "\\\\server"},                                 // no share: left to the system
       {"\\\\?\\C:\\a\\..\\b", "\\\\?\\C:\\a\\..\\b"},               // prefixed already: as it is

@@ -63,9 +63,9 @@ TEST_F(FileLayer, OpenFailuresCarryWindowsErrorNumbers) {
     std::string path;
     SysError expected;
   } rows[] = {
-      {dir_.Path("missing.txt"), 2},
-      {dir_.Path("no-such-folder") + "/x.txt", 3},
-      {dir_.path().string(), 5},  // a folder is no file
+      {dir_.Path("missing.txt"), kErrorFileNotFound},
+      {dir_.Path("no-such-folder") + "/x.txt", kErrorPathNotFound},
+      {dir_.path().string(), kErrorAccessDenied},  // a folder is no file
   };
   for (const Row& row : rows) {
     SysError e = kOk;
@@ -83,10 +83,10 @@ TEST_F(FileLayer, ExclusiveOpenRefusedWhileAnotherHandleHoldsTheFile) {
   ASSERT_TRUE(first.IsOpen());
   File second = File::OpenReadExclusive(path, &e);
   EXPECT_FALSE(second.IsOpen());
-  EXPECT_EQ(e, 32u);  // sharing violation
+  EXPECT_EQ(e, kErrorSharingViolation);
   File writer = File::CreateExclusive(path, &e);
   EXPECT_FALSE(writer.IsOpen());
-  EXPECT_EQ(e, 32u);
+  EXPECT_EQ(e, kErrorSharingViolation);
   first.Close();
   EXPECT_EQ(ReadBytes(path), "x");  // the refused create did not cut it
   File third = File::OpenReadExclusive(path, &e);
@@ -139,7 +139,7 @@ TEST_F(FileLayer, TempFilesAreUniqueAndBesideTheTarget) {
   std::string t3;
   File f3 = File::CreateTempBeside(dir_.Path("none") + "/target.txt", &t3, &e);
   EXPECT_FALSE(f3.IsOpen());
-  EXPECT_EQ(e, 3u);
+  EXPECT_EQ(e, kErrorPathNotFound);
 }
 
 TEST_F(FileLayer, ReplaceMoveAndDelete) {
@@ -160,8 +160,8 @@ TEST_F(FileLayer, ReplaceMoveAndDelete) {
   EXPECT_FALSE(FileExists(b));
   EXPECT_EQ(DeleteFile(a), kOk);
   EXPECT_FALSE(FileExists(a));
-  EXPECT_EQ(DeleteFile(a), 2u);
-  EXPECT_EQ(MoveFile(a, b), 2u);
+  EXPECT_EQ(DeleteFile(a), kErrorFileNotFound);
+  EXPECT_EQ(MoveFile(a, b), kErrorFileNotFound);
 }
 
 TEST_F(FileLayer, ReplaceRefusesReadOnlyTarget) {
@@ -169,7 +169,7 @@ TEST_F(FileLayer, ReplaceRefusesReadOnlyTarget) {
   WriteBytes(from, "new");
   WriteBytes(to, "old");
   test::SetReadOnly(to, true);
-  EXPECT_EQ(ReplaceFile(from, to), 5u);
+  EXPECT_EQ(ReplaceFile(from, to), kErrorAccessDenied);
   EXPECT_EQ(ReadBytes(to), "old");
   EXPECT_EQ(ReadBytes(from), "new");
   // A read-only file can still be renamed away, as a backup is.
@@ -200,7 +200,7 @@ TEST_F(FileLayer, InfoIdentityAndAttributes) {
   ASSERT_EQ(GetFileIdentity(b, &ib), kOk);
   EXPECT_EQ(ia, ia2);
   EXPECT_FALSE(ia == ib);
-  EXPECT_EQ(GetFileIdentity(dir_.Path("none"), &ib), 2u);
+  EXPECT_EQ(GetFileIdentity(dir_.Path("none"), &ib), kErrorFileNotFound);
 
   test::SetReadOnly(a, true);
   ASSERT_EQ(QueryFileInfo(a, &info), kOk);
@@ -209,15 +209,15 @@ TEST_F(FileLayer, InfoIdentityAndAttributes) {
   // and keeps its identity's attributes.
   const std::string c = dir_.Path("c.txt");
   WriteBytes(c, "new");
-  EXPECT_EQ(ReplaceContent(c, a), 5u);
+  EXPECT_EQ(ReplaceContent(c, a), kErrorAccessDenied);
   EXPECT_EQ(ReadBytes(a), "12345");
   EXPECT_EQ(ReplaceContent(c, b), kOk);
   EXPECT_EQ(ReadBytes(b), "new");
   EXPECT_FALSE(FileExists(c));
   FileInfo replaceable;
-  EXPECT_EQ(CheckReplaceable(a, &replaceable), 5u);  // read-only
+  EXPECT_EQ(CheckReplaceable(a, &replaceable), kErrorAccessDenied);  // read-only
   EXPECT_EQ(CheckReplaceable(b, &replaceable), kOk);
-  EXPECT_EQ(CheckReplaceable(dir_.path().string(), &replaceable), 5u);  // a folder
+  EXPECT_EQ(CheckReplaceable(dir_.path().string(), &replaceable), kErrorAccessDenied);  // a folder
   EXPECT_EQ(CheckReplaceable(dir_.Path("none"), &replaceable), kOk);
   EXPECT_FALSE(replaceable.exists);
 }
@@ -237,7 +237,7 @@ TEST_F(FileLayer, ModificationTimeIsReadAndSetToTheStepTheSystemKeeps) {
   }
   EXPECT_EQ(ReadBytes(a), "x");
   FileTime none;
-  EXPECT_EQ(GetModifiedTime(dir_.Path("none"), &none), 2u);
+  EXPECT_EQ(GetModifiedTime(dir_.Path("none"), &none), kErrorFileNotFound);
   EXPECT_NE(SetModifiedTime(dir_.Path("none"), none), kOk);
 }
 

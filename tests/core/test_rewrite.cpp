@@ -10,6 +10,7 @@
 #include "platform/unicode.h"
 #include "platform/file.h"
 #include "platform/file_fault.h"
+#include "file_names.h"
 #include "outcome.h"
 #include "reference.h"
 #include "temp_dir.h"
@@ -255,11 +256,25 @@ TEST_F(Rewrite, BackupMadeEvenWhenNothingMatches) {
   EXPECT_EQ(ReadBytes(bak_), "");
 }
 
+// Whatever its characters, a file is rewritten under its own name, and its
+// backup's name is that whole name plus ".bak".
 TEST_F(Rewrite, BackupNameAppendsToTheWholeName) {
-  const std::string path = dir_.Path("notes.v1.txt");
-  WriteBytes(path, "q");
-  EXPECT_EQ(Code(RewriteFile(path, {{"q", "r"}}, true, reading_)), 1);
-  EXPECT_EQ(ReadBytes(dir_.Path("notes.v1.txt.bak")), "q");
+  std::vector<std::string> names = test::UnicodeFileNames();
+  names.insert(names.begin(), "notes.v1.txt");
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const std::string path = dir_.Path(name);
+    WriteBytes(path, "q q");
+    EXPECT_EQ(Code(RewriteFile(path, {{"q", "r"}}, false, reading_)), 2);
+    EXPECT_EQ(ReadBytes(path), "r r");
+    EXPECT_EQ(Code(RewriteFile(path, {{"r", "s"}}, true, reading_)), 2);
+    EXPECT_EQ(ReadBytes(path), "s s");
+    EXPECT_EQ(ReadBytes(dir_.Path(name + ".bak")), "r r");
+    ExpectFolder(name + ";" + name + ".bak;");
+    // Gone again, by that name: the next one has the folder to itself.
+    EXPECT_EQ(platform::DeleteFile(path), platform::kOk);
+    EXPECT_EQ(platform::DeleteFile(path + ".bak"), platform::kOk);
+  }
 }
 
 TEST_F(Rewrite, UnopenableFileIsLeftAsItWas) {

@@ -281,7 +281,8 @@ TEST(NameMask, MatchesNamesByCharacters) {
 }
 
 // A folder tree held in a table: folder path -> its entries in listing
-// order, and an identity per folder (a link shares its target's).
+// order, and an identity per folder (a link shares its target's). Its full
+// path drops trailing dots, as Windows reads a typed name.
 class TableFolders : public vx::FolderSystem {
  public:
   std::map<std::string, std::vector<vx::FolderEntry>> folders;
@@ -293,7 +294,9 @@ class TableFolders : public vx::FolderSystem {
     if (it == folders.end()) return nullptr;
     return std::make_unique<Listing>(it->second, this);
   }
-  std::string FullPath(const std::string& folder) const override { return folder; }
+  std::string FullPath(const std::string& folder) const override {
+    return folder.substr(0, folder.find_last_not_of('.') + 1);
+  }
   std::string Join(const std::string& folder, const std::string& name) const override { return folder + "/" + name; }
   bool Identity(const std::string& folder, vx::platform::FileIdentity* identity) const override {
     const auto it = identities.find(folder);
@@ -365,6 +368,34 @@ TEST(FolderWalk, DepthFirstInListingOrderNeverEnteringAFolderItIsInside) {
   EXPECT_FALSE(vx::WalkFolder("r", vx::NameMasks(), visitor, fs));
   EXPECT_EQ(files, (std::vector<std::string>{"r/z.txt", "r/a/c.txt"}));
   EXPECT_EQ(fs.open, 0);
+}
+
+TEST(FolderWalk, NamesAreTakenExactlyOrNotAtAll) {
+  TableFolders fs;
+  // "x?.txt" and "bad?" stand for names no UTF-8 text can hold.
+  fs.folders["t"] = {{"a.txt", false}, {"x?.txt", false, false}, {"dots.", true}, {"bad?", true, false},
+                     {"skip?.c", false, false}};
+  fs.folders["t/dots."] = {{"f.", false}};
+  fs.folders["t/bad?"] = {{"never.txt", false}};
+  vx::NameMasks masks;
+  masks.exclude = {vx::NameMask("*.c", vx::NameRules::Posix())};
+  std::vector<std::string> files, unnamable;
+  vx::FolderVisitor visitor;
+  visitor.file = [&](const std::string& path) { files.push_back(path); };
+  // Only the folder named is made absolute ("t." -> "t"); below it each path
+  // is joined from the names as listed, trailing dots kept. Without a
+  // listener, the names that cannot be taken are passed over.
+  EXPECT_TRUE(vx::WalkFolder("t.", masks, visitor, fs));
+  EXPECT_EQ(files, (std::vector<std::string>{"t/a.txt", "t/dots./f."}));
+  files.clear();
+  visitor.unnamable = [&](const std::string& shown, vx::platform::SysError error) {
+    EXPECT_EQ(error, vx::platform::kErrorInvalidName);
+    unnamable.push_back(shown);
+  };
+  EXPECT_TRUE(vx::WalkFolder("t.", masks, visitor, fs));
+  EXPECT_EQ(files, (std::vector<std::string>{"t/a.txt", "t/dots./f."}));
+  // Never opened, nor entered; a name the masks leave out is no target anyway.
+  EXPECT_EQ(unnamable, (std::vector<std::string>{"t/x?.txt", "t/bad?"}));
 }
 
 }  // namespace
