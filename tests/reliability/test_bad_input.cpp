@@ -9,7 +9,9 @@
 #include "rewrite_helpers.h"
 
 #ifdef _WIN32
-#include <direct.h>
+#include <filesystem>
+
+#include "core/temp_dir.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,7 +23,7 @@ namespace {
 
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
-bool MakeFolder(const std::string& path) { return _mkdir(path.c_str()) == 0; }
+bool MakeFolder(const std::string& path) { return std::filesystem::create_directory(test::FsPath(path)); }
 #else
 constexpr char kSeparator = '/';
 bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
@@ -156,24 +158,33 @@ TEST(BadInput, NamesWithBackslashSecondBytesSpacesAndLeadingDots) {
   // A name too long for a temporary name built from it, so a short one is
   // made in its folder, which is found after the last real separator, not
   // after the 0x5C of ソ. POSIX: the 255-byte limit of one name. Windows:
-  // 260 bytes of the whole path (the name stays short enough in UTF-8 for
-  // the file system Wine keeps it on).
+  // the 255-unit limit of one name (and 255 bytes of UTF-8 under Wine).
 #ifdef _WIN32
-  const std::string long_name = std::string(190, 'a') + "ソ.txt";
+  const std::string long_name = std::string(230, 'a') + "ソ.txt";
 #else
   std::string long_name;
   while (long_name.size() < 240) long_name += "ソ";
   long_name += ".txt";
 #endif
   const std::string names[] = {"表.txt", "ソース 能力.txt", ".隠し", "..二重", " 先頭の空白.txt", "a.b.c", long_name};
+  // The names as the file layer takes them: on Windows in UTF-8 (where no
+  // byte is 0x5C but the separator's), elsewhere the code page 932 bytes.
+  const auto held = [](const std::string& cp932) {
+#ifdef _WIN32
+    std::string utf8;
+    EXPECT_TRUE(ConvertText(cp932, CodePage::kCp932, CodePage::kUtf8, &utf8));
+    return utf8;
+#else
+    return cp932;
+#endif
+  };
   TempDir dir;
   int n = 0;
   for (const std::string& folder : folders) {
-    // Narrow (code page 932) names all the way: through the ANSI API on Windows.
-    const std::string folder_path = dir.Path("") + folder;
+    const std::string folder_path = dir.Path("") + held(folder);
     ASSERT_TRUE(MakeFolder(folder_path)) << folder_path;
     for (const std::string& name : names) {
-      const std::string path = folder_path + kSeparator + name;
+      const std::string path = folder_path + kSeparator + held(name);
       const std::string old_content = "表 and ソ and \\ and A\r\n";
       WriteBytes(path, old_content);
       s.BadInput();
