@@ -20,12 +20,17 @@ TargetFiles::Added TargetFiles::Add(const std::string& path) {
 }
 
 void TargetFiles::AddFile(const std::string& path) {
-  // The window's rule: a name the file system takes for one already listed.
-  // (The same file under another name is rewritten once by the run.)
-  if (!index_.Insert(path)) {
+  // The window's rule, a name the file system takes for one already listed,
+  // and the same file under a second name (a link, a backup that is still a
+  // second name of its file).
+  platform::FileIdentity id;
+  const bool known = platform::GetFileIdentity(path, &id) == platform::kOk;
+  if (index_.Contains(path) || (known && identities_.count({id.volume, id.index}) != 0)) {
     if (on_duplicate) on_duplicate(path);
     return;
   }
+  index_.Insert(path);
+  if (known) identities_.insert({id.volume, id.index});
   files_.push_back(path);
 }
 

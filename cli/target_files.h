@@ -3,7 +3,9 @@
 // (walked as the window walks a folder, with the run's masks).
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,7 +27,8 @@ class TargetFiles {
   Added Add(const std::string& path);
 
   // Called instead of appending a file that is listed already: a path the
-  // file system takes for the same name (TargetIndex, as the window has it).
+  // file system takes for the same name (TargetIndex, as the window has it),
+  // or the same file under another name.
   std::function<void(const std::string& path)> on_duplicate;
 
   const std::vector<std::string>& files() const { return files_; }
@@ -36,6 +39,7 @@ class TargetFiles {
   NameMasks masks_;
   std::vector<std::string> files_;
   TargetIndex index_;
+  std::set<std::pair<std::uint64_t, std::uint64_t>> identities_;
 };
 
 // The form a command-line path takes in the list, without a folder mark:
