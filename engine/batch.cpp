@@ -247,6 +247,7 @@ std::string FormatResultText(const RewriteOutcome& outcome, CodePage log) {
     case RewriteStatus::kCancelled: return std::string();
     case RewriteStatus::kRestored: return text("元に戻しました。\n");
     case RewriteStatus::kNoBackup: return text("バックアップがありません。\n");
+    case RewriteStatus::kTooComplex: return text("正規表現の照合が複雑すぎるため、置換しませんでした。\n");
   }
   return text("ファイルが不正です。\n");
 }

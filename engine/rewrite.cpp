@@ -194,6 +194,7 @@ bool IsError(RewriteStatus status) {
     case RewriteStatus::kWriteFailed:
     case RewriteStatus::kBackupFailed:
     case RewriteStatus::kNoBackup:  // a restore asked for that cannot be done
+    case RewriteStatus::kTooComplex:
       return true;
     case RewriteStatus::kDone:
     case RewriteStatus::kAlreadyRewritten:

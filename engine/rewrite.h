@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/expression.h"
 #include "platform/encoding.h"
 
 namespace vx {
@@ -27,6 +28,7 @@ enum class RewriteStatus {
   kCancelled,         // stopped before anything was stored: untouched, no backup
   kRestored,          // restore: the backup took the file's name
   kNoBackup,          // restore: there is no backup to put back
+  kTooComplex,        // an expression's match ran past the engine's limits: the file was left alone
 };
 
 // Whether a file's line in the log reports a failure (as against a count,
@@ -73,6 +75,8 @@ struct RewriteOptions {
   bool keep_times = false;
   // A dry run hands this the whole content a run would write, piece by piece.
   ByteSink* preview = nullptr;
+  // How the search texts match (checked first with CheckPatterns).
+  MatchOptions match;
 };
 
 // What a backup's name is: the whole name of its file plus this.
