@@ -57,11 +57,13 @@ std::vector<std::string> SplitAlternatives(std::string_view decoded_search) {
 }
 
 FileTexts TextsFor(const std::vector<ReplacePair>& pairs, CodePage typed, CodePage file,
-                   std::string_view line_break) {
+                   std::string_view line_break, const MatchOptions& options) {
+  if (!options.plain()) return ExpressionTexts(pairs, typed, file, line_break, options);
   const LeadBytes lead = WalkOf(typed).lead();
   const bool unicode = typed == CodePage::kUtf8 || typed == CodePage::kUtf16Le || typed == CodePage::kUtf16Be;
   const bool any_form = unicode && IsCp932(file);
   FileTexts texts;
+  texts.code_page = file;
   texts.replacements.reserve(pairs.size());
   for (const ReplacePair& pair : pairs) {
     const DecodedTexts decoded = DecodeEscapes(pair.search, pair.replace, lead, line_break);

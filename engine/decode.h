@@ -4,10 +4,13 @@
 // encoding.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/expression.h"
+#include "engine/regex_match.h"
 #include "platform/encoding.h"
 
 namespace vx {
@@ -51,11 +54,18 @@ struct FileTexts {
     // Typed as Unicode, found in code page 932 in every form of the
     // characters the code page writes in more than one way (Cp932Forms).
     bool any_form = false;
+    // Set when the run's options are not plain: the alternative as an
+    // expression (then `text` is unused), replaced by its pair's pieces.
+    std::shared_ptr<const Expression> expression;
   };
   // Only those that can match: an empty alternative, or one with no exact
   // form in the file's code page, finds nothing.
   std::vector<Alternative> alternatives;
   std::vector<std::string> replacements;  // one per pair
+  // One per pair, for alternatives that are expressions: the replacement's
+  // bytes and groups in the file's code page.
+  std::vector<std::vector<ReplacementPiece>> pieces;
+  CodePage code_page = CodePage::kNone;  // the file's
   // A pair with something to find has a replacement with no exact form in
   // the file's code page: the file cannot be rewritten.
   bool unrepresentable = false;
@@ -66,8 +76,14 @@ struct FileTexts {
 // code page `file`. A search text typed as Unicode (UTF-8 or UTF-16) finds
 // in a code page 932 file every form of a character that code page writes
 // in more than one way; a replacement takes the system's own form.
+// With options that are not plain, every alternative is an expression
+// (CheckPatterns having found no fault in the texts).
 FileTexts TextsFor(const std::vector<ReplacePair>& pairs, CodePage typed, CodePage file,
-                   std::string_view line_break = kCrLf);
+                   std::string_view line_break = kCrLf, const MatchOptions& options = {});
+
+// TextsFor with options that are not plain.
+FileTexts ExpressionTexts(const std::vector<ReplacePair>& pairs, CodePage typed, CodePage file,
+                          std::string_view line_break, const MatchOptions& options);
 
 // Whether any of the typed texts holds a line break ("\\n"): only then does
 // it matter how a file's lines end.

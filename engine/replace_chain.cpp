@@ -70,16 +70,21 @@ class ReplaceChain::Stage {
   Stage(std::string alternative, bool any_form, std::string_view replacement, const TextWalk& walk,
         std::size_t chunk)
       : scanner_(std::move(alternative), walk, any_form), replacement_(replacement), chunk_(chunk) {}
+  // An expression's stage: it holds the whole text and replaces at its end.
+  Stage(std::unique_ptr<ExpressionPass> pass, const TextWalk& walk, std::size_t chunk)
+      : scanner_(std::string(), walk), pass_(std::move(pass)), chunk_(chunk) {}
 
   void Connect(Bytes* out) { out_ = out; }
   Bytes& input() { return input_; }
   std::int64_t count() const { return count_; }
   bool finished() const { return finished_; }
+  bool too_complex() const { return too_complex_; }
 
   // Whether a step is due: a chunk of input waits beyond the bytes a step
   // may have to keep back, or this is the end of the text (every stage
   // before has finished) and this stage has not finished.
   bool Ready(bool final) const {
+    if (pass_) return final && !finished_;
     return final ? !finished_ : input_.size() - emitted_ >= chunk_ + scanner_.alternative().size() - 1;
   }
 
@@ -88,6 +93,7 @@ class ReplaceChain::Stage {
   // left, passes on the bytes that cannot begin one; at the end of the text,
   // all of them.
   void Step(bool final) {
+    if (pass_) return StepExpression();
     const std::size_t m = scanner_.alternative().size();
     const std::size_t out_before = out_->size();
     const char* text = input_.data();
@@ -132,7 +138,21 @@ class ReplaceChain::Stage {
   }
 
  private:
+  // The whole text through the expression. Past the engine's limits the
+  // chain reports the failure, and its output is not used.
+  void StepExpression() {
+    struct Into : ByteSink {
+      explicit Into(Bytes* bytes) : bytes(bytes) {}
+      void Put(const char* data, std::size_t n) override { bytes->Append(data, n); }
+      Bytes* bytes;
+    } into(out_);
+    too_complex_ = pass_->Run(input_.data(), input_.size(), &into, &count_) == PassResult::kTooComplex;
+    input_.Clear();
+    finished_ = true;
+  }
+
   AlternativeScanner scanner_;
+  std::unique_ptr<ExpressionPass> pass_;
   std::string_view replacement_;
   std::size_t chunk_;
   Bytes input_;
@@ -140,6 +160,7 @@ class ReplaceChain::Stage {
   std::size_t pos_ = 0;      // where the search goes on: the segment start or a known boundary
   std::int64_t count_ = 0;
   bool finished_ = false;
+  bool too_complex_ = false;
   Bytes* out_ = nullptr;
 };
 
@@ -148,9 +169,16 @@ ReplaceChain::ReplaceChain(const FileTexts& texts, const TextWalk& walk, ByteSin
       replacements_(texts.replacements),  // the stages point into these
       sink_(sink),
       chunk_(std::max<std::size_t>(chunk, 1)) {
-  for (const FileTexts::Alternative& alternative : texts.alternatives)
-    stages_.push_back(std::make_unique<Stage>(alternative.text, alternative.any_form, replacements_[alternative.pair],
-                                                     walk, chunk_));
+  for (const FileTexts::Alternative& alternative : texts.alternatives) {
+    if (alternative.expression) {
+      stages_.push_back(std::make_unique<Stage>(
+          std::make_unique<ExpressionPass>(alternative.expression, texts.pieces[alternative.pair], texts.code_page),
+          walk, chunk_));
+    } else {
+      stages_.push_back(std::make_unique<Stage>(alternative.text, alternative.any_form,
+                                                replacements_[alternative.pair], walk, chunk_));
+    }
+  }
   for (std::size_t i = 0; i < stages_.size(); ++i)
     stages_[i]->Connect(i + 1 < stages_.size() ? &stages_[i + 1]->input() : output_.get());
 }
@@ -207,6 +235,12 @@ void ReplaceChain::HandOut() {
   if (output_->size()) sink_->Put(output_->data(), output_->size());
   handed_out_ += output_->size();
   output_->Clear(handed_out_);
+}
+
+bool ReplaceChain::too_complex() const {
+  for (const auto& stage : stages_)
+    if (stage->too_complex()) return true;
+  return false;
 }
 
 std::int64_t ReplaceChain::count() const {

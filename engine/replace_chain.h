@@ -51,6 +51,9 @@ class ReplaceChain {
   void Finish();
 
   std::int64_t count() const;
+  // An expression's match ran past the engine's limits: the output is not
+  // to be used.
+  bool too_complex() const;
   // Stages: one per alternative that can match.
   std::size_t stage_count() const { return stages_.size(); }
 

@@ -244,7 +244,7 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     StringSink preview;
     for (bool checking = !whole;; checking = false) {
       const CodePage code_page = CodePageOf(guess.encoding, run);
-      const FileTexts texts = TextsFor(pairs, reading.texts, code_page, guess.lf ? kLf : kCrLf);
+      const FileTexts texts = TextsFor(pairs, reading.texts, code_page, guess.lf ? kLf : kCrLf, options.match);
       if (texts.unrepresentable && !checking) return fail(RewriteStatus::kUnrepresentable);
       // A failure to create or fill the temporary file is reported only
       // once the whole file has been checked to be text.
@@ -287,6 +287,7 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
       if (texts.unrepresentable) return fail(RewriteStatus::kUnrepresentable);
       chain->Finish();
       in.Close();
+      if (chain->too_complex()) return fail(RewriteStatus::kTooComplex);
       outcome.count = chain->count();
       outcome.encoding = guess.encoding;
       if (options.dry_run) {

@@ -89,6 +89,50 @@ Cp932Forms::Cp932Forms() {
   }
 }
 
+CodePageUnits::CodePageUnits(CodePage code_page) : lead_(WalkOf(code_page).lead()) {
+  if (code_page == CodePage::kNone) {
+    for (unsigned b = 1; b < 256; ++b) single_[b] = static_cast<std::uint16_t>(b);
+    return;
+  }
+  std::string units;
+  const auto unit_of = [&](std::string_view code) -> std::uint16_t {
+    if (!ConvertText(code, code_page, CodePage::kUtf16Le, &units) || units.size() != 2) return 0;
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(units[0]) | static_cast<unsigned char>(units[1]) << 8);
+  };
+  for (unsigned b = 1; b < 256; ++b) {
+    const char c = static_cast<char>(b);
+    if (!lead_.IsLead(static_cast<unsigned char>(b))) single_[b] = unit_of(std::string_view(&c, 1));
+  }
+  if (lead_.empty()) return;
+  double_.assign(65536, 0);
+  for (unsigned l = 1; l < 256; ++l) {
+    if (!lead_.IsLead(static_cast<unsigned char>(l))) continue;
+    for (unsigned t = 1; t < 256; ++t) {
+      const char code[2] = {static_cast<char>(l), static_cast<char>(t)};
+      double_[l << 8 | t] = unit_of(std::string_view(code, 2));
+    }
+  }
+}
+
+const CodePageUnits& CodePageUnits::For(CodePage code_page) {
+  // Each read on first use and kept for the process (kAnsi: whatever the
+  // ANSI code page is).
+  switch (code_page) {
+    case CodePage::kCp932: {
+      static const CodePageUnits* const cp932 = new CodePageUnits(CodePage::kCp932);
+      return *cp932;
+    }
+    case CodePage::kAnsi: {
+      static const CodePageUnits* const ansi = new CodePageUnits(CodePage::kAnsi);
+      return *ansi;
+    }
+    default: {
+      static const CodePageUnits* const bytes = new CodePageUnits(CodePage::kNone);
+      return *bytes;
+    }
+  }
+}
+
 const Cp932Forms& Cp932Forms::Get() {
   static const Cp932Forms* const forms = new Cp932Forms();  // read once, kept for the process
   return *forms;

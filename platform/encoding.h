@@ -142,6 +142,27 @@ class Cp932Forms {
   std::vector<std::vector<std::uint16_t>> members_{1};
 };
 
+// The characters of a byte code page (one with a lead-byte set, or kNone:
+// each byte a character of its own, U+0000-U+00FF) as single UTF-16 units,
+// read once per code page from the system's conversion of every single
+// byte and double-byte code. 0 stands for a byte or code with no
+// one-unit form (U+0000 is never text here).
+class CodePageUnits {
+ public:
+  static const CodePageUnits& For(CodePage code_page);
+  std::uint16_t Single(unsigned char byte) const { return single_[byte]; }
+  std::uint16_t Double(unsigned char lead, unsigned char trail) const {
+    return double_.empty() ? 0 : double_[lead << 8 | trail];
+  }
+  const LeadBytes& lead() const { return lead_; }
+
+ private:
+  explicit CodePageUnits(CodePage code_page);
+  LeadBytes lead_;
+  std::array<std::uint16_t, 256> single_{};
+  std::vector<std::uint16_t> double_;  // lead << 8 | trail; empty without lead bytes
+};
+
 // Whether a code page is code page 932 (kAnsi: where the ANSI code page is).
 bool IsCp932(CodePage code_page);
 

@@ -15,6 +15,7 @@ inline constexpr std::int64_t kRewriteWriteFailed = -4;
 inline constexpr std::int64_t kRewriteBackupFailed = -5;
 inline constexpr std::int64_t kRewriteCancelled = -6;
 inline constexpr std::int64_t kRewriteUnrepresentable = -7;
+inline constexpr std::int64_t kRewriteTooComplex = -8;
 
 inline std::int64_t Code(const RewriteOutcome& outcome) {
   switch (outcome.status) {
@@ -26,6 +27,7 @@ inline std::int64_t Code(const RewriteOutcome& outcome) {
     case RewriteStatus::kBackupFailed: return kRewriteBackupFailed;
     case RewriteStatus::kCancelled: return kRewriteCancelled;
     case RewriteStatus::kUnrepresentable: return kRewriteUnrepresentable;
+    case RewriteStatus::kTooComplex: return kRewriteTooComplex;
     default: return -100;  // decided by the batch, never by the rewrite
   }
 }

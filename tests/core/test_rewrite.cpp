@@ -68,7 +68,16 @@ struct ContentRow {
   std::int64_t count;
   Encoding encoding = Encoding::kCodePage;
   CodePage typed = CodePage::kAnsi;  // what the texts are in (the window's: UTF-8)
+  MatchOptions match = {};
 };
+
+constexpr MatchOptions kRegex{.regex = true};
+constexpr MatchOptions kCase{.ignore_case = true};
+constexpr MatchOptions kWord{.word = true};
+constexpr MatchOptions kFold{.fold = true};
+constexpr CodePage k932 = CodePage::kAnsi;
+constexpr Encoding kSjis = Encoding::kCodePage;
+constexpr Encoding kU8 = Encoding::kUtf8;
 
 // ぁ 82 9F, 表 95 5C, の 82 CC, ノ 83 6D.
 const ContentRow kContentRows[] = {
@@ -143,6 +152,63 @@ const ContentRow kContentRows[] = {
      Encoding::kCodePage, CodePage::kUtf8},
     {"emoji and hangul into UTF-8", FromU8(u8"é😀\r\n"), {{FromU8(u8"😀\\n"), FromU8(u8"한\\t")}},
      FromU8(u8"é한\t"), 1, Encoding::kUtf8, CodePage::kUtf8},
+    // Regular expressions: captures, the $ forms, line ends, each file's encoding.
+    {"swap key=value", "key=value\r\nk2=v2", {{"(\\w+)=(\\w+)", "$2=$1"}}, "value=key\r\nv2=k2", 2, kSjis, k932,
+     kRegex},
+    {"dates", "2026/12/09 and 2025/1/2", {{"(\\d+)/(\\d+)/(\\d+)", "$1-${2}-\\3"}}, "2026-12-09 and 2025-1-2", 2,
+     kSjis, k932, kRegex},
+    {"$12 is group 12; ${1}2 is group 1 and a 2", "ab", {{"(a)(b)(?<x>)(){9}", "$12|${1}2|$&|${x}$$|\\$|$z|$"}},
+     "|a2|ab|$|$|$z|$", 1, kSjis, k932, kRegex},
+    {"a group that took no part gives nothing", "b", {{"(a)?b", "[$1]"}}, "[]", 1, kSjis, k932, kRegex},
+    {"^ prefixes every line, none after the last line end", "a\r\nb\nc\r\n", {{"^", "> "}},
+     "> a\r\n> b\n> c\r\n", 3, kSjis, k932, kRegex},
+    {"$ before CR LF, never between CR and LF", "a\r\nb\r\n", {{"$", ";"}}, "a;\r\nb;\r\n;", 3, kSjis, k932,
+     kRegex},
+    {"empty matches, as Perl: x* around every character", "abc", {{"x*", "-"}}, "-a-b-c-", 4, kSjis, k932, kRegex},
+    {"a lookahead's empty match never splits CR LF", "a\r\nb", {{"(?=\\n)", "|"}}, "a\r\nb", 0, kSjis, k932,
+     kRegex},
+    {". never takes a line end; \\n in the replacement is the file's", "ab\r\ncd", {{"b.*", "X\\n"}},
+     "aX\r\n\r\ncd", 1, kSjis, k932, kRegex},
+    {"\\n in a search is LF; a pattern over lines", "a\r\nb", {{"a\\r\\nb", "ab"}}, "ab", 1, kSjis, k932, kRegex},
+    {"LF file: \\n in the replacement is LF", "a\nb\n", {{"$", "\\n"}}, "a\n\nb\n\n\n", 3, kSjis, k932, kRegex},
+    {"Shift-JIS: . is a whole 表, never its trail byte \\", "\x95\x5C\\", {{"\\\\", "/"}}, "\x95\x5C/", 1, kSjis, k932,
+     kRegex},
+    {"Shift-JIS: . next to ソ and 表 takes each whole", "\x83\x5C\x95\x5C", {{"^.", "<$0>"}}, "<\x83\x5C>\x95\x5C", 1,
+     kSjis, k932, kRegex},
+    {"Shift-JIS: a class of kana, the other bytes as they were", "\x82\xA0\x87\x9A\x82\xA2", {{"[\x82\xA0-\x82\xA2]+",
+     "x"}}, "x\x87\x9Ax", 2, kSjis, k932, kRegex},
+    {"Shift-JIS: ∵ typed as Unicode finds every form", "\x81\xE6\x87\x9A\xFA\x5B", {{FromU8(u8"∵{2}"), "x"}},
+     "x\xFA\x5B", 1, kSjis, CodePage::kUtf8, kRegex},
+    {"Shift-JIS: a group keeps its bytes", "a\x87\x9A" "b", {{"a(.)b", "[$1]"}}, "[\x87\x9A]", 1, kSjis, k932, kRegex},
+    {"UTF-8: \\w takes kana and kanji, \\d a full-width digit", FromU8(u8"表の０ x"), {{"\\w+", "W"}}, "W W", 2, kU8,
+     k932, kRegex},
+    {"UTF-8: the ideographic space is \\s", FromU8(u8"a　b"), {{"\\s", "_"}}, "a_b", 1, kU8, k932, kRegex},
+    {"UTF-16LE: a capture swap", std::string("\xFF\xFE" "a\0=\0b\0", 8), {{"(.)=(.)", "$2=$1"}},
+     std::string("\xFF\xFE" "b\0=\0a\0", 8), 1, Encoding::kUtf16Le, k932, kRegex},
+    {"UTF-16BE: the replacement put into the file's encoding", std::string("\xFE\xFF\x30\x42", 4), {{".", "[$0\\n]"}},
+     std::string("\xFE\xFF\0[\x30\x42\0\r\0\n\0]", 12), 1, Encoding::kUtf16Be, k932, kRegex},
+    {"a replacement the file cannot hold leaves it alone", "a\x82\xA0", {{"a", FromU8(u8"한$0")}}, "a\x82\xA0",
+     kRewriteUnrepresentable, kSjis, CodePage::kUtf8, kRegex},
+    {"an empty expression does nothing", "abc", {{"", "x"}}, "abc", 0, kSjis, k932, kRegex},
+    {"pairs in turn, as expressions", "abc", {{"a|b", "x"}, {"x+", "[$0]"}}, "[xx]c", 3, kSjis, k932, kRegex},
+    {"past the match limit: the file is left alone", std::string(30000, 'a') + "!b", {{"(a*)*b", "x"}},
+     std::string(30000, 'a') + "!b", kRewriteTooComplex, kSjis, k932, kRegex},
+    // Literal texts with options.
+    {"-i: ASCII, Latin, Greek, Cyrillic, full-width", FromU8(u8"Abc ÉTÉ ΣΑ ЖУК Ａｂ"),
+     {{FromU8(u8"aBC\\|été\\|σα\\|жук\\|ａＢ"), "*"}}, "* * * * *", 5, kU8, CodePage::kUtf8, kCase},
+    {"-i in Shift-JIS, the bytes as they were elsewhere", "ABC\x87\x9A", {{"abc", "x"}}, "x\x87\x9A", 1, kSjis, k932,
+     kCase},
+    {"-i keeps the literal escapes: \\| and \\n", "A\r\nb", {{"a\\n\\|B", "."}}, "..", 2, kSjis, k932, kCase},
+    {"-w: ID beside kana and brackets, not in IDs or _ID", FromU8(u8"ユーザーIDを (ID) IDs _ID"), {{"ID", "X"}},
+     FromU8(u8"ユーザーXを (X) IDs _ID"), 2, kU8, CodePage::kUtf8, kWord},
+    {"-w in regex mode backtracks to a whole word", "abc ab", {{"ab|abc", "X"}}, "X X", 2, kSjis, k932,
+     MatchOptions{.regex = true, .word = true}},
+    {"--fold: ﾃﾞｰﾀ, データ and でーた", FromU8(u8"ﾃﾞｰﾀ データ でーた"), {{FromU8(u8"データ"), "D"}}, "D D D", 3, kU8,
+     CodePage::kUtf8, kFold},
+    {"--fold in Shift-JIS: ｶﾞ whole, ｶ of ｶﾞ never", "\xB6\xDE\xB6 \x83\x4B", {{FromU8(u8"ガ\\|カ"), "x"}},
+     "x\xB6 x", 2, kSjis, CodePage::kUtf8, kFold},
+    {"--fold with -i: Ａ, a and A", FromU8(u8"Ａ a A"), {{"a", "x"}}, "x x x", 3, kU8, CodePage::kUtf8,
+     MatchOptions{.ignore_case = true, .fold = true}},
 };
 
 // With the default buffers, and with buffers of 1 to 8 bytes, where a file's
@@ -153,6 +219,7 @@ TEST_F(Rewrite, ContentTable) {
     options.buffer_bytes = buffer;
     for (const ContentRow& row : kContentRows) {
       reading_.texts = row.typed;
+      options.match = row.match;
       EXPECT_EQ(Run(row.content, row.pairs, false, options), row.count) << row.what << ", buffer " << buffer;
       EXPECT_EQ(ReadBytes(target_), row.expected) << row.what << ", buffer " << buffer;
       if (row.count >= 0) {

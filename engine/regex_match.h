@@ -1,0 +1,97 @@
+// Regular expressions on a file's own text, through PCRE2: compiled once per
+// run and pattern, matched on the text as its encoding gives it. UTF-8 is
+// matched as it is (8-bit code units); UTF-16 and the byte code pages
+// through their UTF-16 form (16-bit units), a byte code page's characters
+// one unit each, so that a match starts and ends on whole characters only
+// and the bytes between the matches are copied as they are.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/encoding.h"
+
+namespace vx {
+
+class ByteSink;
+
+// A compiled expression for one code-unit width. Shared by every file (and
+// thread) of a run; matching keeps its own state.
+class Expression {
+ public:
+  struct Error {
+    std::size_t offset = 0;  // in characters of the pattern
+    std::string reason;
+  };
+
+  // The expression for `pattern` (UTF-8) matched on units of `width` bits
+  // (8: UTF-8 text; 16: UTF-16), with letter case ignored or not; from a
+  // cache the whole process shares. Null with *error set when the pattern
+  // does not compile.
+  static std::shared_ptr<const Expression> Get(std::string_view pattern, bool ignore_case, int width,
+                                               Error* error = nullptr);
+  ~Expression();
+  Expression(const Expression&) = delete;
+  Expression& operator=(const Expression&) = delete;
+
+  int width() const { return width_; }
+  std::uint32_t group_count() const { return group_count_; }
+  // The number of the group named `name` (UTF-8); -1 when there is none.
+  int GroupNumber(std::string_view name) const;
+
+ private:
+  friend class ExpressionPass;
+  Expression(int width, void* code, std::uint32_t group_count);
+  int width_;
+  void* code_;  // pcre2_code_8 or pcre2_code_16
+  std::uint32_t group_count_;
+};
+
+// A piece of a replacement as one file needs it: bytes in the file's
+// encoding, or a group of the match (its bytes as the file holds them).
+struct ReplacementPiece {
+  std::string bytes;
+  int group = -1;  // -1: the bytes
+};
+
+// What became of an expression's pass over a text.
+enum class PassResult { kDone, kTooComplex };
+
+// Replaces every match of an expression in a whole text, left to right and
+// without overlaps, as Perl does: an empty match is taken, and after one the
+// next match may not be empty at the same place; no empty match falls
+// between the CR and the LF of a line end. The matches are found on the
+// text of `code_page` (its bytes after any byte-order mark); the text
+// between them goes out as it is.
+class ExpressionPass {
+ public:
+  ExpressionPass(std::shared_ptr<const Expression> expression, std::vector<ReplacementPiece> replacement,
+                 CodePage code_page);
+  ~ExpressionPass();
+  ExpressionPass(const ExpressionPass&) = delete;
+  ExpressionPass& operator=(const ExpressionPass&) = delete;
+
+  // kTooComplex when a match ran past the engine's limits (time or memory):
+  // what went to `out` is then to be dropped.
+  PassResult Run(const char* text, std::size_t size, ByteSink* out, std::int64_t* count);
+
+ private:
+  template <int W>
+  PassResult RunUnits(const char* text, std::size_t size, ByteSink* out, std::int64_t* count);
+
+  std::shared_ptr<const Expression> expression_;
+  std::vector<ReplacementPiece> replacement_;
+  CodePage code_page_;
+};
+
+// Limits a single match runs within (a pattern that backtracks without end
+// fails on the file instead of holding up the run).
+inline constexpr std::uint32_t kMatchLimit = 5'000'000;
+inline constexpr std::uint32_t kHeapLimitKiB = 64 * 1024;
+inline constexpr std::size_t kJitStackBytes = std::size_t{8} << 20;
+
+}  // namespace vx
