@@ -3,6 +3,7 @@
 #include <random>
 
 #include "engine/decode.h"
+#include "engine/rewrite.h"
 #include "reference.h"
 
 namespace vx {
@@ -113,6 +114,43 @@ TEST(SplitAlternatives, Table) {
   };
   for (const SplitRow& row : rows) {
     EXPECT_EQ(SplitAlternatives(DecodeText(row.typed_search, true, lead)), row.alternatives) << row.typed_search;
+  }
+}
+
+// A run's texts are checked before any file is touched: the fault's pair,
+// text and place (in characters), or none.
+TEST(CheckPatterns, Table) {
+  constexpr MatchOptions kRegex{.regex = true};
+  struct Row {
+    std::vector<ReplacePair> pairs;
+    MatchOptions options;
+    int pair;  // -1: no fault
+    bool in_replacement = false;
+    std::size_t offset = 0;
+  };
+  const Row rows[] = {
+      {{{"a(", "x"}}, kRegex, 0, false, 2},
+      {{{"ok", "x"}, {"[b", "x"}}, kRegex, 1, false, 2},
+      {{{"\x82\xA0(", "x"}}, kRegex, 0, false, 2},  // あ( : one character before the fault
+      {{{"(a)", "$2"}}, kRegex, 0, true, 0},
+      {{{"(a)", "x${1}y\\2"}}, kRegex, 0, true, 6},
+      {{{"(a)", "${name}"}}, kRegex, 0, true, 0},
+      {{{"(?<name>a)", "${name}$1$0$&$$\\$"}}, kRegex, -1},
+      {{{"(a)", "$z ${ $"}}, kRegex, -1},  // literal dollars
+      {{{"", "$9"}}, kRegex, -1},           // finds nothing: nothing to check
+      {{{"a(", "$9"}}, MatchOptions{}, -1},  // plain texts are never expressions
+      {{{"a(\\|[", "$9"}}, MatchOptions{.ignore_case = true, .word = true, .fold = true}, -1},
+  };
+  for (const Row& row : rows) {
+    const std::optional<PatternError> error = CheckPatterns(row.pairs, CodePage::kAnsi, row.options);
+    const std::string what = row.pairs.back().search + " -> " + row.pairs.back().replace;
+    ASSERT_EQ(error.has_value(), row.pair >= 0) << what;
+    if (!error) continue;
+    EXPECT_EQ(error->pair, static_cast<std::size_t>(row.pair)) << what;
+    EXPECT_EQ(error->in_replacement, row.in_replacement) << what;
+    EXPECT_EQ(error->offset, row.offset) << what;
+    EXPECT_FALSE(error->reason.empty()) << what;
+    EXPECT_NE(FormatPatternError(*error).find("正規表現が正しくありません。\n"), std::string::npos);
   }
 }
 
