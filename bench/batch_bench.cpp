@@ -3,7 +3,7 @@
 // tool in its own process (wall time and peak memory from wait4). Prints the
 // median of several runs and the ratios; figures only, no pass or fail.
 //
-//   vx_batch_bench [--cli PATH] [--dir FOLDER] [--mib N] [--files N] [--runs N] [--only big|files|durable]
+//   vx_batch_bench [--cli PATH] [--dir FOLDER] [--mib N] [--files N] [--runs N] [--only big|regex|files|durable]
 //
 // 1. one file of --mib MiB with a rare needle and with a dense one, in code
 //    page 932, and one of Japanese UTF-8 text with a rare needle: each file's
@@ -233,6 +233,51 @@ void BigFile(const std::string& cli, const std::string& dir, std::size_t mib, in
   }
 }
 
+// The matching options on one big code page 932 file, against sed and perl
+// where they can do the same: an expression on a rare needle, a capture
+// swap on a dense one, letter case ignored, and width and kana folded
+// (against the plain literal search on the same file).
+void Expressions(const std::string& cli, const std::string& dir, std::size_t mib, int runs) {
+  const std::string pristine = dir + "/vx-batch-expr.txt", work = dir + "/vx-batch-expr-work.txt";
+  struct Case {
+    const char* title;
+    std::string needle;  // put into the text
+    std::size_t every;
+    std::vector<Tool> tools;
+    const char* base;
+  };
+  const std::string no_backup = "--no-backup";
+  const std::vector<Case> cases = {
+      {"expression on a rare needle: needle4[2]", "needle42", std::size_t{1} << 20,
+       {{"vextrane-cli -E", {cli, no_backup, "-E", "-s", "needle4[2]", "-r", "X", work}},
+        {"sed -E -i", {"sed", "-E", "-i", "s/needle4[2]/X/g", work}},
+        {"perl -pi", {"perl", "-pi", "-e", "s/needle4[2]/X/g", work}}},
+       "sed -E -i"},
+      {"capture swap on a dense corpus: (\\w+)=(\\w+) -> $2=$1", "key=value ", 64,
+       {{"vextrane-cli -E", {cli, no_backup, "-E", "-s", "(\\w+)=(\\w+)", "-r", "$2=$1", work}},
+        {"perl -pi", {"perl", "-pi", "-e", "s/(\\w+)=(\\w+)/$2=$1/g", work}}},
+       "perl -pi"},
+      {"letter case ignored on a rare needle: NEEDLE42", "needle42", std::size_t{1} << 20,
+       {{"vextrane-cli -i", {cli, no_backup, "-i", "-s", "NEEDLE42", "-r", "X", work}},
+        {"sed -i s///gI", {"sed", "-i", "s/NEEDLE42/X/gI", work}}},
+       "sed -i s///gI"},
+      {"width and kana folded on the rare Japanese needle", kRare, std::size_t{1} << 20,
+       {{"vextrane-cli (plain literal)", {cli, no_backup, "-s", kRareUtf8, "-r", kRareNewUtf8, work}},
+        {"vextrane-cli --fold", {cli, no_backup, "--fold", "-s", kRareUtf8, "-r", kRareNewUtf8, work}}},
+       "vextrane-cli (plain literal)"},
+  };
+  for (const Case& c : cases) {
+    std::mt19937 rng(932);
+    WriteFile(pristine, MakeText(mib << 20, c.needle, c.every, &rng));
+    char title[240];
+    std::snprintf(title, sizeof title, "%s: one file of %zu MiB of code page 932, median of %d runs", c.title, mib,
+                  runs);
+    std::fprintf(stderr, "%s\n", title);
+    PrintRows(title, Measure(c.tools, pristine, work, runs), c.base);
+  }
+  Shell("rm -f \"$1\" \"$2\"", {pristine, work});
+}
+
 // --files files of 4 KiB in folders three levels deep (20 x 10 x N/200).
 std::vector<std::string> MakeTree(const std::string& root, int files) {
   std::mt19937 rng(4096);
@@ -352,6 +397,7 @@ int main(int argc, char** argv) {
   setenv("LC_ALL", "C", 1);  // sed and perl work on bytes; vextrane-cli gets --raw
   std::printf("vextrane-cli: %s\n", cli.c_str());
   if (only.empty() || only == "big") BigFile(cli, dir, mib, runs);
+  if (only.empty() || only == "regex") Expressions(cli, dir, mib, runs);
   if (only.empty() || only == "files") ManyFiles(cli, dir, files, file_runs);
   if (only.empty() || only == "durable") Durability(dir, files, file_runs);
   return 0;
