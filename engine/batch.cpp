@@ -106,7 +106,13 @@ BatchEntry ProcessOne(BatchFile& file, const BatchSettings& settings, Ledger* le
     return entry;
   }
   const RewriteFunction& rewrite = settings.rewrite ? settings.rewrite : RewriteFunction(RewriteFile);
-  entry.outcome = rewrite(entry.path, file.pairs, file.make_backup, settings.reading, settings.options);
+  if (file.previewed.known) {
+    RewriteOptions options = settings.options;
+    options.unchanged_since = &file.previewed;
+    entry.outcome = rewrite(entry.path, file.pairs, file.make_backup, settings.reading, options);
+  } else {
+    entry.outcome = rewrite(entry.path, file.pairs, file.make_backup, settings.reading, settings.options);
+  }
   if (ledger && entry.outcome.done()) {
     // Under its old identity (where a second spelling found it before) and
     // its new one (where a second spelling finds it now).
@@ -201,6 +207,34 @@ BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& sett
   return report;
 }
 
+std::vector<UndoFile> UndoRecord(const BatchReport& report) {
+  std::vector<UndoFile> files;
+  for (const BatchEntry& entry : report.entries) {
+    const RewriteOutcome& o = entry.outcome;
+    if (o.done() && !o.backup.empty() && o.read.known && o.written.known)
+      files.push_back({entry.path, RestoreCheck{o.written, o.read}});
+  }
+  return files;
+}
+
+BatchReport UndoFiles(const std::vector<UndoFile>& files, const BatchSettings& settings, unsigned jobs,
+                      const BatchWatch& watch) {
+  std::map<std::string, RestoreCheck> checks;
+  std::vector<BatchFile> batch;
+  for (const UndoFile& file : files) {
+    checks.emplace(file.path, file.check);
+    // One empty pair: a file with none is left alone before the restore.
+    batch.push_back(BatchFile{file.path, {ReplacePair{}}, false, {}});
+  }
+  BatchSettings undo = settings;
+  undo.rewrite = [&checks](const std::string& path, const std::vector<ReplacePair>&, bool, const FileReading&,
+                           const RewriteOptions& options) {
+    const auto it = checks.find(path);
+    return it == checks.end() ? RewriteOutcome{RewriteStatus::kNoBackup} : RestoreFromBackup(path, options, &it->second);
+  };
+  return ProcessFiles(std::move(batch), undo, jobs, watch);
+}
+
 // File system calls, not the processors, bound a run over many small files,
 // and they overlap well: a few files at a time even on one processor.
 unsigned DefaultJobCount() { return std::max(4u, std::thread::hardware_concurrency()); }
@@ -248,6 +282,8 @@ std::string FormatResultText(const RewriteOutcome& outcome, CodePage log) {
     case RewriteStatus::kRestored: return text("元に戻しました。\n");
     case RewriteStatus::kNoBackup: return text("バックアップがありません。\n");
     case RewriteStatus::kTooComplex: return text("正規表現の照合が複雑すぎるため、置換しませんでした。\n");
+    case RewriteStatus::kChangedSincePreview: return text("プレビューの後で変更されたため、置換しませんでした。\n");
+    case RewriteStatus::kChangedSinceRun: return text("置換後に変更されたため、元に戻しませんでした。\n");
   }
   return text("ファイルが不正です。\n");
 }

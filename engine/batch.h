@@ -22,6 +22,9 @@ struct BatchFile {
   // or every pair of the replace list. An empty list leaves the file alone.
   std::vector<ReplacePair> pairs;
   bool make_backup = false;
+  // Known when a preview read the file: it is rewritten only while it still
+  // holds what the preview read (else kChangedSincePreview).
+  ContentDigest previewed;
 };
 
 // Asked for file `index`, from 0 upward, right before that file is processed
@@ -79,6 +82,22 @@ struct BatchWatch {
 // even on one core.
 BatchReport ProcessFiles(std::vector<BatchFile> files, const BatchSettings& settings, unsigned jobs,
                          const BatchWatch& watch = {});
+
+// What an undo of a run puts back: every file the run rewrote (not a dry
+// run) with a backup, with what the run left of it (taken with
+// RewriteOptions::digests).
+struct UndoFile {
+  std::string path;
+  RestoreCheck check;
+};
+std::vector<UndoFile> UndoRecord(const BatchReport& report);
+
+// Puts the files of an undo record back from their backups, as ProcessFiles
+// runs files (settings.options.cancel, `watch`): each restored only where it
+// and its backup are still what the run left (RestoreFromBackup with the
+// check), else kChangedSinceRun; the backups stay.
+BatchReport UndoFiles(const std::vector<UndoFile>& files, const BatchSettings& settings, unsigned jobs,
+                      const BatchWatch& watch = {});
 
 // The number of files a run does at a time unless told otherwise (the
 // window's runs and vextrane-cli without -j): 4, or one per processor if

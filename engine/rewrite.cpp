@@ -34,14 +34,16 @@ constexpr std::size_t kDefaultChunk = std::size_t{1} << 18;  // 256 KiB
 // the error.
 class Output : public ByteSink {
  public:
-  explicit Output(File* file) : file_(file) {}
+  Output(File* file, Sha256* hash) : file_(file), hash_(hash) {}
   void Put(const char* p, std::size_t n) override {
+    if (hash_) hash_->Add(p, n);
     if (file_ && error_ == kOk) error_ = file_->Write(p, n);
   }
   SysError error() const { return error_; }
 
  private:
   File* file_;
+  Sha256* hash_;
   SysError error_ = kOk;
 };
 
@@ -195,6 +197,8 @@ bool IsError(RewriteStatus status) {
     case RewriteStatus::kBackupFailed:
     case RewriteStatus::kNoBackup:  // a restore asked for that cannot be done
     case RewriteStatus::kTooComplex:
+    case RewriteStatus::kChangedSincePreview:
+    case RewriteStatus::kChangedSinceRun:
       return true;
     case RewriteStatus::kDone:
     case RewriteStatus::kAlreadyRewritten:
@@ -232,6 +236,11 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     std::string head;
     bool whole = false;
     if (ReadHead(in, chunk, &head, &whole) != kOk) return fail(RewriteStatus::kOpenFailed);
+    // The digests of what is read and written, when asked for (a file read
+    // once more is read from its start again).
+    const bool digests = options.digests || options.unchanged_since;
+    Sha256 read_hash, written_hash;
+    if (digests) read_hash.Add(head.data(), head.size());
     EncodingDetector detector(reading.detect);
     detector.Take(head.data(), head.size());
     if (whole) detector.Finish();
@@ -250,9 +259,19 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
       // once the whole file has been checked to be text.
       staged.reset();
       if (!options.dry_run && !texts.unrepresentable) staged.emplace(path).Create();
-      Output out(staged && staged->IsOpen() ? &staged->file() : nullptr);
+      written_hash = Sha256();
+      Output out(staged && staged->IsOpen() ? &staged->file() : nullptr, digests ? &written_hash : nullptr);
       preview.text.clear();
-      ByteSink* const sink = options.dry_run && options.preview ? static_cast<ByteSink*>(&preview) : &out;
+      // A preview's copy goes out through the output, which then writes nothing.
+      struct Tee : ByteSink {
+        Tee(ByteSink* a, ByteSink* b) : a(a), b(b) {}
+        void Put(const char* p, std::size_t n) override {
+          a->Put(p, n);
+          b->Put(p, n);
+        }
+        ByteSink *a, *b;
+      } tee(&preview, &out);
+      ByteSink* const sink = options.dry_run && options.preview ? static_cast<ByteSink*>(&tee) : &out;
       std::optional<ReplaceChain> chain;
       if (!texts.unrepresentable) {
         chain.emplace(texts, WalkOf(code_page), sink, chunk);
@@ -266,6 +285,7 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
         std::size_t got = 0;
         if (in.Read(at, chunk, &got) != kOk) return fail(RewriteStatus::kOpenFailed);
         if ((more = got != 0)) {
+          if (digests) read_hash.Add(at, got);
           if (checking) {
             detector.Take(at, got);
             if (detector.not_text()) return fail(RewriteStatus::kNotText);
@@ -281,6 +301,8 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
           guess = known;
           if (in.Rewind() != kOk || ReadHead(in, chunk, &head, &whole) != kOk)
             return fail(RewriteStatus::kOpenFailed);
+          read_hash = Sha256();
+          if (digests) read_hash.Add(head.data(), head.size());
           continue;
         }
       }
@@ -288,6 +310,12 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
       chain->Finish();
       in.Close();
       if (chain->too_complex()) return fail(RewriteStatus::kTooComplex);
+      if (digests) {
+        outcome.read = read_hash.Finish();
+        outcome.written = written_hash.Finish();
+        if (options.unchanged_since && outcome.read != *options.unchanged_since)
+          return fail(RewriteStatus::kChangedSincePreview);
+      }
       outcome.count = chain->count();
       outcome.encoding = guess.encoding;
       if (options.dry_run) {
@@ -315,27 +343,76 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
   }
 }
 
-RewriteOutcome RestoreFromBackup(const std::string& listed, const RewriteOptions& options) {
+namespace {
+
+// Streams a file through `put` (each piece also into the hash): false when
+// it cannot be opened or read.
+template <class Put>
+bool ReadAll(const std::string& path, Sha256* hash, Put put) {
+  SysError error = kOk;
+  File in = File::OpenReadShared(path, &error);
+  if (!in.IsOpen()) return false;
+  std::string buffer(kDefaultChunk, '\0');
+  for (;;) {
+    std::size_t got = 0;
+    if (in.Read(buffer.data(), buffer.size(), &got) != kOk) return false;
+    if (got == 0) return true;
+    hash->Add(buffer.data(), got);
+    if (!put(buffer.data(), got)) return false;
+  }
+}
+
+}  // namespace
+
+RewriteOutcome RestoreFromBackup(const std::string& listed, const RewriteOptions& options,
+                                 const RestoreCheck* check) {
   RewriteOutcome outcome;
-  if (Stopped(options)) {
-    outcome.status = RewriteStatus::kCancelled;
+  const auto done = [&outcome](RewriteStatus status) {
+    outcome.status = status;
     return outcome;
+  };
+  if (Stopped(options)) return done(RewriteStatus::kCancelled);
+  try {
+    const std::string path = platform::FinalPath(listed);
+    const std::string backup = path + kBackupSuffix;
+    platform::FileInfo info;
+    if (platform::QueryFileInfo(backup, &info) != kOk || !info.exists || info.directory)
+      return done(RewriteStatus::kNoBackup);
+    if (!check) {
+      // The backup is the old file itself (its second name, or its only
+      // one): a rename gives it back its name, with its own attributes and
+      // times, and it is no backup any more.
+      if (!options.dry_run && platform::ReplaceFile(backup, path) != kOk) return done(RewriteStatus::kWriteFailed);
+      return done(RewriteStatus::kRestored);
+    }
+    Sha256 hash;
+    {
+      // The file must be what the run wrote: anything else is someone's work.
+      if (!ReadAll(path, &hash, [](const char*, std::size_t) { return true; }))
+        return done(RewriteStatus::kOpenFailed);
+      if (hash.Finish() != check->file) return done(RewriteStatus::kChangedSinceRun);
+    }
+    std::optional<StagedFile> staged;
+    if (!options.dry_run && staged.emplace(path).Create() != kOk) return done(RewriteStatus::kWriteFailed);
+    SysError written = kOk;
+    if (!ReadAll(backup, &hash, [&](const char* p, std::size_t n) {
+          if (staged) written = staged->file().Write(p, n);
+          return written == kOk;
+        }))
+      return done(written == kOk ? RewriteStatus::kOpenFailed : RewriteStatus::kWriteFailed);
+    outcome.read = hash.Finish();
+    if (outcome.read != check->backup) return done(RewriteStatus::kChangedSinceRun);
+    if (Stopped(options)) return done(RewriteStatus::kCancelled);
+    if (staged) {
+      platform::FileTime modified;
+      if (staged->Finish(options.durable) != kOk || platform::GetModifiedTime(backup, &modified) != kOk ||
+          platform::SetModifiedTime(staged->temp_path(), modified) != kOk || staged->Commit() != kOk)
+        return done(RewriteStatus::kWriteFailed);
+    }
+    return done(RewriteStatus::kRestored);
+  } catch (const std::bad_alloc&) {
+    return done(RewriteStatus::kNoMemory);
   }
-  const std::string path = platform::FinalPath(listed);
-  const std::string backup = path + kBackupSuffix;
-  platform::FileInfo info;
-  if (platform::QueryFileInfo(backup, &info) != kOk || !info.exists || info.directory) {
-    outcome.status = RewriteStatus::kNoBackup;
-    return outcome;
-  }
-  // The backup is the old file itself (its second name, or its only one):
-  // a rename gives it back its name, with its own attributes and times.
-  if (!options.dry_run && platform::ReplaceFile(backup, path) != kOk) {
-    outcome.status = RewriteStatus::kWriteFailed;
-    return outcome;
-  }
-  outcome.status = RewriteStatus::kRestored;
-  return outcome;
 }
 
 }  // namespace vx

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/digest.h"
 #include "engine/expression.h"
 #include "platform/encoding.h"
 
@@ -29,6 +30,8 @@ enum class RewriteStatus {
   kRestored,          // restore: the backup took the file's name
   kNoBackup,          // restore: there is no backup to put back
   kTooComplex,        // an expression's match ran past the engine's limits: the file was left alone
+  kChangedSincePreview,  // the file no longer holds what the preview read: left alone
+  kChangedSinceRun,      // restore: the file or its backup changed since the run: both left alone
 };
 
 // Whether a file's line in the log reports a failure (as against a count,
@@ -45,6 +48,9 @@ struct RewriteOutcome {
   std::string kept_at;
   // The encoding the file was found in (for kDone).
   Encoding encoding = Encoding::kCodePage;
+  // With RewriteOptions::digests, for kDone: the content read (the backup's,
+  // when one was made) and the content written (a dry run: that would be).
+  ContentDigest read, written;
 
   bool done() const { return status == RewriteStatus::kDone; }
 };
@@ -77,6 +83,11 @@ struct RewriteOptions {
   ByteSink* preview = nullptr;
   // How the search texts match (checked first with CheckPatterns).
   MatchOptions match;
+  // Take the digests of the content read and written (RewriteOutcome).
+  bool digests = false;
+  // The file must still hold this content (a preview's digest of it), or
+  // it is left alone (kChangedSincePreview). Takes the digests.
+  const ContentDigest* unchanged_since = nullptr;
 };
 
 // What a backup's name is: the whole name of its file plus this.
@@ -111,15 +122,29 @@ inline constexpr char kBackupSuffix[] = ".bak";
 RewriteOutcome RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs, bool make_backup,
                            const FileReading& reading, const RewriteOptions& options = {});
 
+// What a run left of a file it rewrote with a backup: the file as written
+// and the backup as made.
+struct RestoreCheck {
+  ContentDigest file, backup;
+};
+
 // Use: RewriteOutcome o = RestoreFromBackup(path);  // kRestored, kNoBackup, ...
 //
-// Puts `path` back as it was before the rewrite that made its backup: the
-// backup (the file a link points to, plus ".bak", as RewriteFile names it)
-// takes the file's name in one rename, so the file holds its new or its old
-// content at every moment, and the backup is gone afterwards. kNoBackup when
-// there is none (or it is no file); kWriteFailed when the rename fails (a
-// read-only file, one held open), the file unchanged; kCancelled when
-// options.cancel is set before.
-RewriteOutcome RestoreFromBackup(const std::string& path, const RewriteOptions& options = {});
+// Puts `path` back as it was before the rewrite that made its backup (the
+// file a link points to, plus ".bak", as RewriteFile names it), so that the
+// file holds its new or its old content at every moment. kNoBackup when
+// there is none (or it is no file); kWriteFailed when the content cannot
+// be stored (a read-only file, one held open), the file unchanged;
+// kCancelled when options.cancel is set before.
+//  - Without `check`: the backup, which is the old file itself, takes the
+//    file's name in one rename, with its own attributes and times, and is
+//    no backup afterwards.
+//  - With `check` (the undo of the run just done): the file and the backup
+//    must still be what the run left (else kChangedSinceRun, both left
+//    alone). The backup's content is written beside the file and takes its
+//    name as a rewrite stores its content, so the file keeps who it is; it
+//    gets the backup's modification time, and the backup stays.
+RewriteOutcome RestoreFromBackup(const std::string& path, const RewriteOptions& options = {},
+                                 const RestoreCheck* check = nullptr);
 
 }  // namespace vx

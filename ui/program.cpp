@@ -16,7 +16,7 @@ namespace {
 // (cut short, or the size it needs) asks again with a larger buffer.
 template <class Get>
 std::string ReadPath(Get get) {
-  std::wstring buffer(MAX_PATH, L'\0');
+  std::wstring buffer(256, L'\0');  // a first guess, grown until the path fits
   for (int tries = 0; tries < 16; ++tries) {
     const DWORD length = get(buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return std::string();

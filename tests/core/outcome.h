@@ -16,6 +16,9 @@ inline constexpr std::int64_t kRewriteBackupFailed = -5;
 inline constexpr std::int64_t kRewriteCancelled = -6;
 inline constexpr std::int64_t kRewriteUnrepresentable = -7;
 inline constexpr std::int64_t kRewriteTooComplex = -8;
+inline constexpr std::int64_t kRewriteChangedSincePreview = -9;
+inline constexpr std::int64_t kRewriteChangedSinceRun = -10;
+inline constexpr std::int64_t kRewriteRestored = -11;
 
 inline std::int64_t Code(const RewriteOutcome& outcome) {
   switch (outcome.status) {
@@ -28,6 +31,9 @@ inline std::int64_t Code(const RewriteOutcome& outcome) {
     case RewriteStatus::kCancelled: return kRewriteCancelled;
     case RewriteStatus::kUnrepresentable: return kRewriteUnrepresentable;
     case RewriteStatus::kTooComplex: return kRewriteTooComplex;
+    case RewriteStatus::kChangedSincePreview: return kRewriteChangedSincePreview;
+    case RewriteStatus::kChangedSinceRun: return kRewriteChangedSinceRun;
+    case RewriteStatus::kRestored: return kRewriteRestored;
     default: return -100;  // decided by the batch, never by the rewrite
   }
 }
@@ -43,6 +49,10 @@ inline RewriteOutcome FromCode(std::int64_t code) {
     case kRewriteBackupFailed: outcome.status = RewriteStatus::kBackupFailed; break;
     case kRewriteCancelled: outcome.status = RewriteStatus::kCancelled; break;
     case kRewriteUnrepresentable: outcome.status = RewriteStatus::kUnrepresentable; break;
+    case kRewriteTooComplex: outcome.status = RewriteStatus::kTooComplex; break;
+    case kRewriteChangedSincePreview: outcome.status = RewriteStatus::kChangedSincePreview; break;
+    case kRewriteChangedSinceRun: outcome.status = RewriteStatus::kChangedSinceRun; break;
+    case kRewriteRestored: outcome.status = RewriteStatus::kRestored; break;
     default: outcome.count = code;
   }
   return outcome;

@@ -71,6 +71,10 @@ TEST(BatchLog, ResultTextsAreTheExactBytes) {
       {kRewriteWriteFailed, "書き込みに失敗しました。\n"},
       {kRewriteBackupFailed, "バックアップを作成できませんでした。\n"},
       {kRewriteUnrepresentable, "置換文字列をこのファイルの文字コードで表せません。\n"},
+      {kRewriteTooComplex, "正規表現の照合が複雑すぎるため、置換しませんでした。\n"},
+      {kRewriteChangedSincePreview, "プレビューの後で変更されたため、置換しませんでした。\n"},
+      {kRewriteChangedSinceRun, "置換後に変更されたため、元に戻しませんでした。\n"},
+      {kRewriteRestored, "元に戻しました。\n"},
       // A file read as anything but the ANSI code page says so; the full-width
       // parentheses are 0x81 0x69 and 0x81 0x6A.
       {3, "置換え数　3個\x81\x69UTF-8\x81\x6A\n", Encoding::kUtf8},
@@ -367,6 +371,58 @@ TEST_F(BatchOnFiles, DryRunCountsAndChangesNothing) {
   EXPECT_EQ(ReadBytes(a), "aXa");
   EXPECT_EQ(std::filesystem::last_write_time(a), old_time);
   EXPECT_EQ(dir_.Listing(), "a.txt;");
+}
+
+// A preview and the run of the files chosen from it are one pipeline: the
+// run rewrites a file only while it holds what the preview read, even at
+// the same size; the undo puts back what the run rewrote, but only a file
+// and a backup still as the run left them, and the backups stay.
+TEST_F(BatchOnFiles, PreviewRunAndUndo) {
+  const std::vector<std::string> paths = {dir_.Path("a.txt"), dir_.Path("b.txt"), dir_.Path("c.txt"),
+                                          dir_.Path("d.txt")};
+  for (const std::string& path : paths) WriteBytes(path, "abc");
+  // SHA-256("abc") = ba7816bf ... f20015ad, also when fed byte by byte.
+  Sha256 bytes;
+  for (const char c : std::string(200, 'a')) bytes.Add(&c, 1);
+  EXPECT_EQ(bytes.Finish(), DigestOf(std::string(200, 'a')));
+  EXPECT_EQ(DigestOf("abc").sha256[0], 0xBA);
+  EXPECT_EQ(DigestOf("abc").sha256[31], 0xAD);
+  BatchSettings settings;
+  settings.options.digests = true;
+  settings.options.dry_run = true;
+  std::vector<BatchFile> files;
+  for (const std::string& path : paths) files.push_back({path, {{"b", "X"}}, true});
+  const BatchReport preview = ProcessFiles(files, settings, 2);
+  ASSERT_EQ(preview.total, 4);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(preview.entries[i].outcome.read, DigestOf("abc"));
+    EXPECT_EQ(preview.entries[i].outcome.written, DigestOf("aXc"));
+    files[i].previewed = preview.entries[i].outcome.read;
+  }
+  EXPECT_EQ(dir_.Listing(), "a.txt;b.txt;c.txt;d.txt;");
+  WriteBytes(paths[3], "abd");  // changed behind the preview, at the same size
+  settings.options.dry_run = false;
+  const BatchReport run = ProcessFiles(files, settings, 2);
+  EXPECT_EQ(Code(run.entries[3].outcome), kRewriteChangedSincePreview);
+  EXPECT_EQ(ReadBytes(paths[3]), "abd");
+  EXPECT_EQ(run.total, 3);
+
+  const std::vector<UndoFile> record = UndoRecord(run);
+  ASSERT_EQ(record.size(), 3u);
+  WriteBytes(paths[1], "aYc");           // the file changed since the run
+  WriteBytes(paths[2] + ".bak", "old");  // its backup changed
+  const BatchReport undo = UndoFiles(record, BatchSettings{}, 2);
+  const std::int64_t expected[] = {kRewriteRestored, kRewriteChangedSinceRun, kRewriteChangedSinceRun};
+  const std::string contents[] = {"abc", "aYc", "aXc"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(Code(undo.entries[i].outcome), expected[i]) << paths[i];
+    EXPECT_EQ(ReadBytes(paths[i]), contents[i]) << paths[i];
+  }
+  EXPECT_EQ(ReadBytes(paths[0] + ".bak"), "abc");
+  EXPECT_EQ(FormatLogLine(undo.entries[0]), paths[0] + "  元に戻しました。\n");
+  // A run without backups leaves nothing to undo.
+  for (BatchFile& file : files) file.make_backup = false, file.previewed = {};
+  EXPECT_TRUE(UndoRecord(ProcessFiles(files, settings, 1)).empty());
 }
 
 // Many files at a time: the same report and the same files as one at a time,
