@@ -304,6 +304,53 @@ TEST(Crash, DiesRightBeforeEachFileOperation) {
             "is never lost");
 }
 
+// The undo of a run, ended right before each of its file operations in
+// turn: no file is ever lost or half put back, and the backups stay.
+TEST(Crash, UndoDiesRightBeforeEachFileOperation) {
+  Scenario s("crash: the undo of a run over 3 files ending abruptly right before each of its file operations");
+  const std::vector<std::string> olds = {"foo one\r\n", "two foo foo\r\n", std::string(300000, 'f') + "oo"};
+  int points = 0;
+  for (int stop = 0;; ++stop) {
+    TempDir dir;
+    std::vector<BatchFile> files;
+    std::vector<std::string> news;
+    for (std::size_t i = 0; i < olds.size(); ++i) {
+      files.push_back({dir.Path("f" + std::to_string(i) + ".txt"), {{"foo", "BAR"}}, true});
+      WriteBytes(files.back().path, olds[i]);
+      news.push_back(Expected(olds[i], "foo", "BAR"));
+    }
+    BatchSettings settings;
+    settings.options.digests = true;
+    const std::vector<UndoFile> record = UndoRecord(ProcessFiles(files, settings, 1));
+    ASSERT_EQ(record.size(), files.size());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      g_stop_at = stop;
+      platform::SetFileOpHook(StopHook);
+      UndoFiles(record, BatchSettings{}, 1);
+      ::_exit(3);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    const bool finished = WEXITSTATUS(status) == 3;
+    SCOPED_TRACE("stopped before operation " + std::to_string(stop));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      const std::string state = Classify(files[i].path, olds[i], news[i]);
+      EXPECT_TRUE(finished ? state == "old" : state == "old" || state == "new") << files[i].path << ": " << state;
+      EXPECT_EQ(ReadBytes(files[i].path + ".bak"), olds[i]) << files[i].path << ".bak";
+    }
+    ++points;
+    if (finished) break;
+    s.Fault();
+  }
+  s.Did("undid a run " + std::to_string(points) + " times in a child process, ending it before file operation "
+        "0, 1, 2, ... until an undo completed");
+  s.Checked("after every stop each file holds exactly what the run wrote or what it held before, and its backup "
+            "the old content; files lost: 0");
+}
+
 }  // namespace
 }  // namespace vx::reliability
 
