@@ -514,7 +514,7 @@ TEST(TargetIntake, TakesPathsAsGivenAndRefusesDuplicates) {
   const std::string sub = fs.Join(d, "sub"), git = fs.Join(d, ".git");
   for (const std::string& folder : {sub, git}) std::filesystem::create_directories(vx::test::FsPath(folder));
   const std::string a = fs.Join(d, "a.txt"), b = fs.Join(d, "b.c"), c = fs.Join(sub, "c.txt"),
-                    config = fs.Join(git, "config"), x = dir.Path("x.c");
+                    config = fs.Join(git, "notes.txt"), x = dir.Path("x.c");
   for (const std::string& file : {a, b, c, config, x}) vx::test::WriteBytes(file, "q");
   const std::string link = dir.Path("link.txt");
   std::filesystem::create_hard_link(vx::test::FsPath(x), vx::test::FsPath(link));
