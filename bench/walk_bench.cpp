@@ -130,21 +130,21 @@ int main(int argc, char** argv) {
   MakeTree(root, files);
 
   const vx::NameRules& rules = vx::PlatformNameRules();
-  vx::NameMasks defaults;
-  for (const char* name : vx::kVersionControlFolders) defaults.exclude_folder.emplace_back(name, rules);
-  vx::NameMasks passing = defaults;
-  passing.include = {vx::NameMask("*.txt", rules), vx::NameMask("*.md", rules)};
-  passing.exclude = {vx::NameMask("*.bak", rules)};
-  passing.exclude_folder.emplace_back("build*", rules);
-  vx::NameMasks leaving = defaults;
-  leaving.include = {vx::NameMask("*.txt", rules)};
-  leaving.exclude = {vx::NameMask("f1*", rules)};
-  leaving.exclude_folder.emplace_back("e?9", rules);
-  auto walk_with = [&](const vx::NameMasks& masks) {
-    return [&masks, &root](Collected* out) {
+  vx::TargetFilter defaults(rules);
+  vx::TargetFilter passing = defaults;
+  passing.Include("*.txt");
+  passing.Include("*.md");
+  passing.ExcludeFile("*.bak");
+  passing.ExcludeFolder("build*");
+  vx::TargetFilter leaving = defaults;
+  leaving.Include("*.txt");
+  leaving.ExcludeFile("f1*");
+  leaving.ExcludeFolder("e?9");
+  auto walk_with = [&](const vx::TargetFilter& filter) {
+    return [&filter, &root](Collected* out) {
       vx::FolderVisitor visitor;
       visitor.file = [out](const std::string& path) { out->Add(path); };
-      vx::WalkFolder(root, masks, visitor);
+      vx::WalkFolder(root, filter, visitor);
     };
   };
 

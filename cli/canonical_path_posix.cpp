@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "cli/target_files.h"
+#include "cli/canonical_path.h"
 
 namespace vx::cli {
 

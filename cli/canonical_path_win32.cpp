@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "cli/target_files.h"
+#include "cli/canonical_path.h"
 #include "targets/canonical.h"
 #include "targets/path_text.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/canonical_path.h"
 #include "cli/options.h"
-#include "cli/target_files.h"
 #include "cli/terminal.h"
 #include "engine/batch.h"
 #include "engine/line_diff.h"
@@ -16,6 +16,8 @@
 #include "replacelist/list_file.h"
 #include "res/version.h"
 #include "targets/path_text.h"
+#include "targets/target_filter.h"
+#include "targets/target_intake.h"
 #include "targets/walk.h"
 
 namespace vx::cli {
@@ -31,19 +33,16 @@ const NameMask& BackupName() {
   return mask;
 }
 
-// The masks of the folder walks, spelled as the platform spells names.
-NameMasks MasksOf(const Options& o) {
-  const NameRules& rules = PlatformNameRules();
-  NameMasks masks;
-  for (const std::string& glob : o.include) masks.include.emplace_back(glob, rules);
-  for (const std::string& glob : o.exclude) masks.exclude.emplace_back(glob, rules);
-  for (const std::string& glob : o.exclude_folder) masks.exclude_folder.emplace_back(glob, rules);
-  if (!o.version_control) {
-    for (const char* name : kVersionControlFolders) masks.exclude_folder.emplace_back(name, rules);
-  }
+// The filter of the folder walks, names spelled as the platform spells them.
+TargetFilter FilterOf(const Options& o) {
+  TargetFilter filter(PlatformNameRules());
+  for (const std::string& glob : o.include) filter.Include(glob);
+  for (const std::string& glob : o.exclude) filter.ExcludeFile(glob);
+  for (const std::string& glob : o.exclude_folder) filter.ExcludeFolder(glob);
+  filter.EnterVersionControl(o.version_control);
   // A backup is what a file is restored from, never a file to restore into.
-  if (o.restore) masks.exclude.push_back(BackupName());
-  return masks;
+  if (o.restore) filter.ExcludeFile(BackupName().pattern());
+  return filter;
 }
 
 // The bytes of a file; false if it cannot be read.
@@ -186,7 +185,18 @@ void PathError(const Terminal& terminal, const std::string& path, const char* wh
 // The files of the run, from the paths named; false if a path named none
 // (a typo in a script must not pass for success; the other paths are
 // still taken).
-bool TakePaths(const Terminal& terminal, const Options& o, TargetFiles* targets) {
+bool TakePaths(const Terminal& terminal, const Options& o, std::vector<std::string>* files) {
+  TargetIntake intake(TargetIntake::Duplicates::kNameOrFile);
+  const TargetFilter filter = FilterOf(o);
+  TargetSink sink;
+  sink.take = [files](const std::string& path) {
+    files->push_back(path);
+    return true;
+  };
+  sink.duplicate = [&](const std::string& path) {
+    terminal.WritePath(stderr, path);
+    terminal.WriteCp932(stderr, "は\nすでにリストに存在します。\n");
+  };
   bool all_named = true;
   for (const PathArg& arg : o.paths) {
     if (!arg.exact) {
@@ -196,7 +206,7 @@ bool TakePaths(const Terminal& terminal, const Options& o, TargetFiles* targets)
     } else if (o.restore && (BackupName().Matches(arg.path) || HasTempSuffix(arg.path))) {
       PathError(terminal, arg.path, "a backup or a temporary file, not a file to restore; name the file it belongs to");
       all_named = false;
-    } else if (targets->Add(arg.path) == TargetFiles::Added::kNothing) {
+    } else if (intake.Add(CanonicalPath(arg.path), filter, sink) == TargetIntake::Added::kNothing) {
       PathError(terminal, arg.path, "no such file or folder; skipped");
       all_named = false;
     }
@@ -259,14 +269,9 @@ int Run(int argc, char** argv) {
     pairs.push_back(std::move(pair));
   }
 
-  TargetFiles targets(MasksOf(o));
-  targets.on_duplicate = [&](const std::string& path) {
-    terminal.WritePath(stderr, path);
-    terminal.WriteCp932(stderr, "は\nすでにリストに存在します。\n");
-  };
-  const bool all_named = TakePaths(terminal, o, &targets);
+  std::vector<std::string> files;
+  const bool all_named = TakePaths(terminal, o, &files);
 
-  const std::vector<std::string>& files = targets.files();
   Progress progress(terminal, Terminal::IsTerminal(stderr));
   BatchSettings settings;
   settings.reading = FileReading{typed_in, !o.code_page};

@@ -81,15 +81,4 @@ bool NameMask::Matches(std::string_view name) const {
   return t == tokens_.size();
 }
 
-bool NameMasks::TakesFile(std::string_view name) const {
-  auto matches = [&](const NameMask& mask) { return mask.Matches(name); };
-  if (!include.empty() && std::none_of(include.begin(), include.end(), matches)) return false;
-  return std::none_of(exclude.begin(), exclude.end(), matches);
-}
-
-bool NameMasks::EntersFolder(std::string_view name) const {
-  return std::none_of(exclude_folder.begin(), exclude_folder.end(),
-                      [&](const NameMask& mask) { return mask.Matches(name); });
-}
-
 }  // namespace vx

@@ -47,19 +47,4 @@ class NameMask {
   NameRules rules_;
 };
 
-// The masks of a walk. A file is taken when it matches an include mask (or
-// there are none) and no exclude mask; a folder is entered when it matches
-// no folder mask.
-struct NameMasks {
-  std::vector<NameMask> include, exclude, exclude_folder;
-
-  bool TakesFile(std::string_view name) const;
-  bool EntersFolder(std::string_view name) const;
-  bool empty() const { return include.empty() && exclude.empty() && exclude_folder.empty(); }
-};
-
-// The folders of version-control systems, left alone unless asked for: a
-// replace meant for the sources must not rewrite a repository's own files.
-inline constexpr const char* kVersionControlFolders[] = {".git", ".svn", ".hg", ".bzr"};
-
 }  // namespace vx

@@ -11,8 +11,8 @@ namespace {
 
 class Walk {
  public:
-  Walk(const NameMasks& masks, const FolderVisitor& visitor, const FolderSystem& system)
-      : masks_(masks), visitor_(visitor), system_(system) {}
+  Walk(const TargetFilter& filter, const FolderVisitor& visitor, const FolderSystem& system)
+      : filter_(filter), visitor_(visitor), system_(system) {}
 
   // False once the visitor has stopped the walk. `folder` is absolute: the
   // folder named, made so, or a folder's path joined to a listed name (never
@@ -37,7 +37,7 @@ class Walk {
         break;
       }
       if (entry.folder) {
-        if (!masks_.EntersFolder(entry.name)) continue;
+        if (!filter_.EntersFolder(entry.name)) continue;
         if (entry.exact) {
           going = Folder(system_.Join(folder, entry.name));
         } else {
@@ -47,7 +47,7 @@ class Walk {
       }
       // A temporary file left behind by a rewrite that was cut short is no
       // target of its own.
-      if (HasTempSuffix(entry.name) || !masks_.TakesFile(entry.name)) continue;
+      if (HasTempSuffix(entry.name) || !filter_.TakesFile(entry.name)) continue;
       if (entry.exact) {
         visitor_.file(system_.Join(folder, entry.name));
       } else {
@@ -64,7 +64,7 @@ class Walk {
     if (visitor_.unnamable) visitor_.unnamable(system_.Join(folder, entry.name), platform::kErrorInvalidName);
   }
 
-  const NameMasks& masks_;
+  const TargetFilter& filter_;
   const FolderVisitor& visitor_;
   const FolderSystem& system_;
   std::vector<platform::FileIdentity> inside_;
@@ -72,9 +72,9 @@ class Walk {
 
 }  // namespace
 
-bool WalkFolder(const std::string& folder, const NameMasks& masks, const FolderVisitor& visitor,
+bool WalkFolder(const std::string& folder, const TargetFilter& filter, const FolderVisitor& visitor,
                 const FolderSystem& system) {
-  return Walk(masks, visitor, system).Folder(system.FullPath(folder));
+  return Walk(filter, visitor, system).Folder(system.FullPath(folder));
 }
 
 }  // namespace vx

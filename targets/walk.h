@@ -8,7 +8,7 @@
 // and folders only (a symbolic link is not followed). Never taken: "." and
 // "..", a leftover of a cut-short rewrite (kTempSuffix), a folder the walk is
 // already inside (reached again through a link or junction), and what the
-// masks leave out; nor a name that no UTF-8 text can stand for (the
+// filter leaves out; nor a name that no UTF-8 text can stand for (the
 // visitor may hear of it).
 //
 // Only the folder named is made absolute (FolderSystem::FullPath); below it
@@ -22,6 +22,7 @@
 
 #include "platform/file.h"
 #include "targets/name_mask.h"
+#include "targets/target_filter.h"
 
 namespace vx {
 
@@ -72,9 +73,9 @@ struct FolderVisitor {
   std::function<void(const std::string& shown, platform::SysError error)> unnamable;
 };
 
-// Walks `folder` (itself entered whatever the masks say). Returns false if
+// Walks `folder` (itself entered whatever the filter says). Returns false if
 // the visitor stopped it.
-bool WalkFolder(const std::string& folder, const NameMasks& masks, const FolderVisitor& visitor,
+bool WalkFolder(const std::string& folder, const TargetFilter& filter, const FolderVisitor& visitor,
                 const FolderSystem& system = PlatformFolders());
 
 }  // namespace vx

@@ -30,7 +30,7 @@ CMainDialog::CMainDialog(HWND parent)
       m_szLastDir(),
       m_cxMaxItem(0),
       m_pShell(&SystemShell()),
-      m_targetIndex() {}
+      m_targetIntake() {}
 
 CMainDialog::~CMainDialog() {
   // m_hIcon comes from LoadIconW and is shared; the LoadImageW copy is ours.

@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "targets/target_index.h"
+#include "targets/target_filter.h"
+#include "targets/target_intake.h"
 #include "ui/dialog.h"
 #include "ui/shell.h"
 
@@ -41,6 +42,7 @@ class CMainDialog : public CDialog {
                               // command-line paths name files there (empty: the current one)
   Shell* m_pShell;         // starts the editor; handed on to the About box
   bool m_bRunning = false; // a batch run is going on: the wait cursor over the window
+  TargetFilter m_targetFilter;  // what a folder added takes: no masks at first, .git etc. left alone
 
   // --- Replace list (main_dialog_replace_list.cpp)
   void LoadReplaceList();
@@ -84,8 +86,15 @@ class CMainDialog : public CDialog {
   void PaintIconic();
   static const EventTable kEventTable;
 
-  // The list box's paths by case-folded key, for the duplicate test.
-  TargetIndex m_targetIndex;
+  // --- Target list (main_dialog_targets.cpp)
+  TargetSink TargetListSink();
+  void SyncTargetIntake();
+  bool AppendTarget(const std::string& path);
+  void ShowDuplicateTarget(const std::string& path);
+
+  // The intake of the target list: the list box's paths by case-folded key,
+  // for the duplicate test.
+  TargetIntake m_targetIntake;
 };
 
 }  // namespace vx

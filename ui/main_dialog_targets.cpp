@@ -1,5 +1,6 @@
 // The main window's target list: adding files and folders (file dialog,
-// drops, command line), removing entries, opening an entry in the editor.
+// drops, command line) through the shared intake (targets/target_intake.h),
+// removing entries, opening an entry in the editor.
 #include "ui/main_dialog.h"
 
 #include <cderr.h>
@@ -11,7 +12,6 @@
 #include "res/resource.h"
 #include "targets/canonical.h"
 #include "targets/path_text.h"
-#include "targets/walk.h"
 #include "ui/program.h"
 #include "ui/target_paths.h"
 
@@ -143,23 +143,39 @@ class CMainDialog::CBulkAdd {
 void CMainDialog::AddTargetFile(std::string path) {
   // The list shows a path as the user knows it, without the extended-length
   // prefix (the file layer puts it back).
-  path = PlainPath(path);
-  // The index follows every change this window makes to the list; should
-  // the two ever disagree, the list box is the truth.
-  if (m_targetIndex.size() != static_cast<std::size_t>(m_lbTargets.GetCount())) {
-    m_targetIndex.Clear();
-    for (int i = 0, n = m_lbTargets.GetCount(); i < n; ++i) m_targetIndex.Insert(m_lbTargets.GetText(i));
-  }
-  if (m_targetIndex.Contains(path)) {
-    CBulkAdd::DrawNow(*this);
-    const std::wstring text = Widen(path) + L"は\nすでにリストに存在します。";
-    ::MessageBoxW(m_hWnd, text.c_str(), L"エラー", MB_ICONERROR | MB_OK);
-    return;
-  }
+  m_targetIntake.AddFile(PlainPath(path), TargetListSink());
+}
 
+// The window's list as the intake's sink: each file new to it is appended,
+// selected and measured; each one listed already gets the duplicate box.
+TargetSink CMainDialog::TargetListSink() {
+  TargetSink sink;
+  sink.before_test = [this] { SyncTargetIntake(); };
+  sink.take = [this](const std::string& path) { return AppendTarget(path); };
+  sink.duplicate = [this](const std::string& path) { ShowDuplicateTarget(path); };
+  // A window closed (Exit) during a folder add takes no more files.
+  sink.stopped = [this] { return IsEnded(); };
+  return sink;
+}
+
+void CMainDialog::SyncTargetIntake() {
+  // The intake follows every change this window makes to the list; should
+  // the two ever disagree, the list box is the truth.
+  if (m_targetIntake.size() == static_cast<std::size_t>(m_lbTargets.GetCount())) return;
+  std::vector<std::string> listed;
+  for (int i = 0, n = m_lbTargets.GetCount(); i < n; ++i) listed.push_back(m_lbTargets.GetText(i));
+  m_targetIntake.Reset(listed);
+}
+
+void CMainDialog::ShowDuplicateTarget(const std::string& path) {
+  CBulkAdd::DrawNow(*this);
+  const std::wstring text = Widen(path) + L"は\nすでにリストに存在します。";
+  ::MessageBoxW(m_hWnd, text.c_str(), L"エラー", MB_ICONERROR | MB_OK);
+}
+
+bool CMainDialog::AppendTarget(const std::string& path) {
   const int n = m_lbTargets.AddString(path);  // unsorted: lands at the end
-  if (n < 0) return;                          // the list box is out of memory
-  m_targetIndex.Insert(path);
+  if (n < 0) return false;                    // the list box is out of memory
   m_lbTargets.SetCaretIndex(n, false);
   m_lbTargets.SetSel(n, true);
 
@@ -176,17 +192,14 @@ void CMainDialog::AddTargetFile(std::string path) {
   }
 
   if (!UpdateStartForAllPairs() && m_cbSearch.GetWindowTextLength() != 0) EnableItem(IDC_START, true);
+  return true;
 }
 
 int CMainDialog::MeasureItemWidth(const std::string& text) { return FontDC(m_lbTargets).Width(text); }
 
 void CMainDialog::AddTargetFolder(std::string folder) {
-  // Every file below, with no masks: the window takes all of them.
-  FolderVisitor visitor;
-  visitor.file = [this](const std::string& path) { AddTargetFile(path); };
-  // A window closed (Exit) during the add takes no more files.
-  visitor.stopped = [this] { return IsEnded(); };
-  WalkFolder(folder, NameMasks(), visitor);
+  // Every file below that the window's filter takes.
+  m_targetIntake.AddFolder(folder, m_targetFilter, TargetListSink());
 }
 
 void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(CommandLineArguments(::GetCommandLineW())); }
@@ -256,16 +269,11 @@ void CMainDialog::AddDroppedPaths(HDROP drop) {
     // never taken for a look-alike.
     std::string path;
     if (!NarrowExact(wide, &path)) continue;
-    // GetFileAttributesW answers for a drive root too (find-first does not),
-    // so a dropped root is taken as the folder it is. A name that is gone
-    // by now is skipped, as one that names nothing on the command line.
-    const DWORD attributes = ::GetFileAttributesW(Win32Path(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      AddTargetFolder(path);
-    } else {
-      AddTargetFile(path);
-    }
+    // What the name is decides: the attribute query answers for a drive
+    // root too (find-first does not), so a dropped root is taken as the
+    // folder it is. A name that is gone by now is skipped, as one that
+    // names nothing on the command line.
+    m_targetIntake.Add(PlainPath(path), m_targetFilter, TargetListSink());
   }
 }
 
@@ -283,7 +291,7 @@ void CMainDialog::RemoveSelectedTargets() {
     const std::string text = m_lbTargets.GetText(n);
     if (m_lbTargets.GetSel(n) > 0) {
       m_lbTargets.DeleteString(n);
-      m_targetIndex.Erase(text);
+      m_targetIntake.Forget(text);
       lowest = n;
     } else {
       const int width = dc.Width(text);

@@ -370,7 +370,7 @@ std::vector<std::string> Walked(const std::string& folder) {
   std::vector<std::string> files;
   FolderVisitor visitor;
   visitor.file = [&](const std::string& path) { files.push_back(path); };
-  WalkFolder(folder, NameMasks(), visitor);
+  WalkFolder(folder, TargetFilter(), visitor);
   std::sort(files.begin(), files.end());
   return files;
 }

@@ -4,17 +4,23 @@
 // the walk's name masks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/temp_dir.h"
 #include "platform/file.h"
 #include "targets/canonical.h"
 #include "targets/path_text.h"
 #include "platform/unicode.h"
 #include "targets/name_mask.h"
+#include "targets/target_filter.h"
 #include "targets/target_index.h"
+#include "targets/target_intake.h"
 #include "targets/walk.h"
 
 namespace {
@@ -268,16 +274,86 @@ TEST(NameMask, MatchesNamesByCharacters) {
     EXPECT_EQ(vx::NameMask(row.pattern, posix).Matches(row.name), row.posix) << row.pattern << " / " << row.name;
   }
 
-  vx::NameMasks masks;
-  EXPECT_TRUE(masks.TakesFile("x") && masks.EntersFolder("x") && masks.empty());
-  masks.include = {vx::NameMask("*.txt", posix), vx::NameMask("*.md", posix)};
-  masks.exclude = {vx::NameMask("draft*", posix)};
-  masks.exclude_folder = {vx::NameMask("build*", posix)};
-  EXPECT_TRUE(masks.TakesFile("a.md"));
-  EXPECT_FALSE(masks.TakesFile("a.c"));
-  EXPECT_FALSE(masks.TakesFile("draft.txt"));
-  EXPECT_FALSE(masks.EntersFolder("build-1"));
-  EXPECT_TRUE(masks.EntersFolder("src"));
+}
+
+TEST(TargetFilter, MaskListsAreSplitAtSemicolons) {
+  struct Row {
+    std::string text;
+    std::vector<std::string> masks;
+  } rows[] = {
+      {"", {}},
+      {"*.txt", {"*.txt"}},
+      {"*.txt;*.csv", {"*.txt", "*.csv"}},
+      {" *.txt ;\t*.csv\t; ", {"*.txt", "*.csv"}},  // blanks around a mask are not part of it
+      {";;a;;", {"a"}},
+      {"my file.txt", {"my file.txt"}},  // a blank inside a mask is
+      {kHyo + "*;" + kSo, {kHyo + "*", kSo}},
+  };
+  for (const Row& row : rows) EXPECT_EQ(vx::SplitMaskList(row.text), row.masks) << row.text;
+}
+
+// The window's two fields and vextrane-cli's options build the one filter.
+TEST(TargetFilter, TakesFilesAndEntersFoldersByName) {
+  const vx::NameRules win = vx::NameRules::Windows(), posix = vx::NameRules::Posix();
+  enum Kind { kFile, kFolder };
+  const auto masks = [&](const vx::NameRules& rules, std::string_view include, std::string_view exclude) {
+    return vx::TargetFilter::FromMasks(include, exclude, rules);
+  };
+  const auto cli = [&](const vx::NameRules& rules, bool vcs) {
+    vx::TargetFilter filter(rules);
+    filter.Include("*.txt");
+    filter.Include("*.md");
+    filter.ExcludeFile("draft*");
+    filter.ExcludeFolder("build*");
+    filter.EnterVersionControl(vcs);
+    return filter;
+  };
+  const struct {
+    const char* what;
+    std::function<vx::TargetFilter(const vx::NameRules&)> make;
+    Kind kind;
+    std::string name;
+    bool windows, posix;  // taken or entered under each platform's rules
+  } rows[] = {
+      {"no masks: every file", [](const vx::NameRules& r) { return vx::TargetFilter(r); }, kFile, "x", true, true},
+      {"no masks: every folder", [](const vx::NameRules& r) { return vx::TargetFilter(r); }, kFolder, "x", true, true},
+      {"a file named .git is a file", [](const vx::NameRules& r) { return vx::TargetFilter(r); }, kFile, ".git", true, true},
+      {"fields empty", [&](const vx::NameRules& r) { return masks(r, "", ""); }, kFile, "a.c", true, true},
+      {"fields empty: .git left alone", [&](const vx::NameRules& r) { return masks(r, "", ""); }, kFolder, ".git", false, false},
+      {".svn", [&](const vx::NameRules& r) { return masks(r, "", ""); }, kFolder, ".svn", false, false},
+      {".hg", [&](const vx::NameRules& r) { return masks(r, "", ""); }, kFolder, ".hg", false, false},
+      {".bzr", [&](const vx::NameRules& r) { return masks(r, "", ""); }, kFolder, ".bzr", false, false},
+      {".GIT: letter case as the rules say", [&](const vx::NameRules& r) { return masks(r, "", ""); }, kFolder, ".GIT", false, true},
+      {"a name that begins so is another", [&](const vx::NameRules& r) { return masks(r, "", ""); }, kFolder, ".github", true, true},
+      {"included", [&](const vx::NameRules& r) { return masks(r, "*.txt;*.csv", ""); }, kFile, "a.csv", true, true},
+      {"included in other case", [&](const vx::NameRules& r) { return masks(r, "*.txt;*.csv", ""); }, kFile, "A.CSV", true, false},
+      {"not included", [&](const vx::NameRules& r) { return masks(r, "*.txt;*.csv", ""); }, kFile, "a.c", false, false},
+      {"folders are not included by name", [&](const vx::NameRules& r) { return masks(r, "*.txt", ""); }, kFolder, "src", true, true},
+      {"left out", [&](const vx::NameRules& r) { return masks(r, "*.txt", "old*; *.bak"); }, kFile, "old.txt", false, false},
+      {"left out, a folder too", [&](const vx::NameRules& r) { return masks(r, "*.txt", "old*; *.bak"); }, kFolder, "older", false, false},
+      {"not left out", [&](const vx::NameRules& r) { return masks(r, "*.txt", "old*; *.bak"); }, kFile, "new.txt", true, true},
+      {"a Japanese mask", [&](const vx::NameRules& r) { return masks(r, "", kHyo + "*"); }, kFolder, kHyo + "1", false, false},
+      {"--include", [&](const vx::NameRules& r) { return cli(r, false); }, kFile, "a.md", true, true},
+      {"--include, none matching", [&](const vx::NameRules& r) { return cli(r, false); }, kFile, "a.c", false, false},
+      {"--exclude", [&](const vx::NameRules& r) { return cli(r, false); }, kFile, "draft.txt", false, false},
+      {"--exclude is for files only", [&](const vx::NameRules& r) { return cli(r, false); }, kFolder, "draft", true, true},
+      {"--exclude-dir", [&](const vx::NameRules& r) { return cli(r, false); }, kFolder, "build-1", false, false},
+      {"--exclude-dir is for folders only", [&](const vx::NameRules& r) { return cli(r, false); }, kFile, "build.txt", true, true},
+      {"without --vcs", [&](const vx::NameRules& r) { return cli(r, false); }, kFolder, ".hg", false, false},
+      {"--vcs", [&](const vx::NameRules& r) { return cli(r, true); }, kFolder, ".hg", true, true},
+      {"--vcs, other masks still apply", [&](const vx::NameRules& r) { return cli(r, true); }, kFolder, "build", false, false},
+  };
+  for (const auto& row : rows) {
+    for (const bool windows : {true, false}) {
+      const vx::TargetFilter filter = row.make(windows ? win : posix);
+      const bool answer = row.kind == kFile ? filter.TakesFile(row.name) : filter.EntersFolder(row.name);
+      EXPECT_EQ(answer, windows ? row.windows : row.posix) << row.what << (windows ? " (Windows)" : " (POSIX)");
+    }
+  }
+  EXPECT_TRUE(vx::TargetFilter(posix).masks_empty());
+  EXPECT_FALSE(vx::TargetFilter(posix).enters_version_control());
+  EXPECT_TRUE(masks(posix, " ; ", "").masks_empty());
+  EXPECT_FALSE(cli(posix, true).masks_empty());
 }
 
 // A folder tree held in a table: folder path -> its entries in listing
@@ -339,7 +415,7 @@ TEST(FolderWalk, DepthFirstInListingOrderNeverEnteringAFolderItIsInside) {
   std::vector<std::string> files;
   vx::FolderVisitor visitor;
   visitor.file = [&](const std::string& path) { files.push_back(path); };
-  EXPECT_TRUE(vx::WalkFolder("r", vx::NameMasks(), visitor, fs));
+  EXPECT_TRUE(vx::WalkFolder("r", vx::TargetFilter(vx::NameRules::Posix()), visitor, fs));
   EXPECT_EQ(files, (std::vector<std::string>{"r/z.txt", "r/a/c.txt", "r/b.txt"}));
   EXPECT_EQ(fs.most_open, 2);  // each level's listing stays open below it
   EXPECT_EQ(fs.open, 0);
@@ -349,23 +425,53 @@ TEST(FolderWalk, DepthFirstInListingOrderNeverEnteringAFolderItIsInside) {
   fs.folders["s/one"] = fs.folders["s/two"] = {{"f", false}};
   fs.identities["s/one"] = fs.identities["s/two"] = 7;
   files.clear();
-  vx::WalkFolder("s", vx::NameMasks(), visitor, fs);
+  vx::WalkFolder("s", vx::TargetFilter(vx::NameRules::Posix()), visitor, fs);
   EXPECT_EQ(files, (std::vector<std::string>{"s/one/f", "s/two/f"}));
 
   // Masks: files by name, folders by name; the folder walked is entered whatever they say.
   const vx::NameRules rules = vx::NameRules::Posix();
-  vx::NameMasks masks;
-  masks.exclude = {vx::NameMask("z*", rules)};
-  masks.exclude_folder = {vx::NameMask("a", rules), vx::NameMask("r", rules)};
+  vx::TargetFilter masks(rules);
+  masks.ExcludeFile("z*");
+  masks.ExcludeFolder("a");
+  masks.ExcludeFolder("r");
   files.clear();
   vx::WalkFolder("r", masks, visitor, fs);
   EXPECT_EQ(files, (std::vector<std::string>{"r/b.txt"}));
+
+  // Version-control folders are left alone unless entered; one named is walked.
+  fs.folders["v"] = {{".git", true}, {"a.txt", false}, {".hg", true}, {"src", true}};
+  fs.folders["v/.git"] = {{"config", false}};
+  fs.folders["v/.hg"] = {{"store", false}};
+  fs.folders["v/src"] = {{".svn", true}, {"b.txt", false}};
+  fs.folders["v/src/.svn"] = {{"entries", false}};
+  const struct {
+    const char* what;
+    std::string folder;
+    vx::TargetFilter filter;
+    std::vector<std::string> files;
+  } vcs[] = {
+      {"left alone", "v", vx::TargetFilter(rules), {"v/a.txt", "v/src/b.txt"}},
+      {"fields empty", "v", vx::TargetFilter::FromMasks("", "", rules), {"v/a.txt", "v/src/b.txt"}},
+      {"masks beside", "v", vx::TargetFilter::FromMasks("*.txt;config", "src", rules), {"v/a.txt"}},
+      {"named", "v/.git", vx::TargetFilter(rules), {"v/.git/config"}},
+  };
+  for (const auto& row : vcs) {
+    files.clear();
+    vx::WalkFolder(row.folder, row.filter, visitor, fs);
+    EXPECT_EQ(files, row.files) << row.what;
+  }
+  vx::TargetFilter entered(rules);
+  entered.EnterVersionControl(true);
+  files.clear();
+  vx::WalkFolder("v", entered, visitor, fs);
+  EXPECT_EQ(files, (std::vector<std::string>{"v/.git/config", "v/a.txt", "v/.hg/store", "v/src/.svn/entries",
+                                             "v/src/b.txt"}));
 
   // A visitor that stops: asked before every entry, and nothing after.
   int asked = 0;
   visitor.stopped = [&] { return ++asked > 3; };  // z.txt, a, a/c.txt, then stop
   files.clear();
-  EXPECT_FALSE(vx::WalkFolder("r", vx::NameMasks(), visitor, fs));
+  EXPECT_FALSE(vx::WalkFolder("r", vx::TargetFilter(vx::NameRules::Posix()), visitor, fs));
   EXPECT_EQ(files, (std::vector<std::string>{"r/z.txt", "r/a/c.txt"}));
   EXPECT_EQ(fs.open, 0);
 }
@@ -377,8 +483,8 @@ TEST(FolderWalk, NamesAreTakenExactlyOrNotAtAll) {
                      {"skip?.c", false, false}};
   fs.folders["t/dots."] = {{"f.", false}};
   fs.folders["t/bad?"] = {{"never.txt", false}};
-  vx::NameMasks masks;
-  masks.exclude = {vx::NameMask("*.c", vx::NameRules::Posix())};
+  vx::TargetFilter masks(vx::NameRules::Posix());
+  masks.ExcludeFile("*.c");
   std::vector<std::string> files, unnamable;
   vx::FolderVisitor visitor;
   visitor.file = [&](const std::string& path) { files.push_back(path); };
@@ -396,6 +502,97 @@ TEST(FolderWalk, NamesAreTakenExactlyOrNotAtAll) {
   EXPECT_EQ(files, (std::vector<std::string>{"t/a.txt", "t/dots./f."}));
   // Never opened, nor entered; a name the masks leave out is no target anyway.
   EXPECT_EQ(unnamable, (std::vector<std::string>{"t/x?.txt", "t/bad?"}));
+}
+
+// The intake on real files: a file named is taken whatever the filter says,
+// a folder gives what the filter takes below it, a path naming nothing adds
+// nothing; duplicates by name, and by file where asked, go to the sink.
+TEST(TargetIntake, TakesPathsAsGivenAndRefusesDuplicates) {
+  vx::test::TempDir dir;
+  const vx::FolderSystem& fs = vx::PlatformFolders();
+  const std::string d = dir.Path("d");
+  const std::string sub = fs.Join(d, "sub"), git = fs.Join(d, ".git");
+  for (const std::string& folder : {sub, git}) std::filesystem::create_directories(vx::test::FsPath(folder));
+  const std::string a = fs.Join(d, "a.txt"), b = fs.Join(d, "b.c"), c = fs.Join(sub, "c.txt"),
+                    config = fs.Join(git, "notes.txt"), x = dir.Path("x.c");
+  for (const std::string& file : {a, b, c, config, x}) vx::test::WriteBytes(file, "q");
+  const std::string link = dir.Path("link.txt");
+  std::filesystem::create_hard_link(vx::test::FsPath(x), vx::test::FsPath(link));
+  const vx::TargetFilter filter = vx::TargetFilter::FromMasks("*.txt", "", vx::PlatformNameRules());
+
+  std::vector<std::string> taken, duplicates;
+  bool refuse = false;
+  vx::TargetSink sink;
+  sink.take = [&](const std::string& path) {
+    if (refuse) return false;
+    taken.push_back(path);
+    return true;
+  };
+  sink.duplicate = [&](const std::string& path) { duplicates.push_back(path); };
+  using Added = vx::TargetIntake::Added;
+  for (const auto rule : {vx::TargetIntake::Duplicates::kName, vx::TargetIntake::Duplicates::kNameOrFile}) {
+    const bool by_file = rule == vx::TargetIntake::Duplicates::kNameOrFile;
+    SCOPED_TRACE(by_file ? "by name or file" : "by name");
+    vx::TargetIntake intake(rule);
+    taken.clear();
+    duplicates.clear();
+    // In the walk's order, which is the platform's: compared as sets.
+    const auto sorted = [](std::vector<std::string> paths) {
+      std::sort(paths.begin(), paths.end());
+      return paths;
+    };
+    EXPECT_EQ(intake.Add(d, filter, sink), Added::kFolder);
+    EXPECT_EQ(sorted(taken), sorted({a, c}));  // no b.c, nothing of .git
+    EXPECT_EQ(intake.Add(x, filter, sink), Added::kFile);  // named: taken whatever the masks say
+    EXPECT_EQ(intake.Add(dir.Path("missing.txt"), filter, sink), Added::kNothing);
+    EXPECT_EQ(intake.Add("", filter, sink), Added::kNothing);
+    EXPECT_EQ(intake.Add(d, filter, sink), Added::kFolder);  // all listed already
+    EXPECT_EQ(sorted(duplicates), sorted({a, c}));
+    // The same file under a second name.
+    intake.AddFile(link, sink);
+    EXPECT_EQ(taken.back(), by_file ? x : link);
+    EXPECT_EQ(duplicates.size(), by_file ? 3u : 2u);
+    EXPECT_EQ(intake.size(), by_file ? 3u : 4u);
+
+    // A file removed from the list is new again, under either name.
+    intake.Forget(x);
+    if (by_file) {
+      intake.AddFile(link, sink);
+      EXPECT_EQ(taken.back(), link);
+    } else {
+      intake.AddFile(x, sink);
+      EXPECT_EQ(taken.back(), x);
+    }
+    // A file the sink could not append is not listed.
+    refuse = true;
+    const std::size_t before = taken.size(), refused = duplicates.size();
+    intake.AddFile(fs.Join(d, "new.txt"), sink);  // need not exist
+    refuse = false;
+    intake.AddFile(fs.Join(d, "new.txt"), sink);
+    EXPECT_EQ(taken.size(), before + 1);
+    EXPECT_EQ(duplicates.size(), refused);
+
+    // The list filed anew: what it holds is listed, nothing else.
+    intake.Reset({a, x});
+    EXPECT_EQ(intake.size(), 2u);
+    taken.clear();
+    duplicates.clear();
+    intake.AddFile(c, sink);
+    intake.AddFile(a, sink);
+    intake.AddFile(link, sink);
+    const std::vector<std::string> new_ones = by_file ? std::vector<std::string>{c} : std::vector<std::string>{c, link};
+    const std::vector<std::string> listed = by_file ? std::vector<std::string>{a, link} : std::vector<std::string>{a};
+    EXPECT_EQ(taken, new_ones);
+    EXPECT_EQ(duplicates, listed);
+  }
+
+  // A sink that stops ends the walk.
+  vx::TargetIntake intake;
+  int asked = 0;
+  sink.stopped = [&] { return ++asked > 1; };
+  taken.clear();
+  EXPECT_FALSE(intake.AddFolder(d, filter, sink));
+  EXPECT_LE(taken.size(), 1u);
 }
 
 }  // namespace

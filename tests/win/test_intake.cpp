@@ -79,9 +79,12 @@ TEST(Intake, FilesAndFoldersFromTheCommandLine) {
   ASSERT_TRUE(::CreateDirectoryA(root.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
   ASSERT_TRUE(::CreateDirectoryA(docs.c_str(), nullptr));
+  // A repository's own folder inside the folder named: left alone.
+  const std::string git = Join(folder, ".git");
+  ASSERT_TRUE(::CreateDirectoryA(git.c_str(), nullptr));
   std::vector<std::string> files = {Join(root, "First.txt"), Join(folder, "Inner.txt"), Join(root, "Second.txt"),
                                     Join(docs, "only.txt")};
-  for (const std::string& file : files) {
+  for (const std::string& file : {files[0], files[1], files[2], files[3], Join(git, "config")}) {
     const HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << file;
     ::CloseHandle(h);
@@ -126,6 +129,8 @@ TEST(Intake, FilesAndFoldersFromTheCommandLine) {
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
   for (const std::string& file : files) ::DeleteFileA(file.c_str());
+  ::DeleteFileA(Join(git, "config").c_str());
+  ::RemoveDirectoryA(git.c_str());
   ::RemoveDirectoryA(folder.c_str());
   ::RemoveDirectoryA(docs.c_str());
   ::RemoveDirectoryA(root.c_str());

@@ -21,6 +21,8 @@
 #include "platform/wide.h"
 #include "res/resource.h"
 #include "targets/path_text.h"
+#include "targets/target_filter.h"
+#include "targets/walk.h"
 #include "ui/main_dialog.h"
 #include "ui/program.h"
 #include "ui/target_paths.h"
@@ -487,6 +489,68 @@ TEST(TargetFolder, FolderWithListedFilesRefusesOnlyThose) {
     const std::vector<int> selected = Selected(dlg);
     EXPECT_EQ(selected, (std::vector<int>{1, 2}));
   });
+}
+
+// A folder added in the window, however it comes, leaves the folders of
+// version-control systems alone; the window's filter chooses among the other
+// files, while a file dropped by itself is taken whatever it says.
+TEST(TargetFolder, VersionControlFoldersAreLeftAloneAndTheMasksChoose) {
+  TempTree tree;
+  tree.Folder("plain");
+  tree.Folder("plain\\.git");
+  tree.File("plain\\.git\\config");
+  const std::string plainA = tree.File("plain\\a.txt");
+  const std::string repo = tree.Folder("repo");
+  for (const char* folder : {".git", ".git\\refs", ".svn", ".hg", ".bzr", ".GIT-not", "sub", "sub\\.Git", "old"})
+    tree.Folder(std::string("repo\\") + folder);
+  for (const char* file : {".git\\config", ".git\\refs\\main", ".svn\\entries", ".hg\\store", ".bzr\\x.txt",
+                           "sub\\.Git\\f.txt"})
+    tree.File(std::string("repo\\") + file);
+  const std::string a = tree.File("repo\\a.txt"), csv = tree.File("repo\\b.csv"), md = tree.File("repo\\c.md"),
+                    notVcs = tree.File("repo\\.GIT-not\\n.txt"), inner = tree.File("repo\\sub\\d.txt"),
+                    inOld = tree.File("repo\\old\\e.txt"), oldTxt = tree.File("repo\\old.txt"),
+                    gitFile = tree.File("repo\\.GIT-not\\.git");  // a file of that name is no folder
+  const std::vector<std::string> all = {a, csv, md, notVcs, inner, inOld, oldTxt, gitFile};
+  const auto drop = [](std::vector<std::string> paths) {
+    return [paths](vx::CMainDialog& dlg) { DropPaths(dlg, paths); };
+  };
+  const auto commandLine = [](const std::string& path) {
+    return [path](vx::CMainDialog& dlg) { dlg.AddArgumentTargets({"Vextrane.exe", path}); };
+  };
+  const struct {
+    const char* what;
+    bool masks;  // false: the window's filter as it starts
+    std::string include, exclude;
+    std::function<void(vx::CMainDialog&)> add;
+    std::vector<std::string> listed;  // in any order
+  } rows[] = {
+      {"a dropped folder holding .git\\config and a.txt", false, "", "", drop({tree.Path("plain")}), {plainA}},
+      {"dropped", false, "", "", drop({repo}), all},
+      {"named on the command line", false, "", "", commandLine(repo), all},
+      {"added", false, "", "", [&](vx::CMainDialog& dlg) { dlg.AddTargetFolder(repo); }, all},
+      {"fields empty", true, "", "", drop({repo}), all},
+      {"masks, dropped", true, "*.txt;*.CSV", "old*", drop({repo}), {a, csv, notVcs, inner}},
+      {"masks, on the command line", true, " *.md ", "sub; .git*", commandLine(repo), {md}},
+      {"files dropped by themselves: taken whatever the masks say", true, "*.csv", "old*", drop({oldTxt, md}),
+       {oldTxt, md}},
+      {"a version-control folder dropped itself is walked", false, "", "", drop({tree.Path("repo\\.git")}),
+       {tree.Path("repo\\.git\\config"), tree.Path("repo\\.git\\refs\\main")}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ModalResponder responder;
+    vx::CMainDialog dlg;
+    if (row.masks) dlg.m_targetFilter = vx::TargetFilter::FromMasks(row.include, row.exclude, vx::PlatformNameRules());
+    RunModal(dlg, [&] {
+      row.add(dlg);
+      std::vector<std::string> entries = Entries(dlg), listed = row.listed;
+      std::sort(entries.begin(), entries.end());
+      std::sort(listed.begin(), listed.end());
+      EXPECT_EQ(entries, listed);
+      EXPECT_EQ(Selected(dlg), Range(0, static_cast<int>(listed.size())));
+    });
+    EXPECT_TRUE(responder.boxes().empty());
+  }
 }
 
 // ----------------------------------------------------------------- drops
