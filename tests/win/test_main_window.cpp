@@ -10,8 +10,10 @@
 
 #include "win/harness/harness.h"
 #include "win/harness/main_layout.h"
+#include "win/harness/screenshot.h"
 #include "res/resource.h"
 #include "targets/path_text.h"
+#include "replacelist/window_settings.h"
 #include "ui/main_dialog.h"
 #include "platform/wide.h"
 #include "ui/program.h"
@@ -248,7 +250,38 @@ TEST(StartUp, ProgramInADriveRootMovesToTheRoot) {
 
 }  // namespace
 
+// test_main_window --screenshot: the main window with a few files, an
+// expression and the masks, for the README and for checking the layout.
+int ShowMainWindowForScreenshot() {
+  const std::string folder = TempFolder() + "\\vx-screenshot-main";
+  vx::test::MakeFolder(folder);
+  vx::ChangeDirectory(folder);
+  vx::WindowSettings settings;
+  settings.match.regex = true;
+  settings.include_mask = "*.txt;*.csv";
+  settings.exclude_mask = "old;*.bak";
+  std::string failed;
+  vx::SaveWindowSettings(settings, &failed);
+  vx::CMainDialog dlg;
+  bool filled = false;
+  vx::test::ShowForScreenshot(dlg, 3000, [&] {
+    if (!filled) {
+      filled = true;
+      const std::string docs = U8(u8"C:\\Users\\yamada\\Documents\\営業部\\見積書\\");
+      for (const char8_t* name : {u8"見積書_1001.txt", u8"見積書_1002.txt", u8"顧客一覧.csv", u8"納品予定.txt"})
+        dlg.m_lbTargets.AddString(docs + U8(name));
+      dlg.m_cbSearch.SetWindowText("(\\d{4})/(\\d{2})/(\\d{2})");
+      dlg.m_cbReplace.SetWindowText("$1-$2-$3");
+      dlg.UpdateStartForSearchText();
+    }
+    return true;
+  });
+  vx::test::RemovePath(folder);
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--screenshot") return ShowMainWindowForScreenshot();
   if (argc == 3 && std::string(argv[1]) == "--report-cwd") {
     vx::ChangeToProgramDirectory();
     std::ofstream(argv[2], std::ios::binary) << CurrentDirectory() << "\n";
