@@ -10,6 +10,7 @@
 #include "cli/options.h"
 #include "cli/terminal.h"
 #include "engine/batch.h"
+#include "engine/expression.h"
 #include "engine/line_diff.h"
 #include "engine/replace_chain.h"
 #include "platform/file.h"
@@ -269,6 +270,13 @@ int Run(int argc, char** argv) {
     pairs.push_back(std::move(pair));
   }
 
+  // A bad expression, or a group the replacement names and the expression
+  // lacks, stops the run here: before any folder is walked or file touched.
+  if (const std::optional<PatternError> error = CheckPatterns(pairs, typed_in, o.match)) {
+    terminal.WriteLog(stderr, FormatPatternError(*error, Terminal::kLogCodePage) + "\n");
+    return kExitUsage;
+  }
+
   std::vector<std::string> files;
   const bool all_named = TakePaths(terminal, o, &files);
 
@@ -277,6 +285,7 @@ int Run(int argc, char** argv) {
   settings.reading = FileReading{typed_in, !o.code_page};
   settings.options.dry_run = o.dry_run;
   settings.options.keep_times = o.keep_times;
+  settings.options.match = o.match;
   if (o.restore) {
     settings.rewrite = [](const std::string& path, const std::vector<ReplacePair>&, bool, const FileReading&,
                           const RewriteOptions& options) { return RestoreFromBackup(path, options); };

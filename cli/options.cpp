@@ -17,6 +17,10 @@ namespace {
 enum Id : int {
   kSearch = 256,
   kReplace,
+  kRegex,
+  kIgnoreCase,
+  kWord,
+  kFold,
   kAllPairs,
   kList,
   kNoBackup,
@@ -50,6 +54,27 @@ constexpr Row kRows[] = {
      "the replacement text (default: empty)\n"
      "Both take the escapes \\n (CR LF), \\t and \\\\;\n"
      "\\| separates alternatives of the search text."},
+    {kRegex, "regex", 'E', nullptr,
+     "the search text is a regular expression (Perl-like;\n"
+     "^ and $ at every line, . never a line end; its\n"
+     "escapes are the syntax's own, \\| does not apply),\n"
+     "and the replacement may name its groups: $0 or $&\n"
+     "(the match), $1..$99, ${n}, ${name}, \\1..\\9; $$ is $"},
+    {kIgnoreCase, "ignore-case", 'i', nullptr,
+     "letters match in either case (every script that has\n"
+     "case, full-width letters too)"},
+    {kWord, "word", 'w', nullptr,
+     "a match counts only where the characters beside it\n"
+     "are no letters or digits of a script written with\n"
+     "spaces (kanji, kana and CJK punctuation are none:\n"
+     "ID is found before a kana, not in IDs or _ID)"},
+    {kFold, "fold", 0, nullptr,
+     "full-width and half-width forms, and hiragana and\n"
+     "katakana, are one (half-width voiced katakana too)\n"
+     "-E, -i, -w and --fold apply to -s and to every pair\n"
+     "of -a, and may be combined; a bad expression or a\n"
+     "group the replacement names and the expression\n"
+     "lacks is reported before any file is touched."},
     {kAllPairs, "all-pairs", 'a', nullptr, "apply every pair of the replace list, in order"},
     {kList, "list", 'l', "FILE",
      "the replace list for --all-pairs\n"
@@ -121,8 +146,8 @@ constexpr char kHelpHead[] =
 constexpr char kHelpTail[] =
     "\n"
     "Exit status: 0 if every file got a count, 1 if any file got an error\n"
-    "line or a path names nothing, 2 for bad usage or a replace list that\n"
-    "cannot be read.\n";
+    "line or a path names nothing, 2 for bad usage, a bad expression or a\n"
+    "replace list that cannot be read.\n";
 constexpr std::size_t kHelpColumn = 25;
 
 const Row* RowOf(int id_or_letter) {
@@ -240,6 +265,10 @@ Options ParseOptions(const Terminal& terminal) {
     switch (row->id) {
       case kSearch: o.search = ref_of(optarg); break;
       case kReplace: o.replace = ref_of(optarg); break;
+      case kRegex: o.match.regex = true; break;
+      case kIgnoreCase: o.match.ignore_case = true; break;
+      case kWord: o.match.word = true; break;
+      case kFold: o.match.fold = true; break;
       case kAllPairs: o.all_pairs = true; break;
       case kList: o.list = value; break;
       case kNoBackup: o.backup = false; break;
@@ -266,10 +295,11 @@ Options ParseOptions(const Terminal& terminal) {
     throw UsageError("--all-pairs takes its pairs from the replace list; it cannot be combined with -s or -r");
   }
   if (o.list && !o.all_pairs) throw UsageError("--list names the replace list for --all-pairs; add -a");
-  if (o.restore && (o.search || o.replace || o.all_pairs || o.dry_run || o.diff || !o.backup || o.keep_times)) {
+  if (o.restore && (o.search || o.replace || o.all_pairs || o.dry_run || o.diff || !o.backup || o.keep_times ||
+                    !o.match.plain())) {
     throw UsageError(
-        "--restore puts files back from their backups; it cannot be combined with -s, -r, -a, -n, --diff, "
-        "--no-backup or --keep-times");
+        "--restore puts files back from their backups; it cannot be combined with -s, -r, -a, -E, -i, -w, "
+        "--fold, -n, --diff, --no-backup or --keep-times");
   }
   if (o.raw && o.output_encoding) {
     throw UsageError("--raw prints the log in code page 932; it cannot be combined with --output-encoding");

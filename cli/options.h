@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/terminal.h"
+#include "engine/expression.h"
 
 namespace vx::cli {
 
@@ -27,6 +28,7 @@ struct PathArg {
 
 struct Options {
   std::optional<ArgRef> search, replace;
+  MatchOptions match;  // -E, -i, -w, --fold: for the typed pair and every pair of the list
   bool all_pairs = false;
   std::optional<std::string> list;
   bool backup = true;

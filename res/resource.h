@@ -22,6 +22,13 @@
 #define IDC_EDIT_LIST 1012
 #define IDC_REPLACE_COMBO 1023
 #define IDC_AUTO_ALL 1024
+#define IDC_REGEX 1036
+#define IDC_IGNORE_CASE 1037
+#define IDC_WORD 1038
+#define IDC_FOLD 1039
+#define IDC_INCLUDE_MASK 1040
+#define IDC_EXCLUDE_MASK 1041
+#define IDC_KEEP_TIMES 1042
 
 // Replace list editor
 #define IDC_PAIR_LIST 1016

@@ -15,7 +15,7 @@ const CDialog::EventTable CMainDialog::kEventTable = {
     CommandEvent(IDC_SEARCH_COMBO, CBN_SELCHANGE, &CMainDialog::SyncReplaceSelection),
     CommandEvent(IDC_AUTO_ALL, BN_CLICKED, &CMainDialog::ApplyAutoAllOption),
     CommandEvent(IDC_SEARCH_COMBO, CBN_EDITUPDATE, &CMainDialog::UpdateStartForSearchText),
-    // IDCANCEL (Exit, the close box, Alt+F4): CDialog::OnCancel ends the run.
+    // IDCANCEL (Exit, the close box, Alt+F4): OnCancel saves the settings and ends the run.
 };
 
 const CDialog::EventTable& CMainDialog::GetEventTable() const { return kEventTable; }
@@ -24,6 +24,11 @@ CMainDialog::CMainDialog(HWND parent)
     : CDialog(IDD_MAIN, parent),
       m_bAutoAll(0),
       m_bMakeBackup(1),
+      m_bRegex(0),
+      m_bIgnoreCase(0),
+      m_bWord(0),
+      m_bFold(0),
+      m_bKeepTimes(0),
       m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP))),
       m_hSmallIcon(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP),
                                                    IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR))),
@@ -40,12 +45,20 @@ CMainDialog::~CMainDialog() {
 void CMainDialog::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDC_REPLACE_COMBO, m_cbReplace);
   DDX_Control(pDX, IDC_SEARCH_COMBO, m_cbSearch);
+  DDX_Check(pDX, IDC_REGEX, m_bRegex);
+  DDX_Check(pDX, IDC_WORD, m_bWord);
+  DDX_Check(pDX, IDC_IGNORE_CASE, m_bIgnoreCase);
+  DDX_Check(pDX, IDC_FOLD, m_bFold);
+  DDX_Text(pDX, IDC_INCLUDE_MASK, m_strIncludeMask);
+  DDX_Text(pDX, IDC_EXCLUDE_MASK, m_strExcludeMask);
   DDX_Control(pDX, IDC_FILE_LIST, m_lbTargets);
   DDX_Check(pDX, IDC_AUTO_ALL, m_bAutoAll);
   DDX_Check(pDX, IDC_MAKE_BACKUP, m_bMakeBackup);
+  DDX_Check(pDX, IDC_KEEP_TIMES, m_bKeepTimes);
 }
 
 BOOL CMainDialog::OnInitDialog() {
+  LoadWindowSettings();  // into the members, which the standard initialisation shows
   CDialog::OnInitDialog();
   Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon));
@@ -58,6 +71,13 @@ BOOL CMainDialog::OnInitDialog() {
 }
 
 bool CMainDialog::PreTranslateMessage(MSG* msg) { return FilterDialogKeys(msg); }
+
+// Exit, the close box, Alt+F4: the settings are saved (a failure is shown,
+// and the window closes all the same), then the run ends.
+void CMainDialog::OnCancel() {
+  SaveWindowSettings();
+  CDialog::OnCancel();
+}
 
 bool CMainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
   switch (message) {

@@ -9,14 +9,19 @@
 //   main_dialog_commands.cpp     field and option rules, Edit List, About,
 //                                the key filter
 //   main_dialog_batch.cpp        the batch run
+//   main_dialog_settings.cpp     the window's settings (options.dat): the
+//                                matching options, the masks, kept times
 #pragma once
 
 #include <windows.h>
 #include <shellapi.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/rewrite.h"
+#include "replacelist/window_settings.h"
 #include "targets/target_filter.h"
 #include "targets/target_intake.h"
 #include "ui/dialog.h"
@@ -34,6 +39,13 @@ class CMainDialog : public CDialog {
   CListBox m_lbTargets;    // IDC_FILE_LIST: the target list
   int m_bAutoAll;          // IDC_AUTO_ALL: 1 = apply every pair of the replace list
   int m_bMakeBackup;       // IDC_MAKE_BACKUP: 1 = keep a ".bak" of each rewritten file
+  int m_bRegex;            // IDC_REGEX: 1 = the search text is a regular expression
+  int m_bIgnoreCase;       // IDC_IGNORE_CASE: 1 = letters match in either case
+  int m_bWord;             // IDC_WORD: 1 = whole words only
+  int m_bFold;             // IDC_FOLD: 1 = full-width and half-width, hiragana and katakana are one
+  int m_bKeepTimes;        // IDC_KEEP_TIMES: 1 = rewritten files keep their modification time
+  std::string m_strIncludeMask;  // IDC_INCLUDE_MASK: patterns of the files a folder gives (UTF-8)
+  std::string m_strExcludeMask;  // IDC_EXCLUDE_MASK: patterns of files and folders left out (UTF-8)
   HICON m_hIcon;           // IDI_APP at the large-icon size
   HICON m_hSmallIcon;      // IDI_APP at 16 x 16
   std::string m_szLastDir; // folder the Add Files dialog opens in (UTF-8, any length)
@@ -42,7 +54,6 @@ class CMainDialog : public CDialog {
                               // command-line paths name files there (empty: the current one)
   Shell* m_pShell;         // starts the editor; handed on to the About box
   bool m_bRunning = false; // a batch run is going on: the wait cursor over the window
-  TargetFilter m_targetFilter;  // what a folder added takes: no masks at first, .git etc. left alone
 
   // --- Replace list (main_dialog_replace_list.cpp)
   void LoadReplaceList();
@@ -74,11 +85,30 @@ class CMainDialog : public CDialog {
 
   // --- Batch run (main_dialog_batch.cpp)
   void RunBatch();
+  // The four matching check boxes as the data exchange last read them.
+  MatchOptions GetMatchOptions() const;
+  // The texts of a run checked before any file is touched; false (after
+  // the message box) when they cannot be used.
+  bool CheckRunPatterns(const std::vector<ReplacePair>& pairs);
+
+  // --- The window's settings (main_dialog_settings.cpp)
+  // The two mask fields as they stand now (UTF-8): the file-name patterns
+  // to take, and those of files and folders to leave out. Both empty: every
+  // file of a folder is taken.
+  std::pair<std::string, std::string> MaskTexts() const;
+  // What a folder added takes: the two mask fields' files (every file when
+  // both are empty), never the folders of version-control systems.
+  TargetFilter FolderFilter() const;
+  // Reads options.dat into the members (at initialisation, before they go
+  // into the controls); saves what the controls show (when the window closes).
+  void LoadWindowSettings();
+  void SaveWindowSettings();
 
  protected:
   BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* pDX) override;
   bool PreTranslateMessage(MSG* msg) override;
+  void OnCancel() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   const EventTable& GetEventTable() const override;
 
@@ -95,6 +125,11 @@ class CMainDialog : public CDialog {
   // The intake of the target list: the list box's paths by case-folded key,
   // for the duplicate test.
   TargetIntake m_targetIntake;
+
+  // The settings as options.dat gave them, and how it was read: a close
+  // saves only what changed, and never over a file it could not read.
+  WindowSettings m_loadedSettings;
+  SettingsRead m_settingsRead = SettingsRead::kMissing;
 };
 
 }  // namespace vx

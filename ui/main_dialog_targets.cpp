@@ -199,7 +199,7 @@ int CMainDialog::MeasureItemWidth(const std::string& text) { return FontDC(m_lbT
 
 void CMainDialog::AddTargetFolder(std::string folder) {
   // Every file below that the window's filter takes.
-  m_targetIntake.AddFolder(folder, m_targetFilter, TargetListSink());
+  m_targetIntake.AddFolder(folder, FolderFilter(), TargetListSink());
 }
 
 void CMainDialog::AddCommandLineTargets() { AddArgumentTargets(CommandLineArguments(::GetCommandLineW())); }
@@ -273,7 +273,7 @@ void CMainDialog::AddDroppedPaths(HDROP drop) {
     // root too (find-first does not), so a dropped root is taken as the
     // folder it is. A name that is gone by now is skipped, as one that
     // names nothing on the command line.
-    m_targetIntake.Add(PlainPath(path), m_targetFilter, TargetListSink());
+    m_targetIntake.Add(PlainPath(path), FolderFilter(), TargetListSink());
   }
 }
 

@@ -100,7 +100,7 @@ TEST(Cli, UsageErrorsAndInformation) {
       {{"-nsb", f}, 0, f + "  ", ""},
       {{f, "-n", "--include", "*.c"}, 0, f + "  ", ""},  // options after the paths
       {{"--", "-n"}, 1, "", "-n: no such file or folder; skipped"},
-      {{"--r", f}, 2, "", "option '--r' is ambiguous (--replace, --restore, --raw)"},
+      {{"--r", f}, 2, "", "option '--r' is ambiguous (--replace, --regex, --restore, --raw)"},
       {{"--search"}, 2, "", "option '--search' needs a value"},
       {{"--exclude-dir"}, 2, "", "option '--exclude-dir' needs a value"},
       {{"--vcs=yes", f}, 2, "", "option '--vcs' takes no value"},
@@ -109,6 +109,22 @@ TEST(Cli, UsageErrorsAndInformation) {
       {{"-n", "-j"}, 2, "", "option '-j' needs a value"},
       {{"--restore", "-s", "a", f}, 2, "", "--restore puts files back from their backups; it cannot be combined"},
       {{"--restore", "--diff", f}, 2, "", "cannot be combined"},
+      // The matching options: flags in the table, short and long, clustered
+      // and abbreviated; no values; nothing to do with a restore.
+      {{"--help"}, 0, "  -E, --regex            the search text is a regular expression", ""},
+      {{"--help"}, 0, "  -i, --ignore-case      letters match in either case", ""},
+      {{"--help"}, 0, "  -w, --word             a match counts only where", ""},
+      {{"--help"}, 0, "      --fold             full-width and half-width forms", ""},
+      {{"--help"}, 0, "2 for bad usage, a bad expression or a", ""},
+      {{"-n", "-Eiw", "--fold", "-s", "b", f}, 0, f + "  ", ""},
+      {{"-n", "--regex", "--ignore-case", "--word", "-s", "b", f}, 0, f + "  ", ""},
+      {{"-n", "--ig", "--wo", "--fo", "-s", "b", f}, 0, f + "  ", ""},
+      {{"--regex=yes", "-s", "b", f}, 2, "", "option '--regex' takes no value"},
+      {{"--fold=1", "-s", "b", f}, 2, "", "option '--fold' takes no value"},
+      {{"-Ex", "-s", "b", f}, 2, "", "unknown option '-x'"},
+      {{"--restore", "-E", f}, 2, "", "it cannot be combined with -s, -r, -a, -E, -i, -w, --fold, -n"},
+      {{"--restore", "--fold", f}, 2, "", "cannot be combined"},
+      {{"--restore", "-i", f}, 2, "", "cannot be combined"},
       // The encoding of redirected output: in the table, two values, not with --raw.
       {{"--help"}, 0, "      --output-encoding ENC\n                         the encoding of the log", ""},
       {{"--output-encoding", "latin1", f}, 2, "", "unknown output encoding 'latin1' (use utf-8 or cp932)"},
@@ -172,38 +188,19 @@ TEST(Cli, RawPassesBytesAndPrintsTheLogInCodePage932) {
   EXPECT_EQ(o.out, "置換結果ログ\n\n総置換え数  2個\n\n" + a + "  置換え数　2個\n");
 }
 
-TEST(Cli, TextsAreConvertedFromTheTerminalToTheCodePage) {
-  struct Row {
-    std::string name;
-    std::vector<std::string> options;
-    std::string before, after;
-    int count;
-    std::string encoding = "";  // the log's note after the count
-    int status = 0;
-  };
-  const std::string kHan = "\xED\x95\x9C", kEmoji = "\xF0\x9F\x98\x80";  // 한 😀: no code page 932 form
-  const std::string kBecause = "\xE2\x88\xB5";                              // ∵
-  const std::string kUtf8Note = "\xEF\xBC\x88UTF-8\xEF\xBC\x89";            // （UTF-8）
-  const Row rows[] = {
-      {"default 932", {"-s", kHiraganaA_Utf8, "-r", kHiraganaI_Utf8}, "x" + kHiraganaA_Sjis, "x" + kHiraganaI_Sjis, 1},
-      {"utf-8", {"--codepage", "utf-8", "-s", kHiraganaA_Utf8, "-r", kHiraganaI_Utf8}, "x" + kHiraganaA_Utf8,
-       "x" + kHiraganaI_Utf8, 1},
-      {"none", {"--codepage=none", "-s", kHiraganaA_Utf8, "-r", "i"}, kHiraganaA_Utf8, "i", 1},
-      // In code page 932 the A (0x41) in ア (0x83 0x41) is a second byte, no letter; utf-8 has no lead bytes.
-      {"lead bytes 932", {"--codepage", "932", "-s", "A", "-r", "B"}, "\x83\x41" "A", "\x83\x41" "B", 1},
-      {"no lead bytes", {"--codepage", "utf-8", "-s", "A", "-r", "B"}, "\x83\x41" "A", "\x83\x42" "B", 2},
-      // The escapes are the window's: \n is CR LF, \| separates alternatives.
-      {"escapes", {"-s", "x\\|y", "-r", "\\n"}, "axbyc", "a\r\nb\r\nc", 2},
-      // Unicode texts, each file's own encoding: what code page 932 lacks goes
-      // into a UTF-8 file, finds nothing in a Shift-JIS one, and cannot be
-      // written there (an error line; the file stays as it is).
-      {"emoji into utf-8", {"-s", "x", "-r", kEmoji}, kHan + "x", kHan + kEmoji, 1, kUtf8Note},
-      {"korean found in utf-8", {"-s", kHan, "-r", "k"}, "a" + kHan + "b" + kHan, "akbk", 2, kUtf8Note},
-      {"korean not in shift-jis", {"-s", kHan, "-r", "k"}, kHiraganaA_Sjis + "x", kHiraganaA_Sjis + "x", 0},
-      {"emoji into shift-jis", {"-s", "x", "-r", kEmoji}, kHiraganaA_Sjis + "x", kHiraganaA_Sjis + "x", -1, "", 1},
-      {"because into shift-jis", {"-s", "x", "-r", kBecause}, kHiraganaA_Sjis + "x", kHiraganaA_Sjis + "\x81\xE6", 1},
-  };
-  for (const Row& row : rows) {
+// One run on one file (given as `before`) with the options of the row, the
+// file and --no-backup: what the file holds afterwards, and its log line.
+struct RunRow {
+  std::string name;
+  std::vector<std::string> options;
+  std::string before, after;
+  int count;                  // -1: the line of a replacement the file's encoding cannot hold
+  std::string encoding = "";  // the log's note after the count
+  int status = 0;
+};
+
+void ExpectRuns(const std::vector<RunRow>& rows) {
+  for (const RunRow& row : rows) {
     TempDir dir;
     const std::string f = dir.Path("f.txt");
     WriteBytes(f, row.before);
@@ -222,6 +219,125 @@ TEST(Cli, TextsAreConvertedFromTheTerminalToTheCodePage) {
       EXPECT_EQ(o.out, HeadUtf8(row.count) + line.insert(line.size() - 1, row.encoding)) << row.name;
     }
   }
+}
+
+TEST(Cli, TextsAreConvertedFromTheTerminalToTheCodePage) {
+  const std::string kHan = "\xED\x95\x9C", kEmoji = "\xF0\x9F\x98\x80";  // 한 😀: no code page 932 form
+  const std::string kBecause = "\xE2\x88\xB5";                              // ∵
+  const std::string kUtf8Note = "\xEF\xBC\x88UTF-8\xEF\xBC\x89";            // （UTF-8）
+  ExpectRuns({
+      {"default 932", {"-s", kHiraganaA_Utf8, "-r", kHiraganaI_Utf8}, "x" + kHiraganaA_Sjis, "x" + kHiraganaI_Sjis, 1},
+      {"utf-8", {"--codepage", "utf-8", "-s", kHiraganaA_Utf8, "-r", kHiraganaI_Utf8}, "x" + kHiraganaA_Utf8,
+       "x" + kHiraganaI_Utf8, 1},
+      {"none", {"--codepage=none", "-s", kHiraganaA_Utf8, "-r", "i"}, kHiraganaA_Utf8, "i", 1},
+      // In code page 932 the A (0x41) in ア (0x83 0x41) is a second byte, no letter; utf-8 has no lead bytes.
+      {"lead bytes 932", {"--codepage", "932", "-s", "A", "-r", "B"}, "\x83\x41" "A", "\x83\x41" "B", 1},
+      {"no lead bytes", {"--codepage", "utf-8", "-s", "A", "-r", "B"}, "\x83\x41" "A", "\x83\x42" "B", 2},
+      // The escapes are the window's: \n is CR LF, \| separates alternatives.
+      {"escapes", {"-s", "x\\|y", "-r", "\\n"}, "axbyc", "a\r\nb\r\nc", 2},
+      // Unicode texts, each file's own encoding: what code page 932 lacks goes
+      // into a UTF-8 file, finds nothing in a Shift-JIS one, and cannot be
+      // written there (an error line; the file stays as it is).
+      {"emoji into utf-8", {"-s", "x", "-r", kEmoji}, kHan + "x", kHan + kEmoji, 1, kUtf8Note},
+      {"korean found in utf-8", {"-s", kHan, "-r", "k"}, "a" + kHan + "b" + kHan, "akbk", 2, kUtf8Note},
+      {"korean not in shift-jis", {"-s", kHan, "-r", "k"}, kHiraganaA_Sjis + "x", kHiraganaA_Sjis + "x", 0},
+      {"emoji into shift-jis", {"-s", "x", "-r", kEmoji}, kHiraganaA_Sjis + "x", kHiraganaA_Sjis + "x", -1, "", 1},
+      {"because into shift-jis", {"-s", "x", "-r", kBecause}, kHiraganaA_Sjis + "x", kHiraganaA_Sjis + "\x81\xE6", 1},
+  });
+}
+
+// The matching options on real files, each in its own encoding: what the
+// file holds after the run and its count.
+TEST(Cli, MatchingOptionsRewriteAsTheyAreDefined) {
+  const std::string kUtf8Note = "\xEF\xBC\x88UTF-8\xEF\xBC\x89";  // （UTF-8）
+  const std::string kHyo = "\x95\x5C";                            // 表 in code page 932: 0x5C second byte
+  ExpectRuns({
+      // Regular expressions: groups, line anchors on CR LF, the replacement's forms.
+      {"capture swap", {"-E", "-s", "(\\w+)=(\\w+)", "-r", "$2=$1"}, "key=value\r\n", "value=key\r\n", 1},
+      {"dates", {"--regex", "-s", "(\\d{4})/(\\d{2})/(\\d{2})", "-r", "$1-$2-$3"}, "2026/12/09 2027/01/02",
+       "2026-12-09 2027-01-02", 2},
+      {"^ prefixes each line, none after the last line end", {"-E", "-s", "^", "-r", "> "}, "a\r\nb\r\n",
+       "> a\r\n> b\r\n", 2},
+      {"$ before CR LF and at the end", {"-E", "-s", "$", "-r", ";"}, "a\r\nb", "a;\r\nb;", 2},
+      {"${1}2, $$ and $&", {"-E", "-s", "(a)", "-r", "${1}2$$$&"}, "xa", "xa2$a", 1},
+      {"\\1 and a group that took no part", {"-E", "-s", "(x)|(y)", "-r", "[\\1$2]"}, "xy", "[x][y]", 2},
+      {"\\n of the replacement is the file's line end", {"-E", "-s", ",", "-r", "\\n"}, "a,b\n", "a\nb\n", 1},
+      {"named group", {"-E", "-s", "(?<k>\\w+):", "-r", "${k}="}, "ab:1", "ab=1", 1},
+      {". takes a whole Shift-JIS character", {"-E", "-s", "a.", "-r", "X"}, "a" + kHyo + "b", "Xb", 1},
+      {"\\| is no alternative in an expression", {"-E", "-s", "a\\|b", "-r", "X"}, "a|b ab", "X ab", 1},
+      {"a literal a( without -E", {"-s", "a(", "-r", "x"}, "a(b", "xb", 1},
+      {"a dry run counts and writes nothing", {"-n", "-E", "-s", "\\d", "-r", "x"}, "a1b22", "a1b22", 3},
+      // Letter case ignored, in every script with case.
+      {"ignore case", {"-i", "-s", "abc", "-r", "x"}, "ABC abc aBc", "x x x", 3},
+      {"ignore case, Latin in UTF-8", {"--ignore-case", "-s", FromU8(u8"é"), "-r", "e"}, FromU8(u8"É é"), "e e", 2,
+       kUtf8Note},
+      {"ignore case, full-width in Shift-JIS", {"-i", "-s", FromU8(u8"ａ"), "-r", "b"}, "\x82\x60", "b", 1},
+      {"ignore case in an expression", {"-E", "-i", "-s", "a+", "-r", "x"}, "aAb", "xb", 1},
+      // Whole words: kanji and kana are no word characters.
+      {"word", {"-w", "-s", "ID", "-r", "X"}, FromU8(u8"ユーザーIDを (ID) IDs _ID"),
+       FromU8(u8"ユーザーXを (X) IDs _ID"), 2, kUtf8Note},
+      {"word and case", {"-w", "-i", "-s", "id", "-r", "X"}, "ID IDs Id", "X IDs X", 2},
+      {"word backtracks in an expression", {"-E", "-w", "-s", "ab|abc", "-r", "X"}, "abc", "X", 1},
+      // Width and kana as one.
+      {"fold", {"--fold", "-s", FromU8(u8"ﾃﾞｰﾀ"), "-r", "DATA"}, FromU8(u8"データ でーた ﾃﾞｰﾀ"),
+       "DATA DATA DATA", 3, kUtf8Note},
+      {"fold never splits a voiced pair", {"--fold", "-s", FromU8(u8"カ"), "-r", "X"}, FromU8(u8"ｶﾞ か"),
+       FromU8(u8"ｶﾞ X"), 1, kUtf8Note},
+      {"fold, full-width digits in Shift-JIS", {"--fold", "-s", "0", "-r", "X"}, "\x82\x4F" "0", "XX", 2},
+  });
+
+  // Every pair of the list, with the options of the command line.
+  TempDir dir;
+  const std::string f = dir.Path("f.txt"), list = dir.Path("list.dat");
+  WriteBytes(list, "(\\w+)=(\\w+)\r\n$2=$1\r\n^\r\n# \r\n");
+  WriteBytes(f, "key=value\r\n");
+  Outcome o = RunCli({"-a", "-E", "-l", list, "--no-backup", f});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, HeadUtf8(2) + LineUtf8(f, 2));
+  EXPECT_EQ(ReadBytes(f), "# value=key\r\n");
+
+  // --diff shows what the same run writes.
+  WriteBytes(f, "k=v\n");
+  o = RunCli({"--diff", "-E", "-s", "(\\w)=(\\w)", "-r", "$2=$1", f});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "--- " + f + "\n+++ " + f + "\n@@ -1 +1 @@\n-k=v\n+v=k\n" + HeadUtf8(1) + LineUtf8(f, 1));
+  EXPECT_EQ(ReadBytes(f), "k=v\n");
+}
+
+// A bad expression, or a replacement naming a group the expression lacks,
+// is bad usage, told before any file is touched: the whole run stops.
+TEST(Cli, BadPatternsStopTheRunBeforeAnyFile) {
+  TempDir dir;
+  const std::string f = dir.Path("f.txt"), g = dir.Path("sub/g.txt"), list = dir.Path("list.dat");
+  std::filesystem::create_directories(dir.path() / "sub");
+  WriteBytes(f, "a(b) a");
+  WriteBytes(g, "a");
+  WriteBytes(list, "a\r\nx\r\n(a\r\ny\r\n");  // the second pair is bad
+  const std::string kInvalid = FromU8(u8"正規表現が正しくありません。");
+  const std::vector<std::vector<std::string>> rows = {
+      {"-E", "-s", "a(", "-r", "x"},
+      {"-E", "-s", "[a", "-r", "x"},
+      {"-E", "-s", "(a)", "-r", "$2"},
+      {"-E", "-s", "(a)", "-r", "$12"},  // group 12, not group 1 and a 2
+      {"-E", "-s", "(a)", "-r", "${name}"},
+      {"-E", "-i", "-w", "--fold", "-s", "a)", "-r", "x"},
+      {"-E", "-a", "-l", list},
+      {"-E", "--diff", "-s", "*a", "-r", "x"},
+  };
+  for (const std::vector<std::string>& row : rows) {
+    std::vector<std::string> args = row;
+    args.push_back(f);
+    args.push_back(dir.Path("sub"));
+    const Outcome o = RunCli(args);
+    std::string joined;
+    for (const std::string& a : row) joined += a + " ";
+    EXPECT_EQ(o.status, 2) << joined;
+    EXPECT_EQ(o.out, "") << joined;
+    EXPECT_EQ(o.err.rfind(kInvalid + "\n", 0), 0u) << joined << o.err;
+    EXPECT_EQ(ReadBytes(f), "a(b) a") << joined;
+    EXPECT_EQ(ReadBytes(g), "a") << joined;
+  }
+  EXPECT_EQ(dir.Listing(), "f.txt;list.dat;sub;");
 }
 
 TEST(Cli, LogIsConvertedToTheTerminalsEncoding) {

@@ -292,3 +292,43 @@ TEST(CliOnWindows, ArgumentWithAnUnpairedSurrogateIsRefused) {
 
 }  // namespace
 }  // namespace vx
+
+namespace vx {
+namespace {
+
+TEST(CliOnWindows, MatchingOptionsFromTheUnicodeCommandLine) {
+  // The flags and an expression's $ and \ arrive as typed; the log and the
+  // message of a bad expression come in the console's code page, 932.
+  const struct {
+    std::wstring options;
+    std::string before, after, result;
+    DWORD status;
+  } rows[] = {
+      {L"-E -s \"(\\w+)=(\\w+)\" -r \"$2=$1\"", "key=value\r\n", "value=key\r\n", "置換え数　1個", 0},
+      {L"--regex -s \"^\" -r \"> \"", "a\r\nb\r\n", "> a\r\n> b\r\n", "置換え数　2個", 0},
+      {L"-i -s ａｂ -r x", "\x82\x60\x82\x82 \x82\x81\x82\x61", "x x", "置換え数　2個", 0},
+      {L"-w -s ID -r X", "ID\x82\xF0 IDs", "X\x82\xF0 IDs", "置換え数　1個", 0},  // を after ID
+      {L"--fold -s ﾃﾞｰﾀ -r D", "\x83\x66\x81\x5B\x83\x5E \x82\xC5\x81\x5B\x82\xBD", "D D", "置換え数　2個", 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.options));
+    TempDir dir;
+    WriteBytes(dir.Path("a.txt"), row.before);
+    const Outcome o = RunCli(row.options + L" --no-backup \"" + dir.path().wstring() + L"\\a.txt\"");
+    EXPECT_EQ(o.status, row.status) << o.err;
+    EXPECT_EQ(ReadBytes(dir.Path("a.txt")), row.after);
+    EXPECT_NE(o.out.find(dir.Path("a.txt") + "  " + row.result + "\r\n"), std::string::npos) << o.out;
+  }
+
+  TempDir dir;
+  WriteBytes(dir.Path("a.txt"), "a(");
+  const Outcome o = RunCli(L"-E -s \"a(\" -r x \"" + dir.path().wstring() + L"\\a.txt\"");
+  EXPECT_EQ(o.status, 2u);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err.rfind("正規表現が正しくありません。\r\n", 0), 0u) << o.err;
+  EXPECT_EQ(ReadBytes(dir.Path("a.txt")), "a(");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "a.txt.bak"));
+}
+
+}  // namespace
+}  // namespace vx

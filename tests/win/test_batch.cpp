@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/expression.h"
 #include "platform/file_fault.h"
 #include "res/resource.h"
+#include "ui/program.h"
 #include "ui/main_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/result_dialog.h"
@@ -572,6 +574,137 @@ TEST(BatchRun, TheResultWindowShowsAndSavesNamesOutsideCodePage932) {
   });
   EXPECT_EQ(shown, WithCrLf(log));
   EXPECT_EQ(ReadFile(saved), "\xEF\xBB\xBF" + WithCrLf(log));
+}
+
+// ------------------------------------------------------- matching options
+
+// The four check boxes set how the run matches; the texts are the fields'.
+TEST(BatchRun, TheMatchingCheckBoxesDriveTheRun) {
+  const std::string kUtf8Note = "（UTF-8）";
+  const struct {
+    const char* name;
+    std::vector<int> boxes;
+    std::string search, replace, before, after;
+    int count;
+    std::string note = "";
+  } rows[] = {
+      {"regex", {IDC_REGEX}, "(\\w+)=(\\w+)", "$2=$1", "key=value\r\nk2=v2\r\n", "value=key\r\nv2=k2\r\n", 2},
+      {"regex, ^ on every line", {IDC_REGEX}, "^", "> ", "a\r\nb\r\n", "> a\r\n> b\r\n", 2},
+      {"ignore case", {IDC_IGNORE_CASE}, "abc", "x", "ABC abc aBc", "x x x", 3},
+      {"ignore case, full-width", {IDC_IGNORE_CASE}, U8(u8"ａｂ"), "x", "\x82\x60\x82\x82", "x", 1},
+      {"word", {IDC_WORD}, "ID", "X", U8(u8"ユーザーIDを IDs _ID"), U8(u8"ユーザーXを IDs _ID"), 1, kUtf8Note},
+      {"fold", {IDC_FOLD}, U8(u8"ﾃﾞｰﾀ"), "D", "\x83\x66\x81\x5B\x83\x5E \x82\xC5\x81\x5B\x82\xBD", "D D", 2},
+      {"regex and word", {IDC_REGEX, IDC_WORD}, "ab|abc", "X", "abc ab", "X X", 2},
+      {"none: the literal text as before", {}, "(\\w+)", "x", "a(\\w+)b", "axb", 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScratchFolder dir;
+    const std::string f = dir.Path("f.txt");
+    WriteFile(f, row.before);
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      dlg.m_lbTargets.AddString(f);
+      for (int id : row.boxes) vx::test::Click(dlg, id);
+      vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), row.search);
+      vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), row.replace);
+      ::CheckDlgButton(dlg, IDC_MAKE_BACKUP, BST_UNCHECKED);
+      const std::vector<vx::test::CapturedBox> boxes = PressStart(dlg);
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].text, Shown(LogHead(row.count) + f + "  置換え数　" + std::to_string(row.count) + "個" +
+                                     row.note + "\n"));
+    });
+    EXPECT_EQ(ReadFile(f), row.after);
+  }
+}
+
+// "更新日時を保持(&S)": a rewritten file keeps its modification time; without
+// it the time is the rewrite's.
+TEST(BatchRun, KeepTimesGivesTheRewrittenFileItsOldTime) {
+  ScratchFolder dir;
+  const std::string kept = dir.Path("kept.txt"), fresh = dir.Path("fresh.txt");
+  const FILETIME old_time = {0x12345670u, 0x01C13F00u};  // 2001, with odd 100 ns units
+  for (const std::string& f : {kept, fresh}) {
+    WriteFile(f, "abc");
+    const HANDLE h = ::CreateFileA(f.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(::SetFileTime(h, nullptr, nullptr, &old_time));
+    ::CloseHandle(h);
+  }
+  for (const bool keep : {true, false}) {
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      dlg.m_lbTargets.AddString(keep ? kept : fresh);
+      if (keep) vx::test::Click(dlg, IDC_KEEP_TIMES);
+      EXPECT_EQ(::IsDlgButtonChecked(dlg, IDC_KEEP_TIMES), keep ? BST_CHECKED : BST_UNCHECKED);
+      vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "b");
+      vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "B");
+      ASSERT_EQ(PressStart(dlg).size(), 1u);
+    });
+  }
+  for (const std::string& f : {kept, fresh}) {
+    EXPECT_EQ(ReadFile(f), "aBc");
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(::GetFileAttributesExA(f.c_str(), GetFileExInfoStandard, &data));
+    const bool same = data.ftLastWriteTime.dwLowDateTime == old_time.dwLowDateTime &&
+                      data.ftLastWriteTime.dwHighDateTime == old_time.dwHighDateTime;
+    EXPECT_EQ(same, f == kept) << f;
+  }
+}
+
+// A bad expression, or a replacement naming a group the expression lacks,
+// is told before the run: the engine's message in a box, no progress window,
+// no file touched, and the field at fault has the focus.
+TEST(BatchRun, ABadPatternIsToldAndNothingIsTouched) {
+  const struct {
+    const char* name;
+    std::string search, replace;
+    bool all_pairs, in_replacement;
+  } rows[] = {
+      {"an unclosed group", "a(", "x", false, false},
+      {"a group the expression lacks", "(a)", "$2", false, true},
+      {"group 12 of one", "(a)", "$12", false, true},
+      {"a bad pair of the list", "", "", true, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScratchFolder dir;
+    WriteFile(dir.Path("list.dat"), "a\r\nx\r\n[a\r\ny\r\n");
+    const std::string f = dir.Path("f.txt");
+    WriteFile(f, "a(a)[a");
+    vx::MatchOptions regex;
+    regex.regex = true;
+    const std::vector<vx::ReplacePair> pairs =
+        row.all_pairs ? std::vector<vx::ReplacePair>{{"a", "x"}, {"[a", "y"}}
+                      : std::vector<vx::ReplacePair>{{row.search, row.replace}};
+    const std::optional<vx::PatternError> error = vx::CheckPatterns(pairs, vx::CodePage::kUtf8, regex);
+    ASSERT_TRUE(error) << "the engine takes the texts as they are";
+    vx::test::ModalResponder responder;
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      dlg.m_lbTargets.AddString(f);
+      vx::test::Click(dlg, IDC_REGEX);
+      if (row.all_pairs) vx::test::Click(dlg, IDC_AUTO_ALL);
+      vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), row.search);
+      vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), row.replace);
+      PressStart(dlg, responder);
+      ASSERT_EQ(responder.boxes().size(), 1u);
+      const vx::test::CapturedBox& box = responder.boxes()[0];
+      EXPECT_EQ(box.text, vx::FormatPatternError(*error, vx::CodePage::kUtf8));
+      EXPECT_EQ(box.text.rfind(U8(u8"正規表現が正しくありません。\n"), 0), 0u);
+      EXPECT_EQ(box.caption, vx::ProgramTitle());
+      EXPECT_EQ(box.icon, static_cast<UINT>(MB_ICONSTOP));
+      EXPECT_EQ(box.owner, dlg.m_hWnd);
+      EXPECT_TRUE(responder.dialogs().empty()) << "no progress window";
+      if (!row.all_pairs) {
+        const HWND field = row.in_replacement ? dlg.m_cbReplace.GetEditHwnd() : dlg.m_cbSearch.GetEditHwnd();
+        const HWND focus = ::GetFocus();
+        EXPECT_TRUE(focus == field || ::GetParent(field) == focus);
+      }
+    });
+    EXPECT_EQ(ReadFile(f), "a(a)[a");
+    EXPECT_FALSE(Exists(f + ".bak"));
+  }
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "platform/file_fault.h"
+#include "platform/unicode.h"
+#include "replacelist/window_settings.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 #include "win/harness/harness.h"
@@ -525,6 +527,155 @@ TEST_F(MainCommands, ExitCloseBoxAndAltF4CloseEscapeDoesNot) {
     EXPECT_EQ(ended, way.closes);
     EXPECT_EQ(result, IDCANCEL);
   }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The window's settings (options.dat) and its new controls
+
+namespace {
+
+bool Checked(HWND dlg, int id) { return ::IsDlgButtonChecked(dlg, id) == BST_CHECKED; }
+
+vx::WindowSettings SettingsOf(bool regex, bool ignore_case, bool word, bool fold, bool keep_times,
+                              const std::string& include, const std::string& exclude) {
+  vx::WindowSettings s;
+  s.match = {regex, ignore_case, word, fold};
+  s.keep_times = keep_times;
+  s.include_mask = include;
+  s.exclude_mask = exclude;
+  return s;
+}
+
+// The five check boxes and the two fields as the window shows them.
+vx::WindowSettings Shown(const vx::CMainDialog& dlg) {
+  const auto [include, exclude] = dlg.MaskTexts();
+  return SettingsOf(Checked(dlg, IDC_REGEX), Checked(dlg, IDC_IGNORE_CASE), Checked(dlg, IDC_WORD),
+                    Checked(dlg, IDC_FOLD), Checked(dlg, IDC_KEEP_TIMES), include, exclude);
+}
+
+TEST_F(MainCommands, SettingsAreSavedWhenTheWindowClosesAndShownWhenItOpens) {
+  const std::string include = vx::FromU8(u8"*.txt;見積😀*.csv"), exclude = "old;.git";
+  const vx::WindowSettings set = SettingsOf(true, false, false, true, true, include, exclude);
+  {
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      for (int id : {IDC_REGEX, IDC_FOLD, IDC_KEEP_TIMES}) Click(dlg, id);
+      ReplaceText(dlg.GetDlgItem(IDC_INCLUDE_MASK), include);
+      ReplaceText(dlg.GetDlgItem(IDC_EXCLUDE_MASK), exclude);
+      EXPECT_EQ(dlg.MaskTexts(), (std::pair<std::string, std::string>{include, exclude}));
+      EXPECT_EQ(Shown(dlg), set);
+      EXPECT_FALSE(vx::test::PathExists(vx::kWindowSettingsFile)) << "saved at the close, not before";
+      Click(dlg, IDCANCEL);
+    });
+  }
+  EXPECT_EQ(vx::test::ReadBytes(vx::kWindowSettingsFile), vx::FormatWindowSettings(set));
+
+  {
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      EXPECT_EQ(Shown(dlg), set);
+      EXPECT_EQ(WindowText(dlg.GetDlgItem(IDC_INCLUDE_MASK)), include);
+      EXPECT_EQ((std::vector<int>{dlg.m_bRegex, dlg.m_bIgnoreCase, dlg.m_bWord, dlg.m_bFold, dlg.m_bKeepTimes}),
+                (std::vector<int>{1, 0, 0, 1, 1}));
+      EXPECT_EQ(dlg.m_bMakeBackup, 1);  // not one of them
+      Click(dlg, IDCANCEL);
+    });
+  }
+
+  // Closed with the settings the file gave, the file is not written again.
+  const std::string by_hand = "# by hand\r\nregex=1\r\nfold=1\r\nkeep_times=1\r\ninclude=" + include +
+                              "\r\nexclude=" + exclude + "\r\n";
+  vx::test::WriteBytes(vx::kWindowSettingsFile, by_hand);
+  {
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      EXPECT_EQ(Shown(dlg), set);
+      Click(dlg, IDCANCEL);
+    });
+  }
+  EXPECT_EQ(vx::test::ReadBytes(vx::kWindowSettingsFile), by_hand);
+
+  // Cleared again: the defaults are saved.
+  {
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      for (int id : {IDC_REGEX, IDC_FOLD, IDC_KEEP_TIMES, IDC_WORD, IDC_WORD}) Click(dlg, id);
+      ReplaceText(dlg.GetDlgItem(IDC_INCLUDE_MASK), "");
+      ReplaceText(dlg.GetDlgItem(IDC_EXCLUDE_MASK), "");
+      Click(dlg, IDCANCEL);
+    });
+  }
+  EXPECT_EQ(vx::test::ReadBytes(vx::kWindowSettingsFile), vx::FormatWindowSettings({}));
+}
+
+TEST_F(MainCommands, NoSettingsFileWhileNothingChangedAndDefaultsForABrokenOne) {
+  {
+    vx::CMainDialog dlg;
+    vx::test::RunModal(dlg, [&] {
+      EXPECT_EQ(Shown(dlg), vx::WindowSettings{});
+      Click(dlg, IDC_WORD);
+      Click(dlg, IDC_WORD);  // and back
+      Click(dlg, IDCANCEL);
+    });
+  }
+  EXPECT_FALSE(vx::test::PathExists(vx::kWindowSettingsFile));
+
+  // What is of no use is passed over; the rest is taken.
+  using namespace std::string_literals;
+  vx::test::WriteBytes(vx::kWindowSettingsFile, "\xFF\xFE\0\0regex=yes\r\nword=1\r\ninclude=\x95\x5C\r\n"s);
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] { EXPECT_EQ(Shown(dlg), SettingsOf(false, false, true, false, false, "", "")); });
+}
+
+TEST_F(MainCommands, SettingsThatCannotBeSavedAreToldAndTheWindowClosesAllTheSame) {
+  vx::test::WriteBytes(vx::kWindowSettingsFile, "regex=0\r\n", FILE_ATTRIBUTE_READONLY);
+  vx::test::ModalResponder responder;
+  vx::CMainDialog dlg;
+  const INT_PTR result = vx::test::RunModal(dlg, [&] {
+    Click(dlg, IDC_REGEX);
+    Click(dlg, IDCANCEL);
+  });
+  EXPECT_EQ(result, IDCANCEL);
+  ASSERT_EQ(responder.boxes().size(), 1u);
+  EXPECT_EQ(responder.boxes()[0].text,
+            vx::test::Utf8FromCp932(std::string(vx::kWindowSettingsFile) + " へのｱｸｾｽは拒否されました。"));
+  EXPECT_EQ(responder.boxes()[0].icon, static_cast<UINT>(MB_ICONSTOP));
+  EXPECT_EQ(vx::test::ReadBytes(vx::kWindowSettingsFile), "regex=0\r\n");
+}
+
+// Each new control is reached by its access key and by Tab, in reading order.
+TEST_F(MainCommands, NewControlsByAccessKeyAndTab) {
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    const struct {
+      char key;
+      int focused;
+      bool checks;
+    } keys[] = {{'E', IDC_REGEX, true},         {'W', IDC_WORD, true},          {'I', IDC_IGNORE_CASE, true},
+                {'K', IDC_FOLD, true},          {'S', IDC_KEEP_TIMES, true},    {'M', IDC_INCLUDE_MASK, false},
+                {'N', IDC_EXCLUDE_MASK, false}};
+    for (const auto& k : keys) {
+      SCOPED_TRACE(std::string("Alt+") + k.key);
+      dlg.m_cbSearch.SetFocus();
+      PressKey(k.key, true);
+      EXPECT_EQ(::GetFocus(), dlg.GetDlgItem(k.focused));
+      if (k.checks) {
+        EXPECT_TRUE(Checked(dlg, k.focused));
+      }
+    }
+    EXPECT_TRUE(dlg.IsModalLoopRunning());
+
+    ::SetFocus(dlg.m_cbReplace.GetEditHwnd());
+    for (int id : {IDC_REGEX, IDC_WORD, IDC_IGNORE_CASE, IDC_FOLD, IDC_INCLUDE_MASK, IDC_EXCLUDE_MASK, IDC_ADD_FILES}) {
+      PressKey(VK_TAB);
+      EXPECT_EQ(::GetFocus(), dlg.GetDlgItem(id)) << id;
+    }
+    ::SetFocus(dlg.GetDlgItem(IDC_MAKE_BACKUP));
+    PressKey(VK_TAB);
+    EXPECT_EQ(::GetFocus(), dlg.GetDlgItem(IDC_KEEP_TIMES));
+  });
 }
 
 }  // namespace

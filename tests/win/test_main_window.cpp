@@ -9,8 +9,11 @@
 #include <string>
 
 #include "win/harness/harness.h"
+#include "win/harness/main_layout.h"
+#include "win/harness/screenshot.h"
 #include "res/resource.h"
 #include "targets/path_text.h"
+#include "replacelist/window_settings.h"
 #include "ui/main_dialog.h"
 #include "platform/wide.h"
 #include "ui/program.h"
@@ -26,36 +29,11 @@ using vx::test::U8;
 
 std::string ExeFolder() { return vx::FolderOf(vx::ProgramPath()); }
 
-// The controls of template IDD_MAIN, in template (tab) order.
-struct ControlRow {
-  int id;
-  const char* windowClass;
-  const char* text;
-  short x, y, cx, cy;
-  DWORD style;
-};
-const ControlRow kMainControls[] = {
-    {-1, "Static", vx::test::U8(u8"検索文字列(&F)"), 10, 13, 44, 8, 0x50020000},
-    {IDC_SEARCH_COMBO, "ComboBox", "", 60, 10, 146, 160, 0x50210002},
-    {-1, "Static", vx::test::U8(u8"置換文字列(&R)"), 10, 33, 44, 8, 0x50020000},
-    {IDC_REPLACE_COMBO, "ComboBox", "", 60, 30, 146, 160, 0x50210002},
-    {IDC_ADD_FILES, "Button", vx::test::U8(u8"追加(&T)..."), 111, 55, 45, 14, 0x50010000},
-    {IDC_REMOVE_FILES, "Button", vx::test::U8(u8"削除(&D)"), 161, 55, 45, 14, 0x50010000},
-    {-1, "Static", vx::test::U8(u8"置換するファイルリスト(&L)"), 10, 59, 75, 8, 0x50020000},
-    {IDC_FILE_LIST, "ListBox", "", 10, 73, 196, 67, 0x50B10901},
-    {IDC_AUTO_ALL, "Button", vx::test::U8(u8"置換リストの全自動置換(&J)"), 10, 150, 95, 10, 0x50010003},
-    {IDC_MAKE_BACKUP, "Button", vx::test::U8(u8"バックアップを作成(&B)"), 110, 150, 80, 10, 0x50010003},
-    {IDC_START, "Button", vx::test::U8(u8"置換開始(&G)"), 10, 165, 46, 14, 0x58010000},
-    {IDC_EDIT_LIST, "Button", vx::test::U8(u8"リスト編集(&H)..."), 60, 165, 46, 14, 0x50010000},
-    {IDCANCEL, "Button", vx::test::U8(u8"終了(&X)"), 110, 165, 46, 14, 0x50010000},
-    {IDC_ABOUT, "Button", "About(&A)...", 160, 165, 46, 14, 0x50010000},
-};
-
 TEST(MainWindow, EveryControlIsThereInTabOrder) {
   vx::CMainDialog dlg;
   vx::test::RunModal(dlg, [&] {
     HWND child = ::GetWindow(dlg, GW_CHILD);
-    for (const ControlRow& row : kMainControls) {
+    for (const vx::test::MainControlRow& row : vx::test::kMainControls) {
       SCOPED_TRACE(row.text);
       ASSERT_NE(child, nullptr);
       EXPECT_EQ(static_cast<short>(::GetDlgCtrlID(child)), row.id);
@@ -68,6 +46,7 @@ TEST(MainWindow, EveryControlIsThereInTabOrder) {
       DWORD mayDiffer = 0;
       if (row.id == IDC_SEARCH_COMBO || row.id == IDC_REPLACE_COMBO) mayDiffer = WS_VSCROLL;
       if (row.id == IDC_FILE_LIST) mayDiffer = WS_VSCROLL | WS_HSCROLL | WS_BORDER;
+      if (row.id == IDC_INCLUDE_MASK || row.id == IDC_EXCLUDE_MASK) mayDiffer = WS_BORDER;
       EXPECT_EQ(style | mayDiffer, row.style | mayDiffer);
       EXPECT_EQ(style & ~mayDiffer, row.style & ~mayDiffer);
       // Position and size, each converted from dialog units as the template
@@ -103,6 +82,10 @@ TEST(MainWindow, ComesUpWithItsDefaults) {
     EXPECT_EQ(exStyle & (WS_EX_APPWINDOW | WS_EX_ACCEPTFILES), DWORD{WS_EX_APPWINDOW | WS_EX_ACCEPTFILES});
     EXPECT_EQ(::SendDlgItemMessageA(dlg, IDC_AUTO_ALL, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_EQ(::SendDlgItemMessageA(dlg, IDC_MAKE_BACKUP, BM_GETCHECK, 0, 0), BST_CHECKED);
+    for (int id : {IDC_REGEX, IDC_IGNORE_CASE, IDC_WORD, IDC_FOLD, IDC_KEEP_TIMES}) {
+      EXPECT_EQ(::SendDlgItemMessageA(dlg, id, BM_GETCHECK, 0, 0), BST_UNCHECKED) << id;
+    }
+    EXPECT_EQ(dlg.MaskTexts(), (std::pair<std::string, std::string>{"", ""}));
     EXPECT_FALSE(::IsWindowEnabled(dlg.GetDlgItem(IDC_START)));
     // The focus is in the search field (the combo box's edit control).
     HWND focus = ::GetFocus();
@@ -267,7 +250,38 @@ TEST(StartUp, ProgramInADriveRootMovesToTheRoot) {
 
 }  // namespace
 
+// test_main_window --screenshot: the main window with a few files, an
+// expression and the masks, for the README and for checking the layout.
+int ShowMainWindowForScreenshot() {
+  const std::string folder = TempFolder() + "\\vx-screenshot-main";
+  vx::test::MakeFolder(folder);
+  vx::ChangeDirectory(folder);
+  vx::WindowSettings settings;
+  settings.match.regex = true;
+  settings.include_mask = "*.txt;*.csv";
+  settings.exclude_mask = "old;*.bak";
+  std::string failed;
+  vx::SaveWindowSettings(settings, &failed);
+  vx::CMainDialog dlg;
+  bool filled = false;
+  vx::test::ShowForScreenshot(dlg, 3000, [&] {
+    if (!filled) {
+      filled = true;
+      const std::string docs = U8(u8"C:\\Users\\yamada\\Documents\\営業部\\見積書\\");
+      for (const char8_t* name : {u8"見積書_1001.txt", u8"見積書_1002.txt", u8"顧客一覧.csv", u8"納品予定.txt"})
+        dlg.m_lbTargets.AddString(docs + U8(name));
+      dlg.m_cbSearch.SetWindowText("(\\d{4})/(\\d{2})/(\\d{2})");
+      dlg.m_cbReplace.SetWindowText("$1-$2-$3");
+      dlg.UpdateStartForSearchText();
+    }
+    return true;
+  });
+  vx::test::RemovePath(folder);
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--screenshot") return ShowMainWindowForScreenshot();
   if (argc == 3 && std::string(argv[1]) == "--report-cwd") {
     vx::ChangeToProgramDirectory();
     std::ofstream(argv[2], std::ios::binary) << CurrentDirectory() << "\n";

@@ -540,8 +540,11 @@ TEST(TargetFolder, VersionControlFoldersAreLeftAloneAndTheMasksChoose) {
     SCOPED_TRACE(row.what);
     ModalResponder responder;
     vx::CMainDialog dlg;
-    if (row.masks) dlg.m_targetFilter = vx::TargetFilter::FromMasks(row.include, row.exclude, vx::PlatformNameRules());
     RunModal(dlg, [&] {
+      if (row.masks) {
+        vx::CWnd(dlg.GetDlgItem(IDC_INCLUDE_MASK)).SetWindowText(row.include);
+        vx::CWnd(dlg.GetDlgItem(IDC_EXCLUDE_MASK)).SetWindowText(row.exclude);
+      }
       row.add(dlg);
       std::vector<std::string> entries = Entries(dlg), listed = row.listed;
       std::sort(entries.begin(), entries.end());

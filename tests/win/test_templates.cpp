@@ -14,6 +14,7 @@
 
 #include "res/links.h"
 #include "res/resource.h"
+#include "win/harness/main_layout.h"
 
 namespace {
 
@@ -182,24 +183,26 @@ struct TemplateSpec {
   std::vector<Control> controls;
 };
 
-const TemplateSpec kTemplates[] = {
-    {IDD_MAIN, true, 0x90CA00C0, 0x00040010, 0, 0, 215, 189, "Vextrane", 9, 0, 0, 1,
-     {
-         {-1, "Static", "検索文字列(&F)", 10, 13, 44, 8, 0x50020000},
-         {IDC_SEARCH_COMBO, "ComboBox", "", 60, 10, 146, 160, 0x50210002},
-         {-1, "Static", "置換文字列(&R)", 10, 33, 44, 8, 0x50020000},
-         {IDC_REPLACE_COMBO, "ComboBox", "", 60, 30, 146, 160, 0x50210002},
-         {IDC_ADD_FILES, "Button", "追加(&T)...", 111, 55, 45, 14, 0x50010000},
-         {IDC_REMOVE_FILES, "Button", "削除(&D)", 161, 55, 45, 14, 0x50010000},
-         {-1, "Static", "置換するファイルリスト(&L)", 10, 59, 75, 8, 0x50020000},
-         {IDC_FILE_LIST, "ListBox", "", 10, 73, 196, 67, 0x50B10901},
-         {IDC_AUTO_ALL, "Button", "置換リストの全自動置換(&J)", 10, 150, 95, 10, 0x50010003},
-         {IDC_MAKE_BACKUP, "Button", "バックアップを作成(&B)", 110, 150, 80, 10, 0x50010003},
-         {IDC_START, "Button", "置換開始(&G)", 10, 165, 46, 14, 0x58010000},
-         {IDC_EDIT_LIST, "Button", "リスト編集(&H)...", 60, 165, 46, 14, 0x50010000},
-         {IDCANCEL, "Button", "終了(&X)", 110, 165, 46, 14, 0x50010000},
-         {IDC_ABOUT, "Button", "About(&A)...", 160, 165, 46, 14, 0x50010000},
-     }},
+// A UTF-8 text of the shared tables in code page 932, as this file's are.
+std::string Cp932FromUtf8(const char* text) {
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+  std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
+  if (n > 1) MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.data(), n);
+  return ToCp932(wide);
+}
+
+std::vector<Control> MainTemplateControls() {
+  std::vector<Control> controls;
+  for (const vx::test::MainControlRow& row : vx::test::kMainControls) {
+    controls.push_back({row.id, row.windowClass, Cp932FromUtf8(row.text), row.x, row.y, row.cx, row.cy, row.style});
+  }
+  return controls;
+}
+
+const std::vector<TemplateSpec>& Templates() {
+  static const std::vector<TemplateSpec> templates = {
+    {IDD_MAIN, true, 0x90CA00C0, 0x00040010, 0, 0, vx::test::kMainWindowCx, vx::test::kMainWindowCy, "Vextrane", 9, 0, 0,
+     1, MainTemplateControls()},
     {IDD_LIST_EDIT, false, 0x80C800C0, 0, 0, 0, 179, 195, "置換リスト編集", 9, 0, 0, 0,
      {
          {-1, "Static", "置換リスト(&L)", 9, 8, 39, 8, 0x50020000},
@@ -243,10 +246,12 @@ const TemplateSpec kTemplates[] = {
          {IDC_RESULT_SAVE, "Button", "保存(&S)...", 265, 208, 50, 14, 0x50010000},
          {IDOK, "Button", "OK", 320, 208, 50, 14, 0x50010001},
      }},
-};
+  };
+  return templates;
+}
 
 TEST(Templates, EachDialogHasExactlyTheControlsOfItsTable) {
-  for (const TemplateSpec& want : kTemplates) {
+  for (const TemplateSpec& want : Templates()) {
     SCOPED_TRACE("template " + std::to_string(want.id));
     auto [data, size] = Resource(want.id, RT_DIALOG);
     ASSERT_NE(data, nullptr);
@@ -296,6 +301,57 @@ TEST(Templates, MainWindowHasNoOkAndNoDefaultButton) {
     EXPECT_NE(c.id, IDOK) << c.text;
     if (c.cls == "Button") {
       EXPECT_NE(c.style & BS_TYPEMASK, DWORD(BS_DEFPUSHBUTTON)) << c.text;
+    }
+  }
+}
+
+// The main window's fourteen first controls are all there, in their order,
+// each with its id, class, text, style and size as they always were: new
+// controls come between them, and only their positions move.
+TEST(Templates, MainWindowKeepsItsFirstControlsInTheirOrder) {
+  auto [data, size] = Resource(IDD_MAIN, RT_DIALOG);
+  ASSERT_NE(data, nullptr);
+  bool ok = false;
+  const Dialog d = ParseDialog(data, size, &ok);
+  ASSERT_TRUE(ok);
+  std::size_t next = 0;
+  const std::size_t count = std::size(vx::test::kOriginalMainControls);
+  for (const Control& c : d.controls) {
+    if (next == count) break;
+    const vx::test::OriginalControl& want = vx::test::kOriginalMainControls[next];
+    if (c.id != want.id || c.cls != want.windowClass || c.text != Cp932FromUtf8(want.text)) continue;
+    SCOPED_TRACE("control \"" + c.text + "\"");
+    EXPECT_EQ((std::vector<short>{c.cx, c.cy}), (std::vector<short>{want.cx, want.cy}));
+    EXPECT_EQ(c.style, want.style);
+    EXPECT_EQ(c.exStyle, 0u);
+    ++next;
+  }
+  EXPECT_EQ(next, count) << "missing or out of order: " << vx::test::kOriginalMainControls[std::min(next, count - 1)].text;
+}
+
+// Each dialog's access keys ("&X" in a text) are its own: no letter twice in
+// one dialog, where the platform would go to the first and never the second.
+// The main window keeps two letters free for the commands to come.
+TEST(Templates, AccessKeysAreUniqueInEachDialog) {
+  for (const TemplateSpec& want : Templates()) {
+    SCOPED_TRACE("template " + std::to_string(want.id));
+    auto [data, size] = Resource(want.id, RT_DIALOG);
+    ASSERT_NE(data, nullptr);
+    bool ok = false;
+    const Dialog d = ParseDialog(data, size, &ok);
+    ASSERT_TRUE(ok);
+    std::string keys;
+    for (const Control& c : d.controls) {
+      const std::size_t amp = c.text.find('&');
+      if (amp == std::string::npos || amp + 1 >= c.text.size() || c.cls == "SysListView32") continue;
+      const char key = static_cast<char>(::toupper(static_cast<unsigned char>(c.text[amp + 1])));
+      EXPECT_EQ(keys.find(key), std::string::npos) << key << " twice, in " << c.text;
+      keys += key;
+    }
+    if (want.id == IDD_MAIN) {
+      EXPECT_EQ(keys, "FREWIKMNTDLJBSGHXA");
+      for (const char* reserved = vx::test::kMainReservedAccessKeys; *reserved; ++reserved)
+        EXPECT_EQ(keys.find(*reserved), std::string::npos) << *reserved;
     }
   }
 }

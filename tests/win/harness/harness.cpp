@@ -11,6 +11,7 @@
 #include "targets/path_text.h"
 
 #include "platform/wide.h"
+#include "replacelist/window_settings.h"
 #include "ui/program.h"
 #include "ui/win_app.h"
 
@@ -343,10 +344,12 @@ void ListFolderTest::SetUp() {
   MakeFolder(folder_);
   ASSERT_TRUE(ChangeDirectory(folder_));
   RemoveList();
+  RemovePath(kWindowSettingsFile);
 }
 
 void ListFolderTest::TearDown() {
   RemoveList();
+  RemovePath(kWindowSettingsFile);  // what the main window saves when it closes
   ChangeDirectory(previous_);
   ::RemoveDirectoryW(Widen(folder_).c_str());
 }

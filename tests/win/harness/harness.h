@@ -181,8 +181,9 @@ class RecordingShell : public Shell {
 };
 
 // A fixture that runs each test in a fresh folder of its own under the temp
-// folder, made the working directory (where list.dat is looked for), and
-// goes back and removes the folder's list.dat and the folder afterwards.
+// folder, made the working directory (where list.dat and options.dat are
+// looked for), and goes back and removes the folder's list.dat, options.dat
+// and the folder afterwards.
 class ListFolderTest : public ::testing::Test {
  protected:
   explicit ListFolderTest(const char* name) : name_(name) {}
