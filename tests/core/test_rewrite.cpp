@@ -205,8 +205,8 @@ const ContentRow kContentRows[] = {
      MatchOptions{.regex = true, .word = true}},
     {"--fold: ﾃﾞｰﾀ, データ and でーた", FromU8(u8"ﾃﾞｰﾀ データ でーた"), {{FromU8(u8"データ"), "D"}}, "D D D", 3, kU8,
      CodePage::kUtf8, kFold},
-    {"--fold in Shift-JIS: ｶﾞ whole, ｶ of ｶﾞ never", "\xB6\xDE\xB6 \x83\x4B", {{FromU8(u8"ガ\\|カ"), "x"}},
-     "x\xB6 x", 2, kSjis, CodePage::kUtf8, kFold},
+    {"--fold in Shift-JIS: ｶﾞ whole, ｶ of ｶﾞ never", "\xB6\xDE\xB6 \x83\x4B", {{FromU8(u8"カ\\|ガ"), "x"}},
+     "xx x", 3, kSjis, CodePage::kUtf8, kFold},
     {"--fold with -i: Ａ, a and A", FromU8(u8"Ａ a A"), {{"a", "x"}}, "x x x", 3, kU8, CodePage::kUtf8,
      MatchOptions{.ignore_case = true, .fold = true}},
 };
