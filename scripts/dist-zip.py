@@ -3,12 +3,14 @@
 
     dist-zip.py --version 1.10 --arch win64 --out dist \
         --exe build/.../Vextrane.exe --exe build/.../vextrane-cli.exe \
-        --guide docs/user-guide.ja.txt --license LICENSE
+        --guide docs/user-guide.ja.txt --license LICENSE \
+        --other-license PCRE2=build/pcre2/x86_64/LICENCE
 
 The zip (dist/vextrane-<version>-<arch>.zip) holds the programs, the user
 guide as はじめにお読みください.txt (code page 932, CR LF: what Notepad on a
-Japanese Windows opens without asking), the license as LICENSE.txt (CR LF)
-and SHA256SUMS.txt, one "<sum> *<name>" line per file, names in UTF-8 as
+Japanese Windows opens without asking), the license as LICENSE.txt (CR LF),
+the licence of each library linked in as LICENSE-<NAME>.txt (CR LF) and
+SHA256SUMS.txt, one "<sum> *<name>" line per file, names in UTF-8 as
 sha256sum -c reads them. Every name is stored with the UTF-8 flag (general
 purpose bit 11), so Explorer shows the Japanese name as written. The entries
 carry the time of the last commit, so that the same sources give the same
@@ -90,6 +92,12 @@ def build(args):
             fail(f"{args.guide}: a character with no code page 932 form: {e.object[e.start:e.end]!r}")
     with open(args.license, encoding="utf-8") as f:
         files.append((LICENSE_NAME, crlf(f.read()).encode("ascii")))
+    for other in args.other_license:
+        name, sep, path = other.partition("=")
+        if not sep or not name or not path:
+            fail(f"--other-license {other!r}: expected NAME=PATH")
+        with open(path, encoding="utf-8") as f:
+            files.append((f"LICENSE-{name}.txt", crlf(f.read()).encode("ascii")))
     sums = "".join(f"{hashlib.sha256(data).hexdigest()} *{name}\n" for name, data in files)
     files.append((SUMS_NAME, sums.encode("utf-8")))
 
@@ -157,6 +165,7 @@ def main():
     parser.add_argument("--exe", action="append", required=True)
     parser.add_argument("--guide", required=True)
     parser.add_argument("--license", required=True)
+    parser.add_argument("--other-license", action="append", default=[], metavar="NAME=PATH")
     args = parser.parse_args()
     path, files = build(args)
     check(path, files, args.version)

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
+#include <vector>
+
+#define PCRE2_CODE_UNIT_WIDTH 0
+#include <pcre2.h>
 
 #include "engine/scan.h"
+#include "platform/unicode.h"
 #include "reference.h"
 
 namespace vx {
@@ -242,6 +248,105 @@ TEST(AlternativeScanner, ParityRuleGivesTheWalksBoundaries) {
       for (std::size_t p = b; p < text.size(); ++p)
         ASSERT_EQ(scanner.IsBoundary(text.data(), b, p), static_cast<bool>(boundary[p])) << round << " " << b << " " << p;
     }
+  }
+}
+
+// The regular-expression library as the engine links it, in every build: the
+// 8-bit library on UTF-8 text, the 16-bit one on UTF-16, both JIT-compiled,
+// with Unicode classes and CR LF as one line end.
+using Spans = std::vector<std::pair<std::size_t, std::size_t>>;
+
+struct Pcre2Row {
+  const char* what;
+  const char* pattern;
+  std::u8string text8;
+  std::u16string text16;
+  Spans spans8;   // bytes
+  Spans spans16;  // code units
+};
+
+const Pcre2Row kPcre2Rows[] = {
+    {"\\w is 表, $ is before CR LF", "\\w$", u8"a表\r\nb", u"a表\r\nb", {{1, 4}, {6, 7}}, {{1, 2}, {4, 5}}},
+    {"^ is after CR LF, never between CR and LF", "^", u8"表\r\n\r\nx", u"表\r\n\r\nx", {{0, 0}, {5, 5}, {7, 7}},
+     {{0, 0}, {3, 3}, {5, 5}}},
+    {". is never a CR", ".+", u8"表x\r\nソ", u"表x\r\nソ", {{0, 4}, {6, 9}}, {{0, 2}, {4, 5}}},
+};
+
+constexpr uint32_t kPcre2Options = PCRE2_UTF | PCRE2_UCP | PCRE2_MULTILINE;
+
+Spans AllMatches8(const char* pattern, const std::u8string& text) {
+  pcre2_compile_context_8* context = pcre2_compile_context_create_8(nullptr);
+  pcre2_set_newline_8(context, PCRE2_NEWLINE_ANYCRLF);
+  int error = 0;
+  PCRE2_SIZE offset = 0;
+  pcre2_code_8* code = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(pattern), PCRE2_ZERO_TERMINATED, kPcre2Options,
+                                       &error, &offset, context);
+  pcre2_compile_context_free_8(context);
+  EXPECT_NE(code, nullptr) << pattern << ": error " << error << " at " << offset;
+  if (!code) return {};
+  EXPECT_EQ(pcre2_jit_compile_8(code, PCRE2_JIT_COMPLETE), 0) << pattern;
+  std::size_t jit_size = 0;
+  pcre2_pattern_info_8(code, PCRE2_INFO_JITSIZE, &jit_size);
+  EXPECT_GT(jit_size, 0u) << pattern;
+  pcre2_match_data_8* data = pcre2_match_data_create_from_pattern_8(code, nullptr);
+  Spans spans;
+  const auto* subject = reinterpret_cast<PCRE2_SPTR8>(text.data());
+  for (PCRE2_SIZE start = 0; start <= text.size();) {
+    if (pcre2_match_8(code, subject, text.size(), start, 0, data, nullptr) < 0) break;
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_8(data);
+    spans.emplace_back(ovector[0], ovector[1]);
+    start = ovector[1];
+    if (ovector[1] == ovector[0]) {  // an empty match: on by one character, CR LF being one
+      start += text.compare(start, 2, u8"\r\n") == 0 ? 2 : 1;
+      while (start < text.size() && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) ++start;
+    }
+  }
+  pcre2_match_data_free_8(data);
+  pcre2_code_free_8(code);
+  return spans;
+}
+
+Spans AllMatches16(const char* pattern, const std::u16string& text) {
+  std::vector<PCRE2_UCHAR16> pattern16(pattern, pattern + std::char_traits<char>::length(pattern));
+  std::vector<PCRE2_UCHAR16> subject(text.begin(), text.end());
+  pcre2_compile_context_16* context = pcre2_compile_context_create_16(nullptr);
+  pcre2_set_newline_16(context, PCRE2_NEWLINE_ANYCRLF);
+  int error = 0;
+  PCRE2_SIZE offset = 0;
+  pcre2_code_16* code = pcre2_compile_16(pattern16.data(), pattern16.size(), kPcre2Options, &error, &offset, context);
+  pcre2_compile_context_free_16(context);
+  EXPECT_NE(code, nullptr) << pattern << ": error " << error << " at " << offset;
+  if (!code) return {};
+  EXPECT_EQ(pcre2_jit_compile_16(code, PCRE2_JIT_COMPLETE), 0) << pattern;
+  std::size_t jit_size = 0;
+  pcre2_pattern_info_16(code, PCRE2_INFO_JITSIZE, &jit_size);
+  EXPECT_GT(jit_size, 0u) << pattern;
+  pcre2_match_data_16* data = pcre2_match_data_create_from_pattern_16(code, nullptr);
+  Spans spans;
+  for (PCRE2_SIZE start = 0; start <= subject.size();) {
+    if (pcre2_match_16(code, subject.data(), subject.size(), start, 0, data, nullptr) < 0) break;
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(data);
+    spans.emplace_back(ovector[0], ovector[1]);
+    start = ovector[1];
+    if (ovector[1] == ovector[0]) {
+      start += text.compare(start, 2, u"\r\n") == 0 ? 2 : 1;
+      if (start < subject.size() && (subject[start] & 0xFC00) == 0xDC00) ++start;
+    }
+  }
+  pcre2_match_data_free_16(data);
+  pcre2_code_free_16(code);
+  return spans;
+}
+
+TEST(Pcre2, JitMatchesUtf8AndUtf16) {
+  uint32_t jit8 = 0, jit16 = 0;
+  ASSERT_GE(pcre2_config_8(PCRE2_CONFIG_JIT, &jit8), 0);
+  ASSERT_GE(pcre2_config_16(PCRE2_CONFIG_JIT, &jit16), 0);
+  EXPECT_EQ(jit8, 1u);
+  EXPECT_EQ(jit16, 1u);
+  for (const Pcre2Row& row : kPcre2Rows) {
+    EXPECT_EQ(AllMatches8(row.pattern, row.text8), row.spans8) << row.what;
+    EXPECT_EQ(AllMatches16(row.pattern, row.text16), row.spans16) << row.what;
   }
 }
 
