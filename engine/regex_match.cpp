@@ -99,47 +99,57 @@ std::size_t CharsIn(std::string_view text, std::size_t bytes) {
 class Units16 {
  public:
   Units16(const char* text, std::size_t size, CodePage code_page) {
+    // At most a unit per byte (UTF-16: per two); the pages never reached
+    // are never touched.
     if (code_page == CodePage::kUtf16Le || code_page == CodePage::kUtf16Be) {
       utf16_ = true;
+      units_.reset(new std::uint16_t[size / 2 + 1]);
       const bool big = code_page == CodePage::kUtf16Be;
-      units_.resize(size / 2);
-      for (std::size_t u = 0; u < units_.size(); ++u) {
-        const auto a = static_cast<unsigned char>(text[2 * u]), b = static_cast<unsigned char>(text[2 * u + 1]);
-        units_[u] = static_cast<std::uint16_t>(big ? (a << 8 | b) : (b << 8 | a));
-      }
+      size_ = size / 2;
+      const auto* p = reinterpret_cast<const unsigned char*>(text);
+      for (std::size_t u = 0; u < size_; ++u)
+        units_[u] = static_cast<std::uint16_t>(big ? (p[2 * u] << 8 | p[2 * u + 1]) : (p[2 * u + 1] << 8 | p[2 * u]));
       return;
     }
+    units_.reset(new std::uint16_t[size + 1]);
     const CodePageUnits& table = CodePageUnits::For(code_page);
     const LeadBytes& lead = table.lead();
-    units_.reserve(size);
-    for (std::size_t i = 0; i < size;) {
-      const std::size_t u = units_.size();
-      if (u % 64 == 0) {
-        starts_.push_back(i);
-        doubles_.push_back(0);
+    const auto* const begin = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* p = begin;
+    const unsigned char* const end = begin + size;
+    std::uint16_t* const out = units_.get();
+    std::size_t u = 0;
+    starts_.reserve(size / 64 + 2);
+    doubles_.reserve(size / 64 + 2);
+    while (p < end) {
+      // A block of 64 units: its first byte, and which of them took two.
+      starts_.push_back(static_cast<std::size_t>(p - begin));
+      std::uint64_t doubles = 0;
+      // Without branches on the bytes: Japanese text mixes one- and
+      // two-byte characters too evenly for a guess to pay.
+      for (unsigned k = 0; k < 64 && p < end; ++k, ++u) {
+        const unsigned b = *p;
+        const unsigned next = p + 1 < end ? p[1] : 0u;
+        const unsigned two = lead.IsLead(static_cast<unsigned char>(b)) & (p + 1 < end);
+        const unsigned code = b << (8 * two) | (next & (0u - two));
+        const std::uint16_t unit = table.Code(code);
+        doubles |= std::uint64_t{two} << k;
+        p += 1 + two;
+        // A byte or code with no character: a lone low surrogate, which no
+        // expression matches any part of.
+        out[u] = unit ? unit : static_cast<std::uint16_t>(0xDC00 | b);
       }
-      const auto b = static_cast<unsigned char>(text[i]);
-      std::uint16_t unit;
-      if (lead.IsLead(b) && i + 1 < size) {
-        unit = table.Double(b, static_cast<unsigned char>(text[i + 1]));
-        doubles_.back() |= std::uint64_t{1} << (u % 64);
-        i += 2;
-      } else {
-        unit = table.Single(b);
-        i += 1;
-      }
-      // A byte or code with no character: a lone low surrogate, which no
-      // expression matches any part of.
-      units_.push_back(unit ? unit : static_cast<std::uint16_t>(0xDC00 | b));
+      doubles_.push_back(doubles);
     }
-    if (units_.size() % 64 == 0) {
+    size_ = u;
+    if (size_ % 64 == 0) {
       starts_.push_back(size);
       doubles_.push_back(0);
     }
   }
 
-  const std::uint16_t* data() const { return units_.data(); }
-  std::size_t size() const { return units_.size(); }
+  const std::uint16_t* data() const { return units_.get(); }
+  std::size_t size() const { return size_; }
   std::size_t Byte(std::size_t u) const {
     if (utf16_) return 2 * u;
     const std::uint64_t below = (std::uint64_t{1} << (u % 64)) - 1;
@@ -148,7 +158,8 @@ class Units16 {
 
  private:
   bool utf16_ = false;
-  std::vector<std::uint16_t> units_;
+  std::unique_ptr<std::uint16_t[]> units_;
+  std::size_t size_ = 0;
   std::vector<std::size_t> starts_;
   std::vector<std::uint64_t> doubles_;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include "engine/scan.h"
 
@@ -74,7 +75,15 @@ class ReplaceChain::Stage {
   Stage(std::unique_ptr<ExpressionPass> pass, const TextWalk& walk, std::size_t chunk)
       : scanner_(std::string(), walk), pass_(std::move(pass)), chunk_(chunk) {}
 
-  void Connect(Bytes* out) { out_ = out; }
+  // `drain`, for the last stage: hands the output on.
+  void Connect(Bytes* out, std::function<void()> drain = {}) {
+    out_ = out;
+    drain_ = std::move(drain);
+  }
+  // The text's size, where known: an expression's stage holds it whole.
+  void Expect(std::uint64_t size) {
+    if (pass_ && size < SIZE_MAX / 2) input_.Reserve(static_cast<std::size_t>(size) + 64);
+  }
   Bytes& input() { return input_; }
   std::int64_t count() const { return count_; }
   bool finished() const { return finished_; }
@@ -141,11 +150,18 @@ class ReplaceChain::Stage {
   // The whole text through the expression. Past the engine's limits the
   // chain reports the failure, and its output is not used.
   void StepExpression() {
+    // The last stage's output goes on to the sink a chunk at a time.
     struct Into : ByteSink {
-      explicit Into(Bytes* bytes) : bytes(bytes) {}
-      void Put(const char* data, std::size_t n) override { bytes->Append(data, n); }
+      Into(Bytes* bytes, std::function<void()> drain, std::size_t chunk)
+          : bytes(bytes), drain(std::move(drain)), chunk(chunk) {}
+      void Put(const char* data, std::size_t n) override {
+        bytes->Append(data, n);
+        if (drain && bytes->size() >= chunk) drain();
+      }
       Bytes* bytes;
-    } into(out_);
+      std::function<void()> drain;
+      std::size_t chunk;
+    } into(out_, drain_, chunk_);
     too_complex_ = pass_->Run(input_.data(), input_.size(), &into, &count_) == PassResult::kTooComplex;
     input_.Clear();
     finished_ = true;
@@ -153,6 +169,7 @@ class ReplaceChain::Stage {
 
   AlternativeScanner scanner_;
   std::unique_ptr<ExpressionPass> pass_;
+  std::function<void()> drain_;
   std::string_view replacement_;
   std::size_t chunk_;
   Bytes input_;
@@ -179,8 +196,8 @@ ReplaceChain::ReplaceChain(const FileTexts& texts, const TextWalk& walk, ByteSin
                                                 replacements_[alternative.pair], walk, chunk_));
     }
   }
-  for (std::size_t i = 0; i < stages_.size(); ++i)
-    stages_[i]->Connect(i + 1 < stages_.size() ? &stages_[i + 1]->input() : output_.get());
+  for (std::size_t i = 0; i + 1 < stages_.size(); ++i) stages_[i]->Connect(&stages_[i + 1]->input());
+  if (!stages_.empty()) stages_.back()->Connect(output_.get(), [this] { HandOut(); });
 }
 
 ReplaceChain::~ReplaceChain() = default;
@@ -197,6 +214,10 @@ void ReplaceChain::Commit(std::size_t got) {
 }
 
 void ReplaceChain::PassOn(const char* data, std::size_t n) { output_->Append(data, n); }
+
+void ReplaceChain::Expect(std::uint64_t size) {
+  for (const auto& stage : stages_) stage->Expect(size);
+}
 
 void ReplaceChain::Feed(const char* data, std::size_t n) {
   if (n == 0) return;

@@ -91,7 +91,7 @@ Cp932Forms::Cp932Forms() {
 
 CodePageUnits::CodePageUnits(CodePage code_page) : lead_(WalkOf(code_page).lead()) {
   if (code_page == CodePage::kNone) {
-    for (unsigned b = 1; b < 256; ++b) single_[b] = static_cast<std::uint16_t>(b);
+    for (unsigned b = 1; b < 256; ++b) units_[b] = static_cast<std::uint16_t>(b);
     return;
   }
   std::string units;
@@ -101,15 +101,13 @@ CodePageUnits::CodePageUnits(CodePage code_page) : lead_(WalkOf(code_page).lead(
   };
   for (unsigned b = 1; b < 256; ++b) {
     const char c = static_cast<char>(b);
-    if (!lead_.IsLead(static_cast<unsigned char>(b))) single_[b] = unit_of(std::string_view(&c, 1));
+    if (!lead_.IsLead(static_cast<unsigned char>(b))) units_[b] = unit_of(std::string_view(&c, 1));
   }
-  if (lead_.empty()) return;
-  double_.assign(65536, 0);
   for (unsigned l = 1; l < 256; ++l) {
     if (!lead_.IsLead(static_cast<unsigned char>(l))) continue;
     for (unsigned t = 1; t < 256; ++t) {
       const char code[2] = {static_cast<char>(l), static_cast<char>(t)};
-      double_[l << 8 | t] = unit_of(std::string_view(code, 2));
+      units_[l << 8 | t] = unit_of(std::string_view(code, 2));
     }
   }
 }

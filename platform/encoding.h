@@ -150,17 +150,17 @@ class Cp932Forms {
 class CodePageUnits {
  public:
   static const CodePageUnits& For(CodePage code_page);
-  std::uint16_t Single(unsigned char byte) const { return single_[byte]; }
-  std::uint16_t Double(unsigned char lead, unsigned char trail) const {
-    return double_.empty() ? 0 : double_[lead << 8 | trail];
-  }
+  std::uint16_t Single(unsigned char byte) const { return units_[byte]; }
+  std::uint16_t Double(unsigned char lead, unsigned char trail) const { return units_[lead << 8 | trail]; }
+  // Either by its code: a single byte, or lead << 8 | trail (no lead byte
+  // is below 0x80, so the two never meet).
+  std::uint16_t Code(unsigned code) const { return units_[code]; }
   const LeadBytes& lead() const { return lead_; }
 
  private:
   explicit CodePageUnits(CodePage code_page);
   LeadBytes lead_;
-  std::array<std::uint16_t, 256> single_{};
-  std::vector<std::uint16_t> double_;  // lead << 8 | trail; empty without lead bytes
+  std::vector<std::uint16_t> units_ = std::vector<std::uint16_t>(65536);
 };
 
 // Whether a code page is code page 932 (kAnsi: where the ANSI code page is).
