@@ -6,6 +6,7 @@
 // texts in UTF-8 rather than code page 932, 5 no detection), the search text
 // up to a 0x00 byte, the replacement up to a 0x00 byte, then the file.
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,6 +34,11 @@ const std::string& FilePath() {
     if (!std::filesystem::is_directory(base, ec)) base = std::filesystem::temp_directory_path();
     const std::filesystem::path dir = base / ("vx-fuzz-regex-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir, ec);
+    static const std::filesystem::path* const kept = new std::filesystem::path(dir);  // outlives the statics
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(*kept, ignored);
+    });
     return (dir / "target.txt").string();
   }();
   return path;
