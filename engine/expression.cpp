@@ -140,7 +140,8 @@ bool PatternsOf(const ReplacePair& pair, CodePage typed, std::string_view line_b
     if (source.empty()) continue;
     std::string utf8;
     if (!ToUtf8(source, typed, &utf8)) return false;
-    std::string pattern = options.regex ? (options.fold ? FoldPattern(utf8) : utf8) : LiteralPattern(utf8, options.fold);
+    std::string pattern =
+        options.regex ? WithLineRules(options.fold ? FoldPattern(utf8) : utf8) : LiteralPattern(utf8, options.fold);
     patterns->push_back(options.word ? WordPattern(pattern) : std::move(pattern));
   }
   return true;

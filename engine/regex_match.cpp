@@ -169,18 +169,86 @@ template <int W>
 struct MatchState {
   using L = Lib<W>;
   explicit MatchState(const typename L::Code* code)
-      : data(L::NewData(code)), context(L::NewContext()), stack(L::NewStack()) {
+      : data(L::NewData(code)), probe(L::NewData(code)), context(L::NewContext()), stack(L::NewStack()) {
     if (context) L::Limit(context, stack);
   }
   ~MatchState() {
     if (data) L::Free(data);
+    if (probe) L::Free(probe);
     if (context) L::Free(context);
     if (stack) L::Free(stack);
   }
   typename L::Data* data;
+  typename L::Data* probe;  // a match tried besides the one in `data`
   typename L::Context* context;
   typename L::Stack* stack;
 };
+
+// The end of a part of a pattern from p[i] up to and past `close` (where,
+// when `doubled`, a doubled `close` is one of its characters).
+std::size_t PastClose(std::string_view p, std::size_t i, char close, bool doubled = false) {
+  for (; i < p.size(); ++i) {
+    if (p[i] != close) continue;
+    if (!doubled || i + 1 >= p.size() || p[i + 1] != close) return i + 1;
+    ++i;
+  }
+  return p.size();
+}
+
+// The end of the escape at p[i] (a backslash): its letter, the character
+// that \c takes, a braced argument (\p{^L}), or a \Q...\E text.
+std::size_t PastEscape(std::string_view p, std::size_t i) {
+  if (i + 1 >= p.size()) return p.size();
+  const char e = p[i + 1];
+  if (e == 'Q') {
+    const std::size_t end = p.find("\\E", i + 2);
+    return end == std::string_view::npos ? p.size() : end + 2;
+  }
+  if (e == 'c') return std::min(p.size(), i + 3);
+  if (i + 2 < p.size() && p[i + 2] == '{' && std::string_view("xopPNgk").find(e) != std::string_view::npos)
+    return PastClose(p, i + 3, '}');
+  return i + 2;
+}
+
+// The end of the class that opens at p[i] ('['): a ']' first is one of its
+// characters, [:name:] a part of it.
+std::size_t PastClass(std::string_view p, std::size_t i) {
+  ++i;
+  if (i < p.size() && p[i] == '^') ++i;
+  if (i < p.size() && p[i] == ']') ++i;
+  while (i < p.size() && p[i] != ']') {
+    if (p[i] == '\\') {
+      i = PastEscape(p, i);
+    } else if (p[i] == '[' && i + 1 < p.size() && p[i + 1] == ':') {
+      const std::size_t end = p.find(":]", i + 2);
+      i = end == std::string_view::npos ? i + 1 : end + 2;
+    } else {
+      ++i;
+    }
+  }
+  return std::min(p.size(), i + 1);
+}
+
+// Whether PCRE2 takes a pattern that compiled with `options` to match only
+// at the start of a line for its leading .* alone (a pattern that starts
+// with ^ does so rightly: no ^ falls between CR and LF).
+bool DotStarAnchored(std::string_view pattern, std::uint32_t options) {
+  const auto lines_only = [&](std::uint32_t extra) {
+    pcre2_compile_context_8* context = pcre2_compile_context_create_8(nullptr);
+    if (!context) throw std::bad_alloc();
+    pcre2_set_newline_8(context, PCRE2_NEWLINE_ANYCRLF);
+    int code = 0;
+    PCRE2_SIZE offset = 0;
+    pcre2_code_8* compiled = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(pattern.data()), pattern.size(),
+                                             options | extra, &code, &offset, context);
+    pcre2_compile_context_free_8(context);
+    std::uint32_t first = 0;
+    if (compiled) pcre2_pattern_info_8(compiled, PCRE2_INFO_FIRSTCODETYPE, &first);
+    pcre2_code_free_8(compiled);
+    return first == 2;
+  };
+  return lines_only(0) && !lines_only(PCRE2_NO_DOTSTAR_ANCHOR);
+}
 
 }  // namespace
 
@@ -221,7 +289,7 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
   const std::uint32_t options = kCompileOptions | (ignore_case ? PCRE2_CASELESS : 0u);
   int code = 0;
   PCRE2_SIZE offset = 0;
-  std::shared_ptr<const Expression> made;
+  std::shared_ptr<Expression> made;
   if (width == 8) {
     pcre2_compile_context_8* context = pcre2_compile_context_create_8(nullptr);
     if (context) pcre2_set_newline_8(context, PCRE2_NEWLINE_ANYCRLF);
@@ -261,9 +329,51 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
     }
   }
   if (!made) return nullptr;
+  made->lines_only_ = DotStarAnchored(pattern, options);
   const std::lock_guard<std::mutex> lock(mutex);
   if (cache.size() >= 256) cache.clear();  // the holders keep theirs
   return cache.emplace(std::move(key), made).first->second;
+}
+
+std::string WithLineRules(std::string_view p) {
+  constexpr std::string_view kNotInCrLf = "(?!(?<=\\r)\\n))";
+  std::string out;
+  // After the settings that only the start of a pattern may hold, (*UTF)...
+  std::size_t i = 0;
+  while (p.substr(i).starts_with("(*") && i + 2 < p.size() && p[i + 2] >= 'A' && p[i + 2] <= 'Z')
+    i = PastClose(p, i + 2, ')');
+  (out = p.substr(0, i)) += "(?(DEFINE)\\n)";
+  while (i < p.size()) {
+    std::size_t end = i + 1;
+    const std::string_view at = p.substr(i);
+    if (at.starts_with("\\Z")) {
+      (out += "(?:\\Z") += kNotInCrLf;
+      i += 2;
+      continue;
+    }
+    if (p[i] == '^' || p[i] == '$') {
+      ((out += "(?:") += p[i]) += kNotInCrLf;
+      ++i;
+      continue;
+    }
+    if (p[i] == '\\') {
+      end = PastEscape(p, i);
+    } else if (p[i] == '[') {
+      end = PastClass(p, i);
+    } else if (at.starts_with("(?#") ||
+               (at.starts_with("(*") && at.size() > 2 && (at[2] == ':' || (at[2] >= 'A' && at[2] <= 'Z')))) {
+      end = PastClose(p, i + 2, ')');  // a comment; a verb (its name is text)
+    } else if (at.starts_with("(?C") && at.size() > 3 &&
+               std::string_view("`'\"^%#${").find(at[3]) != std::string_view::npos) {
+      // A callout's text, in its delimiters.
+      end = PastClose(p, PastClose(p, i + 4, at[3] == '{' ? '}' : at[3], true), ')');
+    } else if (at.starts_with("(?^")) {  // options reset, no anchor
+      end = i + 3;
+    }
+    out.append(p, i, end - i);
+    i = end;
+  }
+  return out;
 }
 
 ExpressionPass::ExpressionPass(std::shared_ptr<const Expression> expression,
@@ -282,7 +392,7 @@ PassResult ExpressionPass::RunUnits(const char* text, std::size_t size, ByteSink
   using Unit = typename L::Unit;
   const auto* code = static_cast<const typename L::Code*>(expression_->code_);
   MatchState<W> state(code);
-  if (!state.data || !state.context) throw std::bad_alloc();
+  if (!state.data || !state.probe || !state.context) throw std::bad_alloc();
 
   // The units matched on, and each unit's byte in `text`.
   const Unit* units;
@@ -308,20 +418,32 @@ PassResult ExpressionPass::RunUnits(const char* text, std::size_t size, ByteSink
   std::size_t start = 0, emitted = 0;  // units
   std::uint32_t flags = 0;
   for (;;) {
-    const int rc = L::Match(code, units, length, start, flags, state.data, state.context);
+    int rc = L::Match(code, units, length, start, flags, state.data, state.context);
+    typename L::Data* found = state.data;
+    if (expression_->lines_only_ && flags == 0 && (rc >= 0 || rc == PCRE2_ERROR_NOMATCH)) {
+      // The LFs of CR LFs that the search went past untried, each in turn.
+      const std::size_t before = rc >= 0 ? L::Ovector(state.data)[0] : length;
+      for (std::size_t q = start + 1; q < before; ++q) {
+        if (units[q] != '\n' || units[q - 1] != '\r') continue;
+        const int at = L::Match(code, units, length, q, PCRE2_ANCHORED, state.probe, state.context);
+        if (at == PCRE2_ERROR_NOMATCH) continue;
+        rc = at;
+        found = state.probe;
+        break;
+      }
+    }
     if (rc == PCRE2_ERROR_NOMATCH) {
       if (flags == 0 || start >= length) break;
-      // No other match where the empty one was: on by a character (a whole
-      // CR LF, which the line end is).
+      // No other match where the empty one was: on by a character. (Also
+      // from a CR to its LF: a match may start there, only no empty one.)
       std::size_t next = start + 1;
-      if (units[start] == '\r' && next < length && units[next] == '\n') ++next;
       while (next < length && L::Continues(units, next)) ++next;
       start = next;
       flags = 0;
       continue;
     }
     if (rc < 0) return PassResult::kTooComplex;
-    const PCRE2_SIZE* ov = L::Ovector(state.data);
+    const PCRE2_SIZE* ov = L::Ovector(found);
     const std::size_t begin = ov[0], end = ov[1];
     // \K in a lookahead can set a start past the end: taken as no match.
     if (begin > end || begin < emitted) return PassResult::kTooComplex;

@@ -49,7 +49,21 @@ class Expression {
   int width_;
   void* code_;  // pcre2_code_8 or pcre2_code_16
   std::uint32_t group_count_;
+  // PCRE2 takes the pattern (one that starts with .*) to match only where a
+  // line starts, and so never tries the LF of a CR LF: the pass does.
+  bool lines_only_ = false;
 };
+
+// The expression `pattern` (UTF-8) as it is compiled, so that the line rules
+// hold within a match as they do where one starts:
+//  - ^, $ and \Z never match between the CR and the LF of a line end
+//    (PCRE2 takes the CR alone for a line end there: "\r^" would match);
+//  - a match may start at the LF of a CR LF, as at any other place (PCRE2
+//    skips that place after a failed try at the CR when the pattern names
+//    no CR or LF: "\Da" found nothing in "x\r\na"). A group that is never
+//    run, (?(DEFINE)\n), names one.
+// The pattern means what it meant otherwise, and compiles if it did.
+std::string WithLineRules(std::string_view pattern);
 
 // A piece of a replacement as one file needs it: bytes in the file's
 // encoding, or a group of the match (its bytes as the file holds them).
