@@ -7,6 +7,7 @@
 #define IDD_LIST_EDIT 129
 #define IDD_PROGRESS 130
 #define IDD_RESULT 131
+#define IDD_PREVIEW 132
 
 // Icons
 #define IDI_APP 128
@@ -22,6 +23,8 @@
 #define IDC_EDIT_LIST 1012
 #define IDC_REPLACE_COMBO 1023
 #define IDC_AUTO_ALL 1024
+#define IDC_PREVIEW 1041
+#define IDC_UNDO 1042
 
 // Replace list editor
 #define IDC_PAIR_LIST 1016
@@ -47,6 +50,13 @@
 #define IDC_RESULT_LOG 1033
 #define IDC_RESULT_ERRORS_ONLY 1034
 #define IDC_RESULT_SAVE 1035
+#define IDC_RESULT_UNDO 1039
+#define IDC_RESULT_UNDO_NOTE 1040
+
+// Preview window
+#define IDC_PREVIEW_LIST 1036
+#define IDC_PREVIEW_LINES 1037
+#define IDC_PREVIEW_TOTALS 1038
 
 // Standard Help command, routed to the platform's default help handling
 #define ID_HELP 57670

@@ -175,7 +175,7 @@ void CMainDialog::AddTargetFile(std::string path) {
     PassOneMessage();
   }
 
-  if (!UpdateStartForAllPairs() && m_cbSearch.GetWindowTextLength() != 0) EnableItem(IDC_START, true);
+  if (!UpdateStartForAllPairs() && m_cbSearch.GetWindowTextLength() != 0) EnableStart(true);
 }
 
 int CMainDialog::MeasureItemWidth(const std::string& text) { return FontDC(m_lbTargets).Width(text); }
@@ -298,7 +298,7 @@ void CMainDialog::RemoveSelectedTargets() {
     m_lbTargets.SetSel(lowest, true);
     UpdateStartForAllPairs();
   } else {
-    EnableItem(IDC_START, false);
+    EnableStart(false);
   }
   m_lbTargets.SetHorizontalExtent(m_cxMaxItem + 5);
 }
