@@ -123,7 +123,7 @@ BOOL CPreviewDialog::OnInitDialog() {
   // The rows' check boxes are asked for with their texts.
   ListView_SetCallbackMask(m_hList, LVIS_STATEIMAGEMASK);
 
-  RECT columns{0, 0, 270, 0};
+  RECT columns{0, 0, 250, 0};
   ::MapDialogRect(m_hWnd, &columns);
   RECT list;
   ::GetClientRect(m_hList, &list);

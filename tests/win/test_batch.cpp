@@ -886,6 +886,47 @@ int main(int argc, char** argv) {
     vx::test::ShowForScreenshot(dlg, 3000);
     return 0;
   }
+  if (shot == "result-undo" || shot == "result-nobackup") {
+    // A run's result window with its undo offered, or off for want of backups.
+    const bool backups = shot == "result-undo";
+    vx::BatchReport report;
+    for (int i = 0; i < 60; ++i) {
+      vx::BatchEntry entry{folder + U8(u8"見積書_") + std::to_string(1000 + i) + ".txt", {}};
+      entry.outcome.count = 1 + i % 3;
+      if (backups) {
+        entry.outcome.backup = entry.path + ".bak";
+        entry.outcome.read.known = entry.outcome.written.known = true;
+      }
+      report.total += entry.outcome.count;
+      report.entries.push_back(entry);
+    }
+    vx::CResultDialog dlg(report, nullptr, backups ? vx::UndoOffer::kOffered : vx::UndoOffer::kNoBackups);
+    vx::test::ShowForScreenshot(dlg, 3000);
+    return 0;
+  }
+  if (shot == "preview") {
+    // The preview of a run over real files: rows ticked, one greyed with its
+    // reason, the first row's changed lines.
+    vx::test::TempTree tree;
+    std::vector<vx::BatchFile> files;
+    const vx::ReplacePair pair{U8(u8"旧社名"), U8(u8"新社名")};
+    for (int i = 0; i < 40; ++i) {
+      std::string text = U8(u8"御見積書\r\n");
+      for (int line = 0; line < 12; ++line) {
+        text += line % (3 + i % 4) == 1 ? U8(u8"株式会社旧社名 御中\r\n") : U8(u8"品名・数量・単価\r\n");
+      }
+      if (i == 3) text = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+      files.push_back({tree.File(U8(u8"見積書_") + std::to_string(1000 + i) + ".txt", FILE_ATTRIBUTE_NORMAL, text), {pair}, true});
+    }
+    vx::BatchSettings settings;
+    settings.reading = vx::FileReading{vx::CodePage::kUtf8, true};
+    settings.options.dry_run = true;
+    settings.options.digests = true;
+    const vx::BatchReport report = vx::ProcessFiles(files, settings, 1);
+    vx::CPreviewDialog dlg(files, report, settings);
+    vx::test::ShowForScreenshot(dlg, 3000);
+    return 0;
+  }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
