@@ -809,7 +809,7 @@ TEST(BatchUndo, TheResultWindowOffersTheUndoOnlyWithBackups) {
     bool undoButtonShown = true;
     responder.OnNextDialog([&](HWND result) {
       const HWND undo = Item(result, IDC_RESULT_UNDO);
-      EXPECT_EQ(WindowText(undo), U8(u8"元に戻す(&U)..."));
+      EXPECT_EQ(WindowText(undo), U8(u8"元に戻す(&U)"));
       EXPECT_EQ(::IsWindowEnabled(undo) != FALSE, backups);
       EXPECT_EQ(WindowText(Item(result, IDC_RESULT_UNDO_NOTE)),
                 backups ? "" : U8(u8"バックアップを作成しなかったため、元に戻せません。"));

@@ -242,7 +242,7 @@ const TemplateSpec kTemplates[] = {
          {IDC_RESULT_ERRORS_ONLY, "Button", "エラーのみ表示(&E)", 10, 210, 90, 10, 0x50010003},
          {IDC_RESULT_SAVE, "Button", "保存(&S)...", 265, 208, 50, 14, 0x50010000},
          {IDOK, "Button", "OK", 320, 208, 50, 14, 0x50010001},
-         {IDC_RESULT_UNDO, "Button", "元に戻す(&U)...", 205, 208, 55, 14, 0x58010000},
+         {IDC_RESULT_UNDO, "Button", "元に戻す(&U)", 205, 208, 55, 14, 0x58010000},
          {IDC_RESULT_UNDO_NOTE, "Static", "", 10, 228, 360, 8, 0x50000080},
      }},
     {IDD_PREVIEW, false, 0x80C800C0, 0, 0, 0, 400, 250, "置換のプレビュー", 9, 0, 0, 0,
