@@ -586,6 +586,16 @@ void Press(vx::CMainDialog& dlg, int id) {
   }
 }
 
+// The main window's Undo as it stands: the button when there is one (a
+// disabled button ignores the press), else its command.
+void PressUndo(vx::CMainDialog& dlg) {
+  if (HWND button = dlg.GetDlgItem(IDC_UNDO)) {
+    vx::test::Click(button);
+  } else {
+    vx::test::SendCommand(dlg, IDC_UNDO, BN_CLICKED);
+  }
+}
+
 std::wstring ListText(HWND list, int row, int column) {
   wchar_t buffer[1024] = {};
   LVITEMW item{};
@@ -754,12 +764,14 @@ TEST(BatchUndo, TheMainWindowUndoesTheLastRunOnce) {
     vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "y");
     EXPECT_EQ(PressStart(dlg).size(), 1u);
     EXPECT_EQ(dlg.m_undoRecord.size(), 3u);
-    if (HWND undo = dlg.GetDlgItem(IDC_UNDO)) EXPECT_TRUE(::IsWindowEnabled(undo));
+    if (HWND undo = dlg.GetDlgItem(IDC_UNDO)) {
+      EXPECT_TRUE(::IsWindowEnabled(undo));
+    }
 
     {
       vx::test::ModalResponder responder;
       responder.AnswerNext(IDCANCEL);
-      vx::test::SendCommand(dlg, IDC_UNDO, BN_CLICKED);
+      PressUndo(dlg);
       ASSERT_EQ(responder.boxes().size(), 1u);
       EXPECT_EQ(responder.boxes()[0].caption, U8(u8"元に戻す"));
       EXPECT_EQ(responder.boxes()[0].buttons, (std::vector<int>{IDOK, IDCANCEL}));
@@ -772,17 +784,19 @@ TEST(BatchUndo, TheMainWindowUndoesTheLastRunOnce) {
     WriteFile(c + ".bak", "w\n");  // the backup changed
     vx::test::ModalResponder responder;
     responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);
-    vx::test::SendCommand(dlg, IDC_UNDO, BN_CLICKED);
+    PressUndo(dlg);
     ASSERT_EQ(responder.boxes().size(), 2u);
     EXPECT_EQ(responder.boxes()[1].caption, U8(u8"元に戻す"));
     EXPECT_EQ(responder.boxes()[1].text, Shown(LogHead(0) + a + "  元に戻しました。\n" + b +
                                                "  置換後に変更されたため、元に戻しませんでした。\n" + c +
                                                "  置換後に変更されたため、元に戻しませんでした。\n"));
     EXPECT_TRUE(dlg.m_undoRecord.empty());
-    if (HWND undo = dlg.GetDlgItem(IDC_UNDO)) EXPECT_FALSE(::IsWindowEnabled(undo));
+    if (HWND undo = dlg.GetDlgItem(IDC_UNDO)) {
+      EXPECT_FALSE(::IsWindowEnabled(undo));
+    }
     // Offered once: the command does nothing now.
     vx::test::ModalResponder after;
-    vx::test::SendCommand(dlg, IDC_UNDO, BN_CLICKED);
+    PressUndo(dlg);
     EXPECT_TRUE(after.boxes().empty());
   });
   EXPECT_EQ(ReadFile(a), "x\n");
@@ -916,7 +930,7 @@ int main(int argc, char** argv) {
         text += line % (3 + i % 4) == 1 ? U8(u8"株式会社旧社名 御中\r\n") : U8(u8"品名・数量・単価\r\n");
       }
       if (i == 3) text = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
-      files.push_back({tree.File(U8(u8"見積書_") + std::to_string(1000 + i) + ".txt", FILE_ATTRIBUTE_NORMAL, text), {pair}, true});
+      files.push_back({tree.File(U8(u8"見積書_") + std::to_string(1000 + i) + ".txt", FILE_ATTRIBUTE_NORMAL, text), {pair}, true, {}});
     }
     vx::BatchSettings settings;
     settings.reading = vx::FileReading{vx::CodePage::kUtf8, true};
