@@ -49,6 +49,8 @@ const ControlRow kMainControls[] = {
     {IDC_EDIT_LIST, "Button", vx::test::U8(u8"リスト編集(&H)..."), 60, 165, 46, 14, 0x50010000},
     {IDCANCEL, "Button", vx::test::U8(u8"終了(&X)"), 110, 165, 46, 14, 0x50010000},
     {IDC_ABOUT, "Button", "About(&A)...", 160, 165, 46, 14, 0x50010000},
+    {IDC_PREVIEW, "Button", vx::test::U8(u8"プレビュー(&P)..."), 10, 183, 60, 14, 0x58010000},
+    {IDC_UNDO, "Button", vx::test::U8(u8"元に戻す(&U)"), 75, 183, 55, 14, 0x58010000},
 };
 
 TEST(MainWindow, EveryControlIsThereInTabOrder) {

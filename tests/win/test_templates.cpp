@@ -183,7 +183,7 @@ struct TemplateSpec {
 };
 
 const TemplateSpec kTemplates[] = {
-    {IDD_MAIN, true, 0x90CA00C0, 0x00040010, 0, 0, 215, 189, "Vextrane", 9, 0, 0, 1,
+    {IDD_MAIN, true, 0x90CA00C0, 0x00040010, 0, 0, 215, 205, "Vextrane", 9, 0, 0, 1,
      {
          {-1, "Static", "検索文字列(&F)", 10, 13, 44, 8, 0x50020000},
          {IDC_SEARCH_COMBO, "ComboBox", "", 60, 10, 146, 160, 0x50210002},
@@ -199,6 +199,8 @@ const TemplateSpec kTemplates[] = {
          {IDC_EDIT_LIST, "Button", "リスト編集(&H)...", 60, 165, 46, 14, 0x50010000},
          {IDCANCEL, "Button", "終了(&X)", 110, 165, 46, 14, 0x50010000},
          {IDC_ABOUT, "Button", "About(&A)...", 160, 165, 46, 14, 0x50010000},
+         {IDC_PREVIEW, "Button", "プレビュー(&P)...", 10, 183, 60, 14, 0x58010000},
+         {IDC_UNDO, "Button", "元に戻す(&U)", 75, 183, 55, 14, 0x58010000},
      }},
     {IDD_LIST_EDIT, false, 0x80C800C0, 0, 0, 0, 179, 195, "置換リスト編集", 9, 0, 0, 0,
      {
