@@ -173,3 +173,70 @@ std::string UnifiedDiffHunks(std::string_view before, std::string_view after, st
 }
 
 }  // namespace vx
+
+namespace vx {
+
+namespace {
+
+// The number after `at` in a hunk header, moving `at` past it.
+std::size_t ReadNumber(std::string_view text, std::size_t* at) {
+  std::size_t n = 0;
+  while (*at < text.size() && text[*at] >= '0' && text[*at] <= '9') n = n * 10 + static_cast<std::size_t>(text[(*at)++] - '0');
+  return n;
+}
+
+std::string WithoutLineBreak(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return std::string(line);
+}
+
+}  // namespace
+
+std::vector<ChangedLine> ChangedLines(std::string_view before, std::string_view after) {
+  const std::string hunks = UnifiedDiffHunks(before, after, 0);
+  std::vector<ChangedLine> out;
+  std::vector<ChangedLine> gone, come;
+  const auto flush = [&] {
+    for (std::size_t k = 0; k < std::max(gone.size(), come.size()); ++k) {
+      if (k < gone.size()) out.push_back(std::move(gone[k]));
+      if (k < come.size()) out.push_back(std::move(come[k]));
+    }
+    gone.clear();
+    come.clear();
+  };
+  std::size_t old_line = 0, new_line = 0;
+  const std::string_view text(hunks);
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t lf = text.find('\n', at);
+    const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
+    const std::string_view line = text.substr(at, end - at);
+    at = end;
+    if (line.starts_with("@@ -")) {
+      flush();
+      // "@@ -a[,b] +c[,d] @@": an empty side's number is that of the line before.
+      std::size_t p = 4;
+      old_line = ReadNumber(line, &p);
+      std::size_t old_count = 1;
+      if (p < line.size() && line[p] == ',') ++p, old_count = ReadNumber(line, &p);
+      p += 2;  // " +"
+      new_line = ReadNumber(line, &p);
+      std::size_t new_count = 1;
+      if (p < line.size() && line[p] == ',') ++p, new_count = ReadNumber(line, &p);
+      if (old_count == 0) ++old_line;
+      if (new_count == 0) ++new_line;
+    } else if (line.starts_with("-")) {
+      gone.push_back({false, old_line++, WithoutLineBreak(line.substr(1))});
+    } else if (line.starts_with("+")) {
+      come.push_back({true, new_line++, WithoutLineBreak(line.substr(1))});
+    } else if (line.starts_with(" ")) {
+      flush();
+      ++old_line, ++new_line;
+    }
+    // "\ No newline at end of file" belongs to the line before it.
+  }
+  flush();
+  return out;
+}
+
+}  // namespace vx

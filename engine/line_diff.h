@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vx {
 
@@ -19,5 +20,25 @@ namespace vx {
 // edit script, except that inputs with very many changes may get a longer
 // one rather than take quadratic time.
 std::string UnifiedDiffHunks(std::string_view before, std::string_view after, std::size_t context = 3);
+
+}  // namespace vx
+
+namespace vx {
+
+// One line of a change as the preview window lists it: a line that goes
+// (its number in `before`) or one that comes (its number in `after`),
+// without its line break.
+struct ChangedLine {
+  bool added = false;
+  std::size_t number = 0;  // from 1
+  std::string text;
+  bool operator==(const ChangedLine&) const = default;
+};
+
+// The changed lines of UnifiedDiffHunks(before, after, 0), each line that
+// goes right above the line that takes its place: within a run of changes
+// the k-th old line, then the k-th new line, then the old or new lines
+// left over.
+std::vector<ChangedLine> ChangedLines(std::string_view before, std::string_view after);
 
 }  // namespace vx

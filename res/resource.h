@@ -7,6 +7,7 @@
 #define IDD_LIST_EDIT 129
 #define IDD_PROGRESS 130
 #define IDD_RESULT 131
+#define IDD_PREVIEW 132
 
 // Icons
 #define IDI_APP 128
@@ -29,6 +30,8 @@
 #define IDC_INCLUDE_MASK 1040
 #define IDC_EXCLUDE_MASK 1041
 #define IDC_KEEP_TIMES 1042
+#define IDC_PREVIEW 1048
+#define IDC_UNDO 1049
 
 // Replace list editor
 #define IDC_PAIR_LIST 1016
@@ -54,6 +57,13 @@
 #define IDC_RESULT_LOG 1033
 #define IDC_RESULT_ERRORS_ONLY 1034
 #define IDC_RESULT_SAVE 1035
+#define IDC_RESULT_UNDO 1046
+#define IDC_RESULT_UNDO_NOTE 1047
+
+// Preview window
+#define IDC_PREVIEW_LIST 1043
+#define IDC_PREVIEW_LINES 1044
+#define IDC_PREVIEW_TOTALS 1045
 
 // Standard Help command, routed to the platform's default help handling
 #define ID_HELP 57670

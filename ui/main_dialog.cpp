@@ -8,6 +8,8 @@ namespace vx {
 const CDialog::EventTable CMainDialog::kEventTable = {
     CommandEvent(IDC_ADD_FILES, BN_CLICKED, &CMainDialog::AddFilesFromDialog),
     CommandEvent(IDC_START, BN_CLICKED, &CMainDialog::RunBatch),
+    CommandEvent(IDC_PREVIEW, BN_CLICKED, &CMainDialog::PreviewBatch),
+    CommandEvent(IDC_UNDO, BN_CLICKED, &CMainDialog::UndoLastRun),
     CommandEvent(IDC_ABOUT, BN_CLICKED, &CMainDialog::ShowAboutBox),
     CommandEvent(IDC_FILE_LIST, LBN_DBLCLK, &CMainDialog::OpenTargetInEditor),
     CommandEvent(IDC_REMOVE_FILES, BN_CLICKED, &CMainDialog::RemoveSelectedTargets),

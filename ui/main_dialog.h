@@ -16,15 +16,18 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/batch.h"
 #include "engine/rewrite.h"
 #include "replacelist/window_settings.h"
 #include "targets/target_filter.h"
 #include "targets/target_intake.h"
 #include "ui/dialog.h"
+#include "ui/result_dialog.h"
 #include "ui/shell.h"
 
 namespace vx {
@@ -83,7 +86,11 @@ class CMainDialog : public CDialog {
   void ShowAboutBox();
   bool FilterDialogKeys(MSG* msg);
 
+  // Start and Preview are enabled together: every rule for Start goes here.
+  void EnableStart(bool enable) const;
+
   // --- Batch run (main_dialog_batch.cpp)
+  // Start: the run over the target list.
   void RunBatch();
   // The four matching check boxes as the data exchange last read them.
   MatchOptions GetMatchOptions() const;
@@ -103,6 +110,17 @@ class CMainDialog : public CDialog {
   // into the controls); saves what the controls show (when the window closes).
   void LoadWindowSettings();
   void SaveWindowSettings();
+  // Preview: the same run, writing nothing, then the preview window; its
+  // "置換" runs the ticked files, each only while it holds what the preview read.
+  void PreviewBatch();
+  // The Undo button: asks first, then RunUndo.
+  void UndoLastRun();
+  // The undo of the last run (asked for already): its files put back from
+  // their backups under the progress window, then the undo's log.
+  void RunUndo();
+  // What the undo of the last run puts back; empty once it is done, or when
+  // the last run rewrote nothing with a backup. The Undo button follows it.
+  std::vector<UndoFile> m_undoRecord;
 
  protected:
   BOOL OnInitDialog() override;
@@ -114,6 +132,16 @@ class CMainDialog : public CDialog {
 
  private:
   void PaintIconic();
+  // The run's pieces, shared by Start, Preview and Undo.
+  // None when the texts cannot be used (the user was told).
+  std::optional<std::vector<BatchFile>> ReadRunFiles();
+  BatchSettings RunSettings() const;
+  // The run under the progress window; `write` false: a preview (a dry run).
+  BatchReport RunFiles(std::vector<BatchFile> files, bool write);
+  // After a run: its record kept for the undo, and its log shown.
+  void FinishRun(const BatchReport& report, bool made_backups);
+  void ShowLog(const BatchReport& report, UndoOffer undo, const wchar_t* caption);
+  void UpdateUndoButton() const;
   static const EventTable kEventTable;
 
   // --- Target list (main_dialog_targets.cpp)

@@ -19,7 +19,7 @@ void CMainDialog::SyncReplaceSelection() {
     m_cbReplace.SetCurSel(-1);
     m_cbReplace.SetWindowText("");
   }
-  if (m_lbTargets.GetCount() > 0) EnableItem(IDC_START, true);
+  if (m_lbTargets.GetCount() > 0) EnableStart(true);
 }
 
 // BN_CLICKED of the all-pairs check box: both fields are off while every
@@ -38,13 +38,18 @@ void CMainDialog::ApplyAutoAllOption() {
 // handler then applies its own rule.
 bool CMainDialog::UpdateStartForAllPairs() {
   if (::IsDlgButtonChecked(m_hWnd, IDC_AUTO_ALL) != BST_CHECKED) return false;
-  EnableItem(IDC_START, m_lbTargets.GetCount() > 0 && m_cbSearch.GetCount() > 0);
+  EnableStart(m_lbTargets.GetCount() > 0 && m_cbSearch.GetCount() > 0);
   return true;
 }
 
 // CBN_EDITUPDATE of the search field: Start needs a search text and a target.
 void CMainDialog::UpdateStartForSearchText() {
-  EnableItem(IDC_START, m_cbSearch.GetWindowTextLength() != 0 && m_lbTargets.GetCount() > 0);
+  EnableStart(m_cbSearch.GetWindowTextLength() != 0 && m_lbTargets.GetCount() > 0);
+}
+
+void CMainDialog::EnableStart(bool enable) const {
+  EnableItem(IDC_START, enable);
+  EnableItem(IDC_PREVIEW, enable);
 }
 
 void CMainDialog::EditReplaceList() {
@@ -52,7 +57,7 @@ void CMainDialog::EditReplaceList() {
   if (editor.DoModal() != IDOK) return;
   // A read error is raised from here: Start then keeps its state.
   LoadReplaceList();
-  if (!UpdateStartForAllPairs()) EnableItem(IDC_START, false);
+  if (!UpdateStartForAllPairs()) EnableStart(false);
 }
 
 void CMainDialog::ShowAboutBox() {

@@ -191,7 +191,7 @@ bool CMainDialog::AppendTarget(const std::string& path) {
     PassOneMessage();
   }
 
-  if (!UpdateStartForAllPairs() && m_cbSearch.GetWindowTextLength() != 0) EnableItem(IDC_START, true);
+  if (!UpdateStartForAllPairs() && m_cbSearch.GetWindowTextLength() != 0) EnableStart(true);
   return true;
 }
 
@@ -306,7 +306,7 @@ void CMainDialog::RemoveSelectedTargets() {
     m_lbTargets.SetSel(lowest, true);
     UpdateStartForAllPairs();
   } else {
-    EnableItem(IDC_START, false);
+    EnableStart(false);
   }
   m_lbTargets.SetHorizontalExtent(m_cxMaxItem + 5);
 }

@@ -79,6 +79,18 @@ CProgressDialog::CProgressDialog(std::vector<BatchFile> files, const BatchSettin
   m_settings.options.cancel = &m_bCancel;
 }
 
+CProgressDialog::CProgressDialog(std::vector<UndoFile> undo, const BatchSettings& settings, unsigned jobs,
+                                 HWND parent)
+    : CDialog(IDD_PROGRESS, parent),
+      m_undo(std::move(undo)),
+      m_bUndo(true),
+      m_settings(settings),
+      m_nJobs(jobs),
+      m_nFiles(m_undo.size()) {
+  m_bShowLater = true;
+  m_settings.options.cancel = &m_bCancel;
+}
+
 CProgressDialog::~CProgressDialog() {
   // Only when the loop was left early (a quit request): the worker must not
   // outlive the object it reports to.
@@ -113,7 +125,7 @@ void CProgressDialog::Work(CPostTarget window) {
     PostIfDue(window);
   };
   try {
-    m_report = ProcessFiles(std::move(m_files), m_settings, m_nJobs, watch);
+    m_report = RunAll(watch);
   } catch (...) {
     m_error = std::current_exception();
   }
@@ -214,11 +226,16 @@ void CProgressDialog::JoinWorker() {
   if (m_worker.joinable()) m_worker.join();
 }
 
+BatchReport CProgressDialog::RunAll(const BatchWatch& watch) {
+  if (m_bUndo) return UndoFiles(m_undo, m_settings, m_nJobs, watch);
+  return ProcessFiles(std::move(m_files), m_settings, m_nJobs, watch);
+}
+
 BatchReport CProgressDialog::TakeReport() {
   JoinWorker();
   if (!m_bStarted) {
     m_bStarted = true;
-    m_report = ProcessFiles(std::move(m_files), m_settings, m_nJobs);
+    m_report = RunAll({});
   }
   if (m_error) std::rethrow_exception(std::exchange(m_error, nullptr));
   return std::move(m_report);

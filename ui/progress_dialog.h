@@ -44,6 +44,8 @@ class CProgressDialog : public CDialog {
   static constexpr ULONGLONG kUpdateIntervalMs = 200;
 
   CProgressDialog(std::vector<BatchFile> files, const BatchSettings& settings, unsigned jobs, HWND parent = nullptr);
+  // The same window over the undo of a run (UndoFiles).
+  CProgressDialog(std::vector<UndoFile> undo, const BatchSettings& settings, unsigned jobs, HWND parent = nullptr);
   ~CProgressDialog() override;
 
   // The report of the run, once DoModal has returned. Should the window not
@@ -67,6 +69,7 @@ class CProgressDialog : public CDialog {
   };
 
   void Work(CPostTarget window);
+  BatchReport RunAll(const BatchWatch& watch);  // ProcessFiles, or UndoFiles for an undo
   void PostIfDue(const CPostTarget& window);
   void OnProgress(WPARAM, LPARAM);
   void OnRunEnded(WPARAM, LPARAM);
@@ -74,6 +77,8 @@ class CProgressDialog : public CDialog {
   void JoinWorker();
 
   std::vector<BatchFile> m_files;  // handed to the worker when it starts
+  std::vector<UndoFile> m_undo;    // an undo's files
+  bool m_bUndo = false;
   BatchSettings m_settings;
   unsigned m_nJobs;
   std::size_t m_nFiles;

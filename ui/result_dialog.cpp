@@ -30,6 +30,8 @@ constexpr Anchor kAnchors[] = {
     {IDC_RESULT_ERRORS_ONLY, false, true, false, false},
     {IDC_RESULT_SAVE, true, true, false, false},
     {IDOK, true, true, false, false},
+    {IDC_RESULT_UNDO, true, true, false, false},
+    {IDC_RESULT_UNDO_NOTE, false, true, false, false},
 };
 
 // The longest path the file system takes, in UTF-16 units with the end.
@@ -58,17 +60,26 @@ std::size_t FileLineCount(const BatchReport& report) {
 const CDialog::EventTable CResultDialog::kEventTable = {
     CommandEvent(IDC_RESULT_ERRORS_ONLY, BN_CLICKED, &CResultDialog::ShowErrorsOnly),
     CommandEvent(IDC_RESULT_SAVE, BN_CLICKED, &CResultDialog::SaveLog),
+    CommandEvent(IDC_RESULT_UNDO, BN_CLICKED, &CResultDialog::AskUndo),
     // IDOK (OK, Enter) and IDCANCEL (Escape, the close box) close it.
 };
 
 const CDialog::EventTable& CResultDialog::GetEventTable() const { return kEventTable; }
 
-CResultDialog::CResultDialog(const BatchReport& report, HWND parent)
+bool ConfirmUndo(HWND owner, std::size_t files) {
+  const std::wstring text = L"最後の置換で書き換えた " + std::to_wstring(files) +
+                            L" 個のファイルを、バックアップから置換前の内容に戻します。よろしいですか？";
+  return ::MessageBoxW(owner, text.c_str(), kUndoCaption, MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+}
+
+CResultDialog::CResultDialog(const BatchReport& report, HWND parent, UndoOffer undo)
     : CDialog(IDD_RESULT, parent),
       m_bErrorsOnly(0),
       m_strLog(WithCrLf(FormatBatchLog(report, CodePage::kUtf8))),
       m_nTotal(report.total),
-      m_nErrors(report.ErrorCount()) {
+      m_nErrors(report.ErrorCount()),
+      m_undo(undo),
+      m_nUndoFiles(undo == UndoOffer::kOffered ? UndoRecord(report).size() : 0) {
   std::string errors;
   for (const BatchEntry& entry : report.entries) {
     if (IsError(entry.outcome.status)) errors += FormatLogLine(entry, CodePage::kUtf8);
@@ -87,6 +98,14 @@ BOOL CResultDialog::OnInitDialog() {
   ::SetDlgItemTextW(m_hWnd, IDC_RESULT_ERRORS, (L"エラーのファイル  " + std::to_wstring(m_nErrors) + L"個").c_str());
   m_editLog.LimitText(0);  // no limit: a log of many thousand lines
   m_editLog.SetWindowText(m_strLog);
+  if (m_undo == UndoOffer::kHidden) {
+    ::ShowWindow(GetDlgItem(IDC_RESULT_UNDO), SW_HIDE);
+    ::SetWindowTextW(m_hWnd, kUndoCaption);
+  }
+  EnableItem(IDC_RESULT_UNDO, m_undo == UndoOffer::kOffered && m_nUndoFiles != 0);
+  if (m_undo == UndoOffer::kNoBackups) {
+    ::SetDlgItemTextW(m_hWnd, IDC_RESULT_UNDO_NOTE, L"バックアップを作成しなかったため、元に戻せません。");
+  }
 
   RECT client;
   ::GetClientRect(m_hWnd, &client);
@@ -110,6 +129,10 @@ BOOL CResultDialog::OnInitDialog() {
 void CResultDialog::ShowErrorsOnly() {
   UpdateData(true);
   m_editLog.SetWindowText(m_bErrorsOnly ? m_strErrors : m_strLog);
+}
+
+void CResultDialog::AskUndo() {
+  if (ConfirmUndo(m_hWnd, m_nUndoFiles)) EndDialog(kUndoChosen);
 }
 
 void CResultDialog::SaveLog() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/batch.h"
+#include "res/resource.h"
 #include "ui/dialog.h"
 
 namespace vx {
@@ -24,9 +25,26 @@ inline constexpr std::size_t kMaxMessageBoxFileLines = 30;
 // The number of file lines FormatBatchLog gives for a report.
 std::size_t FileLineCount(const BatchReport& report);
 
+// What the result window offers of an undo of the run it shows.
+enum class UndoOffer {
+  kHidden,      // neither the button nor the note (the log of an undo)
+  kNothing,     // the button, disabled: the run rewrote no file with a backup
+  kNoBackups,   // the button, disabled, and the note that no backups were made
+  kOffered,     // the button, enabled
+};
+
+// The question before an undo (OK and キャンセル): true for OK.
+bool ConfirmUndo(HWND owner, std::size_t files);
+
+// The caption of an undo's log, in the message box and the result window.
+inline constexpr wchar_t kUndoCaption[] = L"元に戻す";
+
 class CResultDialog : public CDialog {
  public:
-  explicit CResultDialog(const BatchReport& report, HWND parent = nullptr);
+  explicit CResultDialog(const BatchReport& report, HWND parent = nullptr, UndoOffer undo = UndoOffer::kNothing);
+
+  // What DoModal returns when the undo was asked for and confirmed.
+  static constexpr INT_PTR kUndoChosen = IDC_RESULT_UNDO;
 
   CEdit m_editLog;     // IDC_RESULT_LOG
   int m_bErrorsOnly;   // IDC_RESULT_ERRORS_ONLY
@@ -40,6 +58,8 @@ class CResultDialog : public CDialog {
   // BN_CLICKED of the filter check box and of Save.
   void ShowErrorsOnly();
   void SaveLog();
+  // BN_CLICKED of Undo: asks first, then ends the window with kUndoChosen.
+  void AskUndo();
   // Writes the log to `path`; a failure is raised as a FileError.
   void WriteLog(const std::string& path) const;
 
@@ -57,6 +77,8 @@ class CResultDialog : public CDialog {
   std::string m_strErrors;
   std::int64_t m_nTotal;
   std::size_t m_nErrors;
+  UndoOffer m_undo;
+  std::size_t m_nUndoFiles;
 
   // The layout the template gives, taken at initialisation: the client size,
   // the window's size (the least it may be made) and each control's place.

@@ -86,6 +86,32 @@ std::size_t LongestCommon(const std::vector<std::string>& a, const std::vector<s
   return t[0][0];
 }
 
+// The preview window's lines: each old line right above the line that
+// takes its place, with the numbers of both texts.
+TEST(LineDiff, ChangedLinesPairOldAboveNew) {
+  using L = vx::ChangedLine;
+  struct Row {
+    const char* name;
+    std::string before, after;
+    std::vector<L> lines;
+  } rows[] = {
+      {"equal", "a\nb\n", "a\nb\n", {}},
+      {"one line, CR LF dropped", "a\r\nb\r\nc\r\n", "a\r\nB\r\nc\r\n", {{false, 2, "b"}, {true, 2, "B"}}},
+      {"two runs apart", "a\nb\nc\nd\n", "A\nb\nc\nD\n",
+       {{false, 1, "a"}, {true, 1, "A"}, {false, 4, "d"}, {true, 4, "D"}}},
+      {"a run of two, paired", "x\na\nb\ny\n", "x\nA\nB\ny\n",
+       {{false, 2, "a"}, {true, 2, "A"}, {false, 3, "b"}, {true, 3, "B"}}},
+      {"a line split in two", "ab", "a\nb", {{false, 1, "ab"}, {true, 1, "a"}, {true, 2, "b"}}},
+      {"a line gone, numbers after it move", "a\nb\nc\nd\n", "a\nc\nD\n",
+       {{false, 2, "b"}, {false, 4, "d"}, {true, 3, "D"}}},
+      {"into an empty text", "", "x\n", {{true, 1, "x"}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(vx::ChangedLines(row.before, row.after), row.lines);
+  }
+}
+
 TEST(LineDiff, AppliesAndIsShortestAgainstAReference) {
   std::mt19937 rng(20260);
   const char* pieces[] = {"a\n", "b\n", "c\r\n", "\n", "d"};

@@ -15,6 +15,7 @@
 #include "res/resource.h"
 #include "ui/program.h"
 #include "ui/main_dialog.h"
+#include "ui/preview_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/result_dialog.h"
 #include "win/harness/harness.h"
@@ -707,6 +708,291 @@ TEST(BatchRun, ABadPatternIsToldAndNothingIsTouched) {
   }
 }
 
+// A main-window command as the user gives it: the button, enabled, pressed.
+void Press(vx::CMainDialog& dlg, int id) {
+  if (HWND button = dlg.GetDlgItem(id)) {
+    ::EnableWindow(button, TRUE);
+    vx::test::Click(button);
+  } else {
+    vx::test::SendCommand(dlg, id, BN_CLICKED);
+  }
+}
+
+// The main window's Undo as it stands: the button when there is one (a
+// disabled button ignores the press), else its command.
+void PressUndo(vx::CMainDialog& dlg) {
+  if (HWND button = dlg.GetDlgItem(IDC_UNDO)) {
+    vx::test::Click(button);
+  } else {
+    vx::test::SendCommand(dlg, IDC_UNDO, BN_CLICKED);
+  }
+}
+
+std::wstring ListText(HWND list, int row, int column) {
+  wchar_t buffer[1024] = {};
+  LVITEMW item{};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = 1024;
+  ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
+
+// The state image of a row as the list draws it: 1 a box, 2 ticked, 3 greyed.
+int CheckImage(HWND list, int row) {
+  const UINT state = static_cast<UINT>(::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK));
+  return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
+}
+
+void FocusRow(HWND list, int row) {
+  LVITEMW item{};
+  item.stateMask = item.state = LVIS_FOCUSED | LVIS_SELECTED;
+  ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+void PressSpace(HWND list) {
+  ::SendMessageW(list, WM_KEYDOWN, VK_SPACE, 0x00390001);
+  ::SendMessageW(list, WM_KEYUP, VK_SPACE, 0xC0390001);
+  vx::test::PumpMessages();
+}
+
+// The preview: one row per file that would change (ticked) or get an error
+// line (greyed, its reason), none for a file without a match; the totals of
+// the ticked rows; the space key unticks; the selected file's lines; and
+// 置換 rewrites exactly the ticked files.
+TEST(BatchPreview, ListsTheFilesTicksThemAndReplacesTheTickedOnes) {
+  ScratchFolder dir;
+  const std::string a = dir.Path("a.txt"), b = dir.Path("b.txt"), bin = dir.Path("bin.dat"), d = dir.Path("d.txt"),
+                    gone = dir.Path("gone.txt");
+  WriteFile(a, "x1\nx2 x\n");
+  WriteFile(b, "none\n");
+  WriteFile(bin, std::string("x\0\0\0\x01\x02x", 8));
+  WriteFile(d, "keep\r\nx\r\nkeep\r\n");
+  vx::test::ModalResponder responder;
+  responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);
+  bool seen = false;
+  responder.OnNextDialog([&](HWND window) {
+    seen = true;
+    EXPECT_EQ(WindowText(window), U8(u8"置換のプレビュー"));
+    auto* preview = static_cast<vx::CPreviewDialog*>(vx::CDialog::FromHandle(window));
+    ASSERT_NE(preview, nullptr);
+    const HWND list = Item(window, IDC_PREVIEW_LIST);
+    EXPECT_TRUE(::GetWindowLongPtrW(list, GWL_STYLE) & LVS_OWNERDATA);
+    ASSERT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);
+    const std::wstring rows[][2] = {{vx::Widen(a), L"置換え数　3個"},
+                                    {vx::Widen(bin), L"テキストファイルではありません。"},
+                                    {vx::Widen(d), L"置換え数　1個"},
+                                    {vx::Widen(gone), L"ファイルが不正です。"}};
+    const int images[] = {2, 3, 2, 3};
+    for (int row = 0; row < 4; ++row) {
+      SCOPED_TRACE(row);
+      EXPECT_EQ(ListText(list, row, 0), rows[row][0]);
+      EXPECT_EQ(ListText(list, row, 1), rows[row][1]);
+      EXPECT_EQ(CheckImage(list, row), images[row]);
+    }
+    const HWND totals = Item(window, IDC_PREVIEW_TOTALS);
+    EXPECT_EQ(WindowText(totals), U8(u8"置換するファイル  2個    置換え数  4個"));
+    // The first row is selected: its lines, each old one above the new one.
+    EXPECT_EQ(WindowText(Item(window, IDC_PREVIEW_LINES)),
+              "     1 - x1\r\n     1 + y1\r\n     2 - x2 x\r\n     2 + y2 y\r\n");
+    FocusRow(list, 2);
+    EXPECT_EQ(WindowText(Item(window, IDC_PREVIEW_LINES)), "     2 - x\r\n     2 + y\r\n");
+
+    // Space on the first row unticks it; on an error row it does nothing.
+    FocusRow(list, 0);
+    PressSpace(list);
+    EXPECT_EQ(CheckImage(list, 0), 1);
+    EXPECT_FALSE(preview->IsTicked(0));
+    EXPECT_EQ(WindowText(totals), U8(u8"置換するファイル  1個    置換え数  1個"));
+    FocusRow(list, 1);
+    PressSpace(list);
+    EXPECT_EQ(CheckImage(list, 1), 3);
+    EXPECT_EQ(WindowText(totals), U8(u8"置換するファイル  1個    置換え数  1個"));
+    // Twice on a row: ticked again, then unticked once more by the third.
+    FocusRow(list, 0);
+    PressSpace(list);
+    EXPECT_EQ(WindowText(totals), U8(u8"置換するファイル  2個    置換え数  4個"));
+    PressSpace(list);
+    EXPECT_EQ(WindowText(totals), U8(u8"置換するファイル  1個    置換え数  1個"));
+    vx::test::Click(window, IDOK);
+  });
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    for (const std::string& path : {a, b, bin, d, gone}) dlg.m_lbTargets.AddString(path);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "y");
+    Press(dlg, IDC_PREVIEW);
+  });
+  EXPECT_TRUE(seen);
+  ASSERT_EQ(responder.boxes().size(), 1u);
+  EXPECT_EQ(responder.boxes()[0].caption, U8(u8"置換完了"));
+  EXPECT_EQ(responder.boxes()[0].text, Shown(LogHead(1) + d + "  置換え数　1個\n"));
+  EXPECT_EQ(ReadFile(a), "x1\nx2 x\n");
+  EXPECT_FALSE(Exists(a + ".bak"));
+  EXPECT_EQ(ReadFile(d), "keep\r\ny\r\nkeep\r\n");
+  EXPECT_EQ(ReadFile(d + ".bak"), "keep\r\nx\r\nkeep\r\n");
+}
+
+// キャンセル in the preview writes nothing and shows no log.
+TEST(BatchPreview, CancelWritesNothing) {
+  ScratchFolder dir;
+  const std::string a = dir.Path("a.txt");
+  WriteFile(a, "x x\n");
+  vx::test::ModalResponder responder;
+  responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);
+  responder.OnNextDialog([&](HWND window) { vx::test::Click(window, IDCANCEL); });
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    dlg.m_lbTargets.AddString(a);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+    Press(dlg, IDC_PREVIEW);
+    EXPECT_TRUE(dlg.m_undoRecord.empty());
+  });
+  EXPECT_TRUE(responder.boxes().empty());
+  EXPECT_EQ(DialogsButProgress(responder), std::vector<std::string>{U8(u8"置換のプレビュー")});
+  EXPECT_EQ(ReadFile(a), "x x\n");
+  EXPECT_FALSE(Exists(a + ".bak"));
+}
+
+// A ticked file that changes on disk while the preview is open, at the
+// same size, is left alone with its line; the other ticked file is rewritten.
+TEST(BatchPreview, AFileChangedWhileThePreviewIsOpenIsLeftAlone) {
+  ScratchFolder dir;
+  const std::string a = dir.Path("a.txt"), b = dir.Path("b.txt");
+  WriteFile(a, "x1\n");
+  WriteFile(b, "x2\n");
+  vx::test::ModalResponder responder;
+  responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);
+  responder.OnNextDialog([&](HWND window) {
+    WriteFile(a, "x9\n");
+    vx::test::Click(window, IDOK);
+  });
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    for (const std::string& path : {a, b}) dlg.m_lbTargets.AddString(path);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "y");
+    Press(dlg, IDC_PREVIEW);
+  });
+  ASSERT_EQ(responder.boxes().size(), 1u);
+  EXPECT_EQ(responder.boxes()[0].text, Shown(LogHead(1) + a + "  プレビューの後で変更されたため、置換しませんでした。\n" +
+                                             b + "  置換え数　1個\n"));
+  EXPECT_EQ(ReadFile(a), "x9\n");
+  EXPECT_EQ(ReadFile(b), "y2\n");
+}
+
+// The undo from the main window after a short run (the log in the message
+// box): asked first (キャンセル restores nothing), then every file back
+// from its backup but the one changed since and the one whose backup
+// changed, each with its line; the backups stay, and it is offered once.
+TEST(BatchUndo, TheMainWindowUndoesTheLastRunOnce) {
+  ScratchFolder dir;
+  const std::string a = dir.Path("a.txt"), b = dir.Path("b.txt"), c = dir.Path("c.txt");
+  for (const std::string& path : {a, b, c}) WriteFile(path, "x\n");
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    for (const std::string& path : {a, b, c}) dlg.m_lbTargets.AddString(path);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "y");
+    EXPECT_EQ(PressStart(dlg).size(), 1u);
+    EXPECT_EQ(dlg.m_undoRecord.size(), 3u);
+    if (HWND undo = dlg.GetDlgItem(IDC_UNDO)) {
+      EXPECT_TRUE(::IsWindowEnabled(undo));
+    }
+
+    {
+      vx::test::ModalResponder responder;
+      responder.AnswerNext(IDCANCEL);
+      PressUndo(dlg);
+      ASSERT_EQ(responder.boxes().size(), 1u);
+      EXPECT_EQ(responder.boxes()[0].caption, U8(u8"元に戻す"));
+      EXPECT_EQ(responder.boxes()[0].buttons, (std::vector<int>{IDOK, IDCANCEL}));
+      EXPECT_EQ(responder.boxes()[0].owner, dlg.m_hWnd);
+    }
+    EXPECT_EQ(ReadFile(a), "y\n");
+    EXPECT_EQ(dlg.m_undoRecord.size(), 3u);
+
+    WriteFile(b, "z\n");         // the file changed since the run (same size)
+    WriteFile(c + ".bak", "w\n");  // the backup changed
+    vx::test::ModalResponder responder;
+    responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);
+    PressUndo(dlg);
+    ASSERT_EQ(responder.boxes().size(), 2u);
+    EXPECT_EQ(responder.boxes()[1].caption, U8(u8"元に戻す"));
+    EXPECT_EQ(responder.boxes()[1].text, Shown(LogHead(0) + a + "  元に戻しました。\n" + b +
+                                               "  置換後に変更されたため、元に戻しませんでした。\n" + c +
+                                               "  置換後に変更されたため、元に戻しませんでした。\n"));
+    EXPECT_TRUE(dlg.m_undoRecord.empty());
+    if (HWND undo = dlg.GetDlgItem(IDC_UNDO)) {
+      EXPECT_FALSE(::IsWindowEnabled(undo));
+    }
+    // Offered once: the command does nothing now.
+    vx::test::ModalResponder after;
+    PressUndo(dlg);
+    EXPECT_TRUE(after.boxes().empty());
+  });
+  EXPECT_EQ(ReadFile(a), "x\n");
+  EXPECT_EQ(ReadFile(a + ".bak"), "x\n");
+  EXPECT_EQ(ReadFile(b), "z\n");
+  EXPECT_EQ(ReadFile(c), "y\n");
+  EXPECT_EQ(ReadFile(c + ".bak"), "w\n");
+}
+
+// A long run's result window: with backups, 元に戻す asks and undoes, and
+// the undo's own log comes in a result window without the button; without
+// backups the button is off and the note says why.
+TEST(BatchUndo, TheResultWindowOffersTheUndoOnlyWithBackups) {
+  ScratchFolder dir;
+  constexpr int kFiles = 32;
+  std::vector<std::string> files;
+  for (int i = 0; i < kFiles; ++i) files.push_back(dir.Path("u" + std::to_string(100 + i) + ".txt"));
+  for (const bool backups : {true, false}) {
+    SCOPED_TRACE(backups);
+    for (const std::string& path : files) WriteFile(path, "x\n");
+    vx::test::ModalResponder responder;
+    responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);
+    std::string undoLog, undoCaption;
+    bool undoButtonShown = true;
+    responder.OnNextDialog([&](HWND result) {
+      const HWND undo = Item(result, IDC_RESULT_UNDO);
+      EXPECT_EQ(WindowText(undo), U8(u8"元に戻す(&U)"));
+      EXPECT_EQ(::IsWindowEnabled(undo) != FALSE, backups);
+      EXPECT_EQ(WindowText(Item(result, IDC_RESULT_UNDO_NOTE)),
+                backups ? "" : U8(u8"バックアップを作成しなかったため、元に戻せません。"));
+      if (!backups) return;
+      responder.OnNextDialog([&](HWND log) {
+        undoCaption = WindowText(log);
+        undoLog = WindowText(Item(log, IDC_RESULT_LOG));
+        undoButtonShown = ::IsWindowVisible(Item(log, IDC_RESULT_UNDO)) != FALSE;
+      });
+      vx::test::Click(undo);
+    });
+    vx::CMainDialog dlg;
+    dlg.m_bMakeBackup = backups ? 1 : 0;
+    vx::test::RunModal(dlg, [&] {
+      for (const std::string& path : files) dlg.m_lbTargets.AddString(path);
+      vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+      vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "y");
+      PressStart(dlg, responder);
+      EXPECT_TRUE(dlg.m_undoRecord.empty());  // undone, or nothing to undo
+    });
+    if (backups) {
+      ASSERT_EQ(responder.boxes().size(), 1u);  // the question
+      EXPECT_EQ(responder.boxes()[0].buttons, (std::vector<int>{IDOK, IDCANCEL}));
+      EXPECT_EQ(undoCaption, U8(u8"元に戻す"));
+      EXPECT_FALSE(undoButtonShown);
+      for (const std::string& path : files) {
+        EXPECT_EQ(ReadFile(path), "x\n");
+        EXPECT_NE(undoLog.find(path + U8(u8"  元に戻しました。")), std::string::npos) << path;
+        vx::test::RemovePath(path + ".bak");
+      }
+    } else {
+      EXPECT_TRUE(responder.boxes().empty());
+      for (const std::string& path : files) EXPECT_EQ(ReadFile(path), "y\n");
+    }
+  }
+}
+
 }  // namespace
 
 // test_batch --screenshot progress|result: the progress window in the middle
@@ -743,6 +1029,47 @@ int main(int argc, char** argv) {
       report.entries.push_back(entry);
     }
     vx::CResultDialog dlg(report);
+    vx::test::ShowForScreenshot(dlg, 3000);
+    return 0;
+  }
+  if (shot == "result-undo" || shot == "result-nobackup") {
+    // A run's result window with its undo offered, or off for want of backups.
+    const bool backups = shot == "result-undo";
+    vx::BatchReport report;
+    for (int i = 0; i < 60; ++i) {
+      vx::BatchEntry entry{folder + U8(u8"見積書_") + std::to_string(1000 + i) + ".txt", {}};
+      entry.outcome.count = 1 + i % 3;
+      if (backups) {
+        entry.outcome.backup = entry.path + ".bak";
+        entry.outcome.read.known = entry.outcome.written.known = true;
+      }
+      report.total += entry.outcome.count;
+      report.entries.push_back(entry);
+    }
+    vx::CResultDialog dlg(report, nullptr, backups ? vx::UndoOffer::kOffered : vx::UndoOffer::kNoBackups);
+    vx::test::ShowForScreenshot(dlg, 3000);
+    return 0;
+  }
+  if (shot == "preview") {
+    // The preview of a run over real files: rows ticked, one greyed with its
+    // reason, the first row's changed lines.
+    vx::test::TempTree tree;
+    std::vector<vx::BatchFile> files;
+    const vx::ReplacePair pair{U8(u8"旧社名"), U8(u8"新社名")};
+    for (int i = 0; i < 40; ++i) {
+      std::string text = U8(u8"御見積書\r\n");
+      for (int line = 0; line < 12; ++line) {
+        text += line % (3 + i % 4) == 1 ? U8(u8"株式会社旧社名 御中\r\n") : U8(u8"品名・数量・単価\r\n");
+      }
+      if (i == 3) text = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+      files.push_back({tree.File(U8(u8"見積書_") + std::to_string(1000 + i) + ".txt", FILE_ATTRIBUTE_NORMAL, text), {pair}, true, {}});
+    }
+    vx::BatchSettings settings;
+    settings.reading = vx::FileReading{vx::CodePage::kUtf8, true};
+    settings.options.dry_run = true;
+    settings.options.digests = true;
+    const vx::BatchReport report = vx::ProcessFiles(files, settings, 1);
+    vx::CPreviewDialog dlg(files, report, settings);
     vx::test::ShowForScreenshot(dlg, 3000);
     return 0;
   }

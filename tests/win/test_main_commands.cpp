@@ -33,8 +33,13 @@ Entries EntriesOf(const vx::CComboBox& combo) {
   return entries;
 }
 
-bool StartEnabled(const vx::CMainDialog& dlg) { return ::IsWindowEnabled(dlg.GetDlgItem(IDC_START)) != FALSE; }
-void SetStart(const vx::CMainDialog& dlg, bool enabled) { ::EnableWindow(dlg.GetDlgItem(IDC_START), enabled); }
+// Start's state; Preview is always in the same one.
+bool StartEnabled(const vx::CMainDialog& dlg) {
+  const bool start = ::IsWindowEnabled(dlg.GetDlgItem(IDC_START)) != FALSE;
+  if (HWND preview = dlg.GetDlgItem(IDC_PREVIEW)) EXPECT_EQ(::IsWindowEnabled(preview) != FALSE, start);
+  return start;
+}
+void SetStart(const vx::CMainDialog& dlg, bool enabled) { dlg.EnableStart(enabled); }
 
 void AddTargets(const vx::CMainDialog& dlg, int count) {
   for (int i = 0; i < count; ++i) dlg.m_lbTargets.AddString("C:\\target" + std::to_string(i) + ".txt");

@@ -133,7 +133,12 @@ std::vector<int> Range(int first, int end) {
   return v;
 }
 
-bool StartEnabled(const vx::CMainDialog& dlg) { return ::IsWindowEnabled(dlg.GetDlgItem(IDC_START)) != FALSE; }
+// Start's state; Preview is always in the same one.
+bool StartEnabled(const vx::CMainDialog& dlg) {
+  const bool start = ::IsWindowEnabled(dlg.GetDlgItem(IDC_START)) != FALSE;
+  if (HWND preview = dlg.GetDlgItem(IDC_PREVIEW)) EXPECT_EQ(::IsWindowEnabled(preview) != FALSE, start);
+  return start;
+}
 
 void TypeSearchText(const vx::CMainDialog& dlg, const std::string& text) {
   vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), text);
@@ -166,7 +171,7 @@ TEST(TargetList, StartIsEnabledOnlyWhenTheSearchFieldHoldsText) {
     EXPECT_TRUE(StartEnabled(dlg));
     // An add never disables it.
     vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "");
-    dlg.EnableItem(IDC_START, true);
+    dlg.EnableStart(true);
     dlg.AddTargetFile("C:\\x\\3.txt");
     EXPECT_TRUE(StartEnabled(dlg));
   });

@@ -23,9 +23,6 @@ struct MainControlRow {
   DWORD style;
 };
 
-// Access keys of the main window kept free for the two commands that are to
-// come beside Start: "プレビュー(&P)..." and "元に戻す(&U)".
-inline constexpr char kMainReservedAccessKeys[] = "PU";
 
 // The main window's template size, in dialog units.
 inline constexpr short kMainWindowCx = 215, kMainWindowCy = 308;
@@ -52,6 +49,8 @@ inline const MainControlRow kMainControls[] = {
     {IDC_MAKE_BACKUP, "Button", U8(u8"バックアップを作成(&B)"), 110, 238, 80, 10, 0x50010003},
     {IDC_KEEP_TIMES, "Button", U8(u8"更新日時を保持(&S)"), 110, 250, 80, 10, 0x50010003},
     {IDC_START, "Button", U8(u8"置換開始(&G)"), 10, 266, 46, 14, 0x58010000},
+    {IDC_PREVIEW, "Button", U8(u8"プレビュー(&P)..."), 60, 266, 56, 14, 0x58010000},
+    {IDC_UNDO, "Button", U8(u8"元に戻す(&U)"), 120, 266, 46, 14, 0x58010000},
     {IDC_EDIT_LIST, "Button", U8(u8"リスト編集(&H)..."), 10, 284, 46, 14, 0x50010000},
     {IDCANCEL, "Button", U8(u8"終了(&X)"), 110, 284, 46, 14, 0x50010000},
     {IDC_ABOUT, "Button", "About(&A)...", 160, 284, 46, 14, 0x50010000},

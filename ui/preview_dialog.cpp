@@ -1,0 +1,259 @@
+#include "ui/preview_dialog.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/line_diff.h"
+#include "engine/replace_chain.h"
+#include "platform/encoding.h"
+#include "platform/file.h"
+#include "platform/wide.h"
+#include "res/resource.h"
+
+namespace vx {
+
+namespace {
+
+// The state images of the list: 1 a box, 2 a ticked box, 3 a greyed box
+// (a row that cannot be ticked).
+constexpr int kUnticked = 1, kTicked = 2, kNotTickable = 3;
+
+HIMAGELIST MakeCheckImages() {
+  const int cx = ::GetSystemMetrics(SM_CXSMICON), cy = ::GetSystemMetrics(SM_CYSMICON);
+  HIMAGELIST list = ::ImageList_Create(cx, cy, ILC_COLOR32, 3, 0);
+  if (list == nullptr) return nullptr;
+  HDC screen = ::GetDC(nullptr);
+  HDC dc = ::CreateCompatibleDC(screen);
+  for (const UINT state : {0u, static_cast<UINT>(DFCS_CHECKED), static_cast<UINT>(DFCS_INACTIVE)}) {
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, cx, cy);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    RECT rc{0, 0, cx, cy};
+    ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_WINDOW));
+    RECT box{2, 2, cx - 2, cy - 2};
+    ::DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_FLAT | state);
+    ::SelectObject(dc, old);
+    ::ImageList_Add(list, bitmap, nullptr);
+    ::DeleteObject(bitmap);
+  }
+  ::DeleteDC(dc);
+  ::ReleaseDC(nullptr, screen);
+  return list;
+}
+
+// The bytes of a file; false if it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  platform::SysError error = platform::kOk;
+  platform::File file = platform::File::OpenReadExclusive(platform::FinalPath(path), &error);
+  if (!file.IsOpen()) return false;
+  bytes->clear();
+  std::vector<char> buffer(1 << 16);
+  for (std::size_t got = 0;; bytes->append(buffer.data(), got)) {
+    if (file.Read(buffer.data(), buffer.size(), &got) != platform::kOk) return false;
+    if (got == 0) return true;
+  }
+}
+
+// A file's text as the lines are shown from it: without its byte-order
+// mark, UTF-16 as UTF-8 (its line breaks are then single bytes). Returns
+// the Windows code page its lines are in.
+UINT LineText(Encoding encoding, std::string* text) {
+  text->erase(0, std::min(MarkLength(encoding), text->size()));
+  switch (encoding) {
+    case Encoding::kCodePage: return CP_ACP;
+    case Encoding::kUtf8:
+    case Encoding::kUtf8Bom: return CP_UTF8;
+    case Encoding::kUtf16Le:
+    case Encoding::kUtf16Be: {
+      std::string utf8;
+      const CodePage from = encoding == Encoding::kUtf16Le ? CodePage::kUtf16Le : CodePage::kUtf16Be;
+      if (ConvertText(*text, from, CodePage::kUtf8, &utf8)) *text = std::move(utf8);
+      return CP_UTF8;
+    }
+  }
+  return CP_ACP;
+}
+
+// A line in UTF-16; a byte that is no character comes out as the code
+// page's replacement.
+std::wstring ShownLine(const std::string& line, UINT code_page) {
+  if (line.empty()) return {};
+  const int n = ::MultiByteToWideChar(code_page, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+  if (n > 0) ::MultiByteToWideChar(code_page, 0, line.data(), static_cast<int>(line.size()), wide.data(), n);
+  return wide;
+}
+
+}  // namespace
+
+const CDialog::EventTable CPreviewDialog::kEventTable = {
+    NotifyEvent(IDC_PREVIEW_LIST, static_cast<UINT>(LVN_GETDISPINFOW), &CPreviewDialog::OnGetDispInfo),
+    NotifyEvent(IDC_PREVIEW_LIST, static_cast<UINT>(LVN_KEYDOWN), &CPreviewDialog::OnKeyDown),
+    NotifyEvent(IDC_PREVIEW_LIST, static_cast<UINT>(NM_CLICK), &CPreviewDialog::OnClick),
+    NotifyEvent(IDC_PREVIEW_LIST, static_cast<UINT>(LVN_ITEMCHANGED), &CPreviewDialog::OnItemChanged),
+    // IDOK ("置換(&R)") and IDCANCEL ("キャンセル", Escape, the close box) end it.
+};
+
+const CDialog::EventTable& CPreviewDialog::GetEventTable() const { return kEventTable; }
+
+CPreviewDialog::CPreviewDialog(const std::vector<BatchFile>& files, const BatchReport& preview,
+                               const BatchSettings& settings, HWND parent)
+    : CDialog(IDD_PREVIEW, parent), m_files(files), m_settings(settings) {
+  for (std::size_t i = 0; i < preview.entries.size() && i < files.size(); ++i) {
+    const RewriteOutcome& outcome = preview.entries[i].outcome;
+    const bool changes = outcome.done() && outcome.count > 0;
+    if (!changes && !IsError(outcome.status)) continue;  // no match, not done, the same file again
+    std::string result = FormatResultText(outcome, CodePage::kUtf8);
+    while (!result.empty() && result.back() == '\n') result.pop_back();
+    m_rows.push_back({i, Widen(preview.entries[i].path), Widen(result), changes ? outcome.count : 0, changes, changes});
+  }
+}
+
+CPreviewDialog::~CPreviewDialog() {
+  if (m_hChecks != nullptr) ::ImageList_Destroy(m_hChecks);
+}
+
+BOOL CPreviewDialog::OnInitDialog() {
+  CDialog::OnInitDialog();
+  m_hList = GetDlgItem(IDC_PREVIEW_LIST);
+  ListView_SetExtendedListViewStyle(m_hList, LVS_EX_FULLROWSELECT);
+  m_hChecks = MakeCheckImages();
+  if (m_hChecks != nullptr) ListView_SetImageList(m_hList, m_hChecks, LVSIL_STATE);
+  // The rows' check boxes are asked for with their texts.
+  ListView_SetCallbackMask(m_hList, LVIS_STATEIMAGEMASK);
+
+  RECT columns{0, 0, 250, 0};
+  ::MapDialogRect(m_hWnd, &columns);
+  RECT list;
+  ::GetClientRect(m_hList, &list);
+  const int pathWidth = columns.right;
+  const int resultWidth = std::max(60, static_cast<int>(list.right) - pathWidth - ::GetSystemMetrics(SM_CXVSCROLL));
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  std::wstring title = L"ファイル";
+  column.pszText = title.data();
+  column.cx = pathWidth;
+  ::SendMessageW(m_hList, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+  title = L"結果";
+  column.pszText = title.data();
+  column.cx = resultWidth;
+  column.iSubItem = 1;
+  ::SendMessageW(m_hList, LVM_INSERTCOLUMNW, 1, reinterpret_cast<LPARAM>(&column));
+  ListView_SetItemCountEx(m_hList, static_cast<int>(m_rows.size()), LVSICF_NOINVALIDATEALL);
+
+  ::SendDlgItemMessageW(m_hWnd, IDC_PREVIEW_LINES, EM_LIMITTEXT, 0, 0);
+  ShowTotals();
+  if (!m_rows.empty()) {
+    ListView_SetItemState(m_hList, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    ShowLines(0);
+  }
+  ::SetFocus(m_hList);
+  return FALSE;
+}
+
+std::vector<std::size_t> CPreviewDialog::TickedEntries() const {
+  std::vector<std::size_t> entries;
+  for (const Row& row : m_rows) {
+    if (row.ticked) entries.push_back(row.entry);
+  }
+  return entries;
+}
+
+void CPreviewDialog::SetTicked(int row, bool ticked) {
+  if (row < 0 || row >= RowCount()) return;
+  Row& r = m_rows[static_cast<std::size_t>(row)];
+  if (!r.tickable || r.ticked == ticked) return;
+  r.ticked = ticked;
+  if (m_hList != nullptr) ListView_RedrawItems(m_hList, row, row);
+  ShowTotals();
+}
+
+void CPreviewDialog::Toggle(int row) {
+  if (row >= 0 && row < RowCount()) SetTicked(row, !IsTicked(row));
+}
+
+void CPreviewDialog::ShowTotals() {
+  std::size_t files = 0;
+  std::int64_t count = 0;
+  for (const Row& row : m_rows) {
+    if (!row.ticked) continue;
+    ++files;
+    count += row.count;
+  }
+  const std::wstring text = L"置換するファイル  " + std::to_wstring(files) + L"個    置換え数  " +
+                            std::to_wstring(count) + L"個";
+  ::SetDlgItemTextW(m_hWnd, IDC_PREVIEW_TOTALS, text.c_str());
+}
+
+void CPreviewDialog::OnGetDispInfo(NMHDR* header, LRESULT*) {
+  LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(header)->item;
+  if (item.iItem < 0 || item.iItem >= RowCount()) return;
+  const Row& row = m_rows[static_cast<std::size_t>(item.iItem)];
+  if ((item.mask & LVIF_TEXT) != 0 && item.pszText != nullptr && item.cchTextMax > 0) {
+    const std::wstring& text = item.iSubItem == 0 ? row.path : row.result;
+    const std::size_t n = std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+    std::copy_n(text.begin(), n, item.pszText);
+    item.pszText[n] = L'\0';
+  }
+  if ((item.mask & LVIF_STATE) != 0 && item.iSubItem == 0) {
+    const int image = !row.tickable ? kNotTickable : row.ticked ? kTicked : kUnticked;
+    item.state = (item.state & ~LVIS_STATEIMAGEMASK) | INDEXTOSTATEIMAGEMASK(image);
+    item.stateMask |= LVIS_STATEIMAGEMASK;
+  }
+}
+
+void CPreviewDialog::OnKeyDown(NMHDR* header, LRESULT*) {
+  if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey != VK_SPACE) return;
+  Toggle(ListView_GetNextItem(m_hList, -1, LVNI_FOCUSED));
+}
+
+void CPreviewDialog::OnClick(NMHDR*, LRESULT*) {
+  LVHITTESTINFO hit{};
+  const DWORD at = ::GetMessagePos();
+  hit.pt = {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+  ::ScreenToClient(m_hList, &hit.pt);
+  const int row = ListView_HitTest(m_hList, &hit);
+  if (row >= 0 && (hit.flags & LVHT_ONITEMSTATEICON) != 0) Toggle(row);
+}
+
+void CPreviewDialog::OnItemChanged(NMHDR*, LRESULT*) {
+  // A selection that moved (one row at most): that row's lines.
+  const int row = ListView_GetNextItem(m_hList, -1, LVNI_SELECTED);
+  if (row != m_nShownRow) ShowLines(row);
+}
+
+void CPreviewDialog::ShowLines(int row) {
+  m_nShownRow = row;
+  const std::wstring text = row >= 0 && row < RowCount() ? Widen(ChangedLinesText(row)) : std::wstring();
+  ::SetDlgItemTextW(m_hWnd, IDC_PREVIEW_LINES, text.c_str());
+}
+
+std::string CPreviewDialog::ChangedLinesText(int row) const {
+  if (row < 0 || row >= RowCount() || !IsTickable(row)) return {};
+  const BatchFile& file = m_files[m_rows[static_cast<std::size_t>(row)].entry];
+  // The same dry run as the preview's, for this one file, its content kept.
+  StringSink after;
+  RewriteOptions options = m_settings.options;
+  options.dry_run = true;
+  options.preview = &after;
+  options.digests = false;
+  options.unchanged_since = nullptr;
+  options.cancel = nullptr;
+  const RewriteOutcome outcome = RewriteFile(file.path, file.pairs, false, m_settings.reading, options);
+  std::string before;
+  if (!outcome.done() || !ReadWholeFile(file.path, &before)) return {};
+  const UINT code_page = LineText(outcome.encoding, &before);
+  LineText(outcome.encoding, &after.text);
+  std::wstring shown;
+  for (const ChangedLine& line : ChangedLines(before, after.text)) {
+    wchar_t number[32];
+    std::swprintf(number, 32, L"%6zu %lc ", line.number, line.added ? L'+' : L'-');
+    shown += number;
+    shown += ShownLine(line.text, code_page);
+    shown += L"\r\n";
+  }
+  return Narrow(shown);
+}
+
+}  // namespace vx
