@@ -91,7 +91,7 @@ void PrintDiffs(const Terminal& terminal, const BatchReport& report, const std::
     options.dry_run = true;
     options.preview = &preview;
     std::string before;
-    const RewriteOutcome outcome = RewriteFile(entry.path, pairs, false, settings.reading, options);
+    const RewriteOutcome outcome = RewriteFile(entry.path, pairs, settings.reading, options);
     if (!outcome.done() || !ReadWholeFile(entry.path, &before)) continue;
     // A file not found to be in another encoding is in the code page the
     // texts were put into (the window's, or the one forced).
@@ -287,7 +287,7 @@ int Run(int argc, char** argv) {
   settings.options.keep_times = o.keep_times;
   settings.options.match = o.match;
   if (o.restore) {
-    settings.rewrite = [](const std::string& path, const std::vector<ReplacePair>&, bool, const FileReading&,
+    settings.rewrite = [](const std::string& path, const std::vector<ReplacePair>&, const FileReading&,
                           const RewriteOptions& options) { return RestoreFromBackup(path, options); };
   }
   std::vector<BatchFile> batch;

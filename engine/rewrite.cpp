@@ -210,7 +210,7 @@ bool IsError(RewriteStatus status) {
   return true;
 }
 
-RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplacePair>& pairs, bool make_backup,
+RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplacePair>& pairs,
                            const FileReading& reading, const RewriteOptions& options) {
   RewriteOutcome outcome;
   const auto fail = [&outcome](RewriteStatus status) {
@@ -320,7 +320,7 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
       outcome.count = chain->count();
       outcome.encoding = guess.encoding;
       if (options.dry_run) {
-        if (make_backup) outcome.backup = path + kBackupSuffix;
+        if (options.make_backup) outcome.backup = path + kBackupSuffix;
         if (options.preview) options.preview->Put(preview.text.data(), preview.text.size());
         return outcome;
       }
@@ -333,7 +333,7 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
       if (options.keep_times && (platform::GetModifiedTime(path, &modified) != kOk ||
                                  platform::SetModifiedTime(staged->temp_path(), modified) != kOk))
         return fail(RewriteStatus::kWriteFailed);
-      const RewriteStatus stored = make_backup ? StoreWithBackup(*staged, &outcome)
+      const RewriteStatus stored = options.make_backup ? StoreWithBackup(*staged, &outcome)
                                                : staged->Commit() == kOk ? RewriteStatus::kDone
                                                                          : RewriteStatus::kWriteFailed;
       return stored == RewriteStatus::kDone ? outcome : fail(stored);

@@ -230,7 +230,7 @@ std::string CPreviewDialog::ChangedLinesText(int row) const {
   options.digests = false;
   options.unchanged_since = nullptr;
   options.cancel = nullptr;
-  const RewriteOutcome outcome = RewriteFile(file.path, file.pairs, false, m_settings.reading, options);
+  const RewriteOutcome outcome = RewriteFile(file.path, file.pairs, m_settings.reading, options);
   std::string before;
   if (!outcome.done() || !ReadWholeFile(file.path, &before)) return {};
   const CodePage code_page = LineText(outcome.encoding, &before);
