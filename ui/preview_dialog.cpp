@@ -55,26 +55,6 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
   }
 }
 
-// A file's text as the lines are shown from it: without its byte-order
-// mark, UTF-16 as UTF-8 (its line breaks are then single bytes). Returns
-// the code page its lines are in (kAnsi: the window's texts' own).
-CodePage LineText(Encoding encoding, std::string* text) {
-  text->erase(0, std::min(MarkLength(encoding), text->size()));
-  switch (encoding) {
-    case Encoding::kCodePage: return CodePage::kAnsi;
-    case Encoding::kUtf8:
-    case Encoding::kUtf8Bom: return CodePage::kUtf8;
-    case Encoding::kUtf16Le:
-    case Encoding::kUtf16Be: {
-      std::string utf8;
-      const CodePage from = encoding == Encoding::kUtf16Le ? CodePage::kUtf16Le : CodePage::kUtf16Be;
-      if (ConvertText(*text, from, CodePage::kUtf8, &utf8)) *text = std::move(utf8);
-      return CodePage::kUtf8;
-    }
-  }
-  return CodePage::kAnsi;
-}
-
 }  // namespace
 
 const CDialog::EventTable CPreviewDialog::kEventTable = {
@@ -233,8 +213,9 @@ std::string CPreviewDialog::ChangedLinesText(int row) const {
   const RewriteOutcome outcome = RewriteFile(file.path, file.pairs, m_settings.reading, options);
   std::string before;
   if (!outcome.done() || !ReadWholeFile(file.path, &before)) return {};
-  const CodePage code_page = LineText(outcome.encoding, &before);
-  LineText(outcome.encoding, &after.text);
+  // A file in no other encoding is in the window's code page.
+  const CodePage code_page = LinesText(outcome.encoding, CodePage::kAnsi, &before);
+  LinesText(outcome.encoding, CodePage::kAnsi, &after.text);
   std::wstring shown;
   for (const ChangedLine& line : ChangedLines(before, after.text)) {
     wchar_t number[32];
