@@ -128,8 +128,8 @@ bool ConvertText(std::string_view text, CodePage from, CodePage to, std::string*
 // system's guess, U+FFFD in UTF-8; elsewhere '?' for each). kNone on either
 // side is the system's own encoding for showing: Windows, the ANSI code
 // page; elsewhere, the locale's character set (LC_CTYPE; UTF-8 for the plain
-// C locale, as terminals send there). Text in that encoding going to it
-// stays as it is.
+// C locale, as terminals send there); there, text in the locale's set that
+// goes to it stays as it is.
 std::string ConvertForShowing(std::string_view text, CodePage from, CodePage to);
 
 #if !defined(_WIN32)
