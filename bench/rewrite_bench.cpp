@@ -118,7 +118,7 @@ double Median(std::vector<double> v) {
 }
 
 int RewriteOnce(const char* path, const char* search, const char* replace) {
-  const vx::RewriteOutcome r = vx::RewriteFile(path, {{search, replace}}, false, vx::FileReading{});
+  const vx::RewriteOutcome r = vx::RewriteFile(path, {{search, replace}}, vx::FileReading{});
   std::printf("%lld\n", static_cast<long long>(r.count));
   return r.done() ? 0 : 1;
 }

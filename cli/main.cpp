@@ -59,27 +59,6 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
   }
 }
 
-// A file's text as the diff takes it, in the code page it is printed from:
-// without its byte-order mark, and UTF-16 as UTF-8 (its line breaks are
-// then single bytes).
-CodePage DiffText(Encoding encoding, CodePage code_page, std::string* text) {
-  text->erase(0, std::min(MarkLength(encoding), text->size()));
-  switch (encoding) {
-    case Encoding::kCodePage: return code_page;
-    case Encoding::kUtf8:
-    case Encoding::kUtf8Bom: return CodePage::kUtf8;
-    case Encoding::kUtf16Le:
-    case Encoding::kUtf16Be: {
-      std::string utf8;
-      const CodePage from = encoding == Encoding::kUtf16Le ? CodePage::kUtf16Le : CodePage::kUtf16Be;
-      if (!ConvertText(*text, from, CodePage::kUtf8, &utf8)) return CodePage::kNone;
-      *text = std::move(utf8);
-      return CodePage::kUtf8;
-    }
-  }
-  return code_page;
-}
-
 // --diff: for each file the run would change, a unified diff from what it
 // holds to what the run would write, the file's path in both header lines.
 void PrintDiffs(const Terminal& terminal, const BatchReport& report, const std::vector<ReplacePair>& pairs,
@@ -91,13 +70,13 @@ void PrintDiffs(const Terminal& terminal, const BatchReport& report, const std::
     options.dry_run = true;
     options.preview = &preview;
     std::string before;
-    const RewriteOutcome outcome = RewriteFile(entry.path, pairs, false, settings.reading, options);
+    const RewriteOutcome outcome = RewriteFile(entry.path, pairs, settings.reading, options);
     if (!outcome.done() || !ReadWholeFile(entry.path, &before)) continue;
     // A file not found to be in another encoding is in the code page the
     // texts were put into (the window's, or the one forced).
     const CodePage file_code_page = settings.reading.detect ? CodePage::kAnsi : settings.reading.texts;
-    const CodePage code_page = DiffText(outcome.encoding, file_code_page, &before);
-    DiffText(outcome.encoding, file_code_page, &preview.text);
+    const CodePage code_page = LinesText(outcome.encoding, file_code_page, &before);
+    LinesText(outcome.encoding, file_code_page, &preview.text);
     const std::string hunks = UnifiedDiffHunks(before, preview.text);
     if (hunks.empty()) continue;  // every match replaced by itself
     for (const char* head : {"--- ", "+++ "}) {
@@ -287,7 +266,7 @@ int Run(int argc, char** argv) {
   settings.options.keep_times = o.keep_times;
   settings.options.match = o.match;
   if (o.restore) {
-    settings.rewrite = [](const std::string& path, const std::vector<ReplacePair>&, bool, const FileReading&,
+    settings.rewrite = [](const std::string& path, const std::vector<ReplacePair>&, const FileReading&,
                           const RewriteOptions& options) { return RestoreFromBackup(path, options); };
   }
   std::vector<BatchFile> batch;

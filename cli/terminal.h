@@ -1,7 +1,8 @@
 // What the command-line tool needs from the platform besides files: its
 // arguments, the terminal's encoding, and the two output streams.
-// terminal_posix.cpp (iconv, nl_langinfo) and terminal_win32.cpp (the wide
-// command line, the console, the console's code pages).
+// terminal_posix.cpp (the locale's encoding) and terminal_win32.cpp (the
+// wide command line, the console, the console's code pages); what is shown
+// is converted by platform/encoding.h's verbs for showing.
 #pragma once
 
 #include <cstdio>

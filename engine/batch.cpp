@@ -106,13 +106,10 @@ BatchEntry ProcessOne(BatchFile& file, const BatchSettings& settings, Ledger* le
     return entry;
   }
   const RewriteFunction& rewrite = settings.rewrite ? settings.rewrite : RewriteFunction(RewriteFile);
-  if (file.previewed.known) {
-    RewriteOptions options = settings.options;
-    options.unchanged_since = &file.previewed;
-    entry.outcome = rewrite(entry.path, file.pairs, file.make_backup, settings.reading, options);
-  } else {
-    entry.outcome = rewrite(entry.path, file.pairs, file.make_backup, settings.reading, settings.options);
-  }
+  RewriteOptions options = settings.options;
+  options.make_backup = file.make_backup;
+  if (file.previewed.known) options.unchanged_since = &file.previewed;
+  entry.outcome = rewrite(entry.path, file.pairs, settings.reading, options);
   if (ledger && entry.outcome.done()) {
     // Under its old identity (where a second spelling found it before) and
     // its new one (where a second spelling finds it now).
@@ -227,7 +224,7 @@ BatchReport UndoFiles(const std::vector<UndoFile>& files, const BatchSettings& s
     batch.push_back(BatchFile{file.path, {ReplacePair{}}, false, {}});
   }
   BatchSettings undo = settings;
-  undo.rewrite = [&checks](const std::string& path, const std::vector<ReplacePair>&, bool, const FileReading&,
+  undo.rewrite = [&checks](const std::string& path, const std::vector<ReplacePair>&, const FileReading&,
                            const RewriteOptions& options) {
     const auto it = checks.find(path);
     return it == checks.end() ? RewriteOutcome{RewriteStatus::kNoBackup} : RestoreFromBackup(path, options, &it->second);

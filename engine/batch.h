@@ -21,7 +21,7 @@ struct BatchFile {
   // Applied in one RewriteFile call: the single pair of the two text fields,
   // or every pair of the replace list. An empty list leaves the file alone.
   std::vector<ReplacePair> pairs;
-  bool make_backup = false;
+  bool make_backup = false;  // RewriteOptions::make_backup for this file
   // Known when a preview read the file: it is rewritten only while it still
   // holds what the preview read (else kChangedSincePreview).
   ContentDigest previewed;
@@ -34,8 +34,7 @@ using BatchSource = std::function<bool(std::size_t index, BatchFile* file)>;
 
 // The rewrite pass the run calls; RewriteFile unless a test puts in another.
 using RewriteFunction = std::function<RewriteOutcome(const std::string& path, const std::vector<ReplacePair>& pairs,
-                                                     bool make_backup, const FileReading& reading,
-                                                     const RewriteOptions& options)>;
+                                                     const FileReading& reading, const RewriteOptions& options)>;
 
 struct BatchEntry {
   std::string path;

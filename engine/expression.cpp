@@ -1,5 +1,10 @@
 #include "engine/expression.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+
 #include "engine/decode.h"
 #include "engine/pattern_text.h"
 #include "engine/regex_match.h"
@@ -9,14 +14,29 @@
 namespace vx {
 namespace {
 
-// A replacement template as typed, parsed once: text in the typed code page
-// ("\\n" already the file's line break) and references to groups.
+// A replacement template as typed, parsed into parts: literal text in the
+// typed code page and references to groups. Parsed once, when the run's
+// texts are checked, and kept for every file of the run (the process keeps
+// the templates it parsed, as it keeps the compiled expressions); each file
+// only puts the literal parts into its own code page and line breaks.
 struct TemplatePart {
-  std::string text;
-  int group = -1;        // a group by number; -1: the text (or a name)
-  std::string name;      // a group by name, when not empty
+  // Literal text: the runs of it between its line breaks ("\\n", which
+  // stands for the file's own line break).
+  std::vector<std::string> lines = {std::string()};
+  int group = -1;          // a group by number; -1: the text (or a name)
+  std::string name;        // a group by name, when not empty
   std::size_t offset = 0;  // the reference's place, in characters of the typed text
+
+  bool literal() const { return group < 0 && name.empty(); }
+  // The literal text with `line_break` for its line breaks.
+  std::string Text(std::string_view line_break) const {
+    std::string text = lines[0];
+    for (std::size_t i = 1; i < lines.size(); ++i) (text += line_break) += lines[i];
+    return text;
+  }
 };
+
+using Template = std::vector<TemplatePart>;
 
 // The walk over a typed text by characters, counting them.
 struct TypedWalk {
@@ -38,23 +58,27 @@ bool IsNameChar(char c) { return IsDigit(c) || c == '_' || (c >= 'A' && c <= 'Z'
 // "\\t", "\\\\"), "\\$" and "$$" for a dollar, "\\0".."\\9", "$0".."$99",
 // "${n}", "$&" and "${name}" for groups. A "$" that begins none of these is
 // itself.
-std::vector<TemplatePart> ParseTemplate(std::string_view typed, CodePage code_page, std::string_view line_break) {
+Template ParseTemplate(std::string_view typed, CodePage code_page) {
   const TypedWalk walk{typed.substr(0, typed.find('\0')), WalkOf(code_page).lead(), code_page == CodePage::kUtf8};
   const std::string_view t = walk.text;
-  std::vector<TemplatePart> parts(1);
+  Template parts(1);
   const auto reference = [&](int group, std::string name, std::size_t offset) {
-    parts.push_back({{}, group, std::move(name), offset});
+    TemplatePart& part = parts.emplace_back();
+    part.group = group;
+    part.name = std::move(name);
+    part.offset = offset;
     parts.emplace_back();
   };
+  const auto text = [&]() -> std::string& { return parts.back().lines.back(); };
   std::size_t chars = 0;
   for (std::size_t i = 0; i < t.size();) {
     const char c = t[i];
     if (c == '\\' && i + 1 < t.size()) {
       const char d = t[i + 1];
       if (d == 'n' || d == 't' || d == '\\' || d == '$' || IsDigit(d)) {
-        if (d == 'n') parts.back().text += line_break;
-        if (d == 't') parts.back().text += '\t';
-        if (d == '\\' || d == '$') parts.back().text += d;
+        if (d == 'n') parts.back().lines.emplace_back();
+        if (d == 't') text() += '\t';
+        if (d == '\\' || d == '$') text() += d;
         if (IsDigit(d)) reference(d - '0', {}, chars);
         i += 2;
         chars += 2;
@@ -64,7 +88,7 @@ std::vector<TemplatePart> ParseTemplate(std::string_view typed, CodePage code_pa
       const char d = t[i + 1];
       std::size_t end = i + 1;
       if (d == '$') {
-        parts.back().text += '$';
+        text() += '$';
         i += 2;
         chars += 2;
         continue;
@@ -107,11 +131,28 @@ std::vector<TemplatePart> ParseTemplate(std::string_view typed, CodePage code_pa
       }
     }
     const std::size_t n = walk.Length(i);
-    parts.back().text.append(t, i, n);
+    text().append(t, i, n);
     i += n;
     ++chars;
   }
   return parts;
+}
+
+// The parsed template of a typed replacement, from the templates the
+// process keeps.
+std::shared_ptr<const Template> TemplateOf(const std::string& typed, CodePage code_page) {
+  using Key = std::pair<std::string, CodePage>;
+  static std::mutex mutex;
+  static std::map<Key, std::shared_ptr<const Template>> kept;
+  Key key{typed, code_page};
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (const auto found = kept.find(key); found != kept.end()) return found->second;
+  }
+  auto parsed = std::make_shared<const Template>(ParseTemplate(typed, code_page));
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (kept.size() >= 256) kept.clear();  // the holders keep theirs
+  return kept.emplace(std::move(key), std::move(parsed)).first->second;
 }
 
 bool ToUtf8(std::string_view text, CodePage code_page, std::string* out) {
@@ -172,7 +213,7 @@ std::optional<PatternError> CheckPatterns(const std::vector<ReplacePair>& pairs,
       if (!expression) return PatternError{k, false, 0, error.reason};
     }
     if (!options.regex) continue;
-    for (const TemplatePart& part : ParseTemplate(pair.replace, typed, kCrLf)) {
+    for (const TemplatePart& part : *TemplateOf(pair.replace, typed)) {
       if (!part.name.empty() && expression->GroupNumber(part.name) < 0)
         return PatternError{k, true, part.offset, "no group named " + part.name};
       if (part.name.empty() && part.group >= 0 && static_cast<std::uint32_t>(part.group) > expression->group_count())
@@ -199,20 +240,23 @@ FileTexts ExpressionTexts(const std::vector<ReplacePair>& pairs, CodePage typed,
     }
     if (!expression) continue;
     // The replacement: in literal mode its text as a whole; as a template,
-    // its parts, each text put into the file's code page.
-    std::vector<TemplatePart> parts;
-    if (options.regex)
-      parts = ParseTemplate(pair.replace, typed, line_break);
-    else
-      parts.push_back({DecodeText(pair.replace, false, WalkOf(typed).lead(), line_break)});
-    for (const TemplatePart& part : parts) {
-      if (part.group >= 0 || !part.name.empty()) {
+    // its parts, each literal one put into the file's code page and line
+    // breaks.
+    const auto put_text = [&](const std::string& text) {
+      if (text.empty()) return;
+      std::string converted;
+      if (!ConvertText(text, typed, file, &converted)) texts.unrepresentable = true;
+      pieces.push_back({std::move(converted), -1});
+    };
+    if (!options.regex) {
+      put_text(DecodeText(pair.replace, false, WalkOf(typed).lead(), line_break));
+      continue;
+    }
+    for (const TemplatePart& part : *TemplateOf(pair.replace, typed)) {
+      if (part.literal())
+        put_text(part.Text(line_break));
+      else
         pieces.push_back({{}, part.name.empty() ? part.group : expression->GroupNumber(part.name)});
-      } else if (!part.text.empty()) {
-        std::string converted;
-        if (!ConvertText(part.text, typed, file, &converted)) texts.unrepresentable = true;
-        pieces.push_back({std::move(converted), -1});
-      }
     }
   }
   return texts;

@@ -6,6 +6,24 @@
 
 namespace vx {
 
+CodePage LinesText(Encoding encoding, CodePage code_page, std::string* text) {
+  text->erase(0, std::min(MarkLength(encoding), text->size()));
+  switch (encoding) {
+    case Encoding::kCodePage: return code_page;
+    case Encoding::kUtf8:
+    case Encoding::kUtf8Bom: return CodePage::kUtf8;
+    case Encoding::kUtf16Le:
+    case Encoding::kUtf16Be: {
+      std::string utf8;
+      const CodePage from = encoding == Encoding::kUtf16Le ? CodePage::kUtf16Le : CodePage::kUtf16Be;
+      if (!ConvertText(*text, from, CodePage::kUtf8, &utf8)) return CodePage::kNone;
+      *text = std::move(utf8);
+      return CodePage::kUtf8;
+    }
+  }
+  return code_page;
+}
+
 namespace {
 
 std::vector<std::string_view> SplitLines(std::string_view text) {

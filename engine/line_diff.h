@@ -7,7 +7,16 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/encoding.h"
+
 namespace vx {
+
+// A file's text as its lines are compared and shown: without its byte-order
+// mark, and UTF-16 as UTF-8 (its line breaks are then single bytes).
+// Returns the code page the lines are in: `code_page` (the one the file's
+// texts were put into) for a file in the run's own, kUtf8 for UTF-8 and
+// UTF-16, kNone for UTF-16 with no UTF-8 form (its bytes left as they are).
+CodePage LinesText(Encoding encoding, CodePage code_page, std::string* text);
 
 // Use: out += UnifiedDiffHunks(old_bytes, new_bytes, 3);
 //

@@ -185,6 +185,183 @@ RewriteStatus StoreWithBackup(StagedFile& staged, RewriteOutcome* outcome) {
   return RewriteStatus::kDone;
 }
 
+// ------------------------------------------------------------ the steps of a rewrite
+//
+// RewriteFile reads the file (OpenSource), matches and builds the new
+// content as it reads (MatchAndBuild), decides the encoding once the whole
+// file is read, which may send it round once more (DecideEncoding), checks
+// what was built (FinishBuild), stages the content (StageContent) and
+// commits it under the target's name (CommitContent).
+
+// The file being read, and what its bytes have told so far.
+struct Source {
+  Source(std::string path, const std::vector<ReplacePair>& pairs, const FileReading& reading,
+         const RewriteOptions& options)
+      : path(std::move(path)),
+        chunk(options.buffer_bytes ? options.buffer_bytes : kDefaultChunk),
+        run(reading.detect ? CodePage::kAnsi : reading.texts),
+        line_breaks(UsesLineBreak(pairs, reading.texts)),
+        digests(options.digests || options.unchanged_since),
+        detector(reading.detect) {}
+
+  const std::string path;
+  const std::size_t chunk;
+  const CodePage run;       // the code page of a file found in no other encoding
+  const bool line_breaks;   // whether "\n" in the texts depends on the file's line ends
+  const bool digests;       // the digests of what is read and written are taken
+  File in;
+  std::string head;   // the first piece
+  bool whole = false;  // the first piece is the whole file
+  std::string spare;   // the pieces read while there is no chain to take them
+  Sha256 read_hash;    // of what is read (a file read once more: from its start again)
+  EncodingDetector detector;
+  Guess guess;
+};
+
+// The end of the chain that a preview's copy goes through: to both.
+struct Tee : ByteSink {
+  Tee(ByteSink* a, ByteSink* b) : a(a), b(b) {}
+  void Put(const char* p, std::size_t n) override {
+    a->Put(p, n);
+    b->Put(p, n);
+  }
+  ByteSink *a, *b;
+};
+
+// The new content as one pass over the file builds it: the texts as the
+// file's encoding takes them, the chain that matches and replaces, and
+// where its output goes (the temporary file, the digest, a preview's copy).
+struct Build {
+  Build(const std::vector<ReplacePair>& pairs, const FileReading& reading, const Source& source,
+        const RewriteOptions& options)
+      : code_page(CodePageOf(source.guess.encoding, source.run)),
+        texts(TextsFor(pairs, reading.texts, code_page, source.guess.lf ? kLf : kCrLf, options.match)) {
+    // A failure to create or fill the temporary file is reported only
+    // once the whole file has been checked to be text.
+    if (!options.dry_run && !texts.unrepresentable) staged.emplace(source.path).Create();
+    out.emplace(staged && staged->IsOpen() ? &staged->file() : nullptr, source.digests ? &written_hash : nullptr);
+    tee.b = &*out;
+  }
+  // A dry run with a preview sends a copy through the output, which then writes nothing.
+  ByteSink* Sink(const RewriteOptions& options) {
+    return options.dry_run && options.preview ? static_cast<ByteSink*>(&tee) : &*out;
+  }
+
+  const CodePage code_page;
+  const FileTexts texts;
+  std::optional<StagedFile> staged;
+  Sha256 written_hash;
+  std::optional<Output> out;
+  StringSink preview;  // a dry run's output for a preview, handed on once the file is known
+  Tee tee{&preview, nullptr};  // to the preview and the output
+  std::optional<ReplaceChain> chain;
+};
+
+// Reads: opens the file and reads its first piece, which the encoding is
+// first taken from.
+RewriteStatus OpenSource(Source* source, const RewriteOptions& options) {
+  SysError error = kOk;
+  source->in = File::OpenReadExclusive(source->path, &error);
+  if (!source->in.IsOpen()) return RewriteStatus::kOpenFailed;
+  if (Stopped(options)) return RewriteStatus::kCancelled;
+  if (ReadHead(source->in, source->chunk, &source->head, &source->whole) != kOk) return RewriteStatus::kOpenFailed;
+  if (source->digests) source->read_hash.Add(source->head.data(), source->head.size());
+  source->detector.Take(source->head.data(), source->head.size());
+  if (source->whole) source->detector.Finish();
+  if (source->detector.not_text()) return RewriteStatus::kNotText;
+  source->guess = GuessOf(source->detector, source->line_breaks);
+  return RewriteStatus::kDone;
+}
+
+// Matches and builds: the file, from its first piece on, through the chain
+// into the build's output. While `checking`, every piece also goes through
+// the detector first, and a piece that rules the guess out stops the chain
+// (the rest is only read).
+RewriteStatus MatchAndBuild(Source* source, Build* build, bool checking, const RewriteOptions& options) {
+  if (!build->texts.unrepresentable) {
+    ReplaceChain& chain = build->chain.emplace(build->texts, WalkOf(build->code_page), build->Sink(options),
+                                               source->chunk);
+    if (std::uint64_t size = 0; !options.match.plain() && source->in.Size(&size) == kOk) chain.Expect(size);
+    const std::size_t mark = std::min(MarkLength(source->guess.encoding), source->head.size());
+    chain.PassOn(source->head.data(), mark);  // the mark is no text to search
+    chain.Feed(source->head.data() + mark, source->head.size() - mark);
+  }
+  std::optional<ReplaceChain>& chain = build->chain;
+  const std::size_t chunk = source->chunk;
+  for (bool more = !source->whole; more;) {
+    if (Stopped(options)) return RewriteStatus::kCancelled;
+    char* at = chain ? chain->InputSpace(chunk) : (source->spare.resize(chunk), source->spare.data());
+    std::size_t got = 0;
+    if (source->in.Read(at, chunk, &got) != kOk) return RewriteStatus::kOpenFailed;
+    if ((more = got != 0)) {
+      if (source->digests) source->read_hash.Add(at, got);
+      if (checking) {
+        source->detector.Take(at, got);
+        if (source->detector.not_text()) return RewriteStatus::kNotText;
+        if (chain && RulesOut(source->detector, source->guess, source->line_breaks)) chain.reset();
+      }
+      if (chain) chain->Commit(got);
+    }
+  }
+  return RewriteStatus::kDone;
+}
+
+// Decides the encoding, the whole file read: *again when it is not what
+// the first piece said, the file then rewound to be read once more.
+RewriteStatus DecideEncoding(Source* source, bool* again) {
+  source->detector.Finish();
+  if (source->detector.not_text()) return RewriteStatus::kNotText;
+  const Guess known = GuessOf(source->detector, source->line_breaks);
+  *again = known != source->guess;
+  if (!*again) return RewriteStatus::kDone;
+  source->guess = known;
+  if (source->in.Rewind() != kOk || ReadHead(source->in, source->chunk, &source->head, &source->whole) != kOk)
+    return RewriteStatus::kOpenFailed;
+  source->read_hash = Sha256();
+  if (source->digests) source->read_hash.Add(source->head.data(), source->head.size());
+  return RewriteStatus::kDone;
+}
+
+// What was built, the file known: the count, the encoding and the digests
+// in the outcome, or why it cannot be written.
+RewriteStatus FinishBuild(Source* source, Build* build, const RewriteOptions& options, RewriteOutcome* outcome) {
+  if (build->texts.unrepresentable) return RewriteStatus::kUnrepresentable;
+  build->chain->Finish();
+  source->in.Close();
+  if (build->chain->too_complex()) return RewriteStatus::kTooComplex;
+  if (source->digests) {
+    outcome->read = source->read_hash.Finish();
+    outcome->written = build->written_hash.Finish();
+    if (options.unchanged_since && outcome->read != *options.unchanged_since)
+      return RewriteStatus::kChangedSincePreview;
+  }
+  outcome->count = build->chain->count();
+  outcome->encoding = source->guess.encoding;
+  return RewriteStatus::kDone;
+}
+
+// Stages: the temporary file complete, with the target's time when asked.
+RewriteStatus StageContent(Build* build, const RewriteOptions& options) {
+  StagedFile& staged = *build->staged;
+  if (!staged.IsOpen() || build->out->error() != kOk || staged.Finish(options.durable) != kOk)
+    return RewriteStatus::kWriteFailed;
+  if (Stopped(options)) return RewriteStatus::kCancelled;
+  // The new file takes the old one's time before it takes its name, so
+  // the name never stands for the new content with a new time.
+  platform::FileTime modified;
+  if (options.keep_times && (platform::GetModifiedTime(staged.target(), &modified) != kOk ||
+                             platform::SetModifiedTime(staged.temp_path(), modified) != kOk))
+    return RewriteStatus::kWriteFailed;
+  return RewriteStatus::kDone;
+}
+
+// Commits: the staged content takes the target's name, the old file kept
+// as the backup when one is asked for.
+RewriteStatus CommitContent(StagedFile* staged, const RewriteOptions& options, RewriteOutcome* outcome) {
+  if (options.make_backup) return StoreWithBackup(*staged, outcome);
+  return staged->Commit() == kOk ? RewriteStatus::kDone : RewriteStatus::kWriteFailed;
+}
+
 }  // namespace
 
 bool IsError(RewriteStatus status) {
@@ -210,7 +387,7 @@ bool IsError(RewriteStatus status) {
   return true;
 }
 
-RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplacePair>& pairs, bool make_backup,
+RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplacePair>& pairs,
                            const FileReading& reading, const RewriteOptions& options) {
   RewriteOutcome outcome;
   const auto fail = [&outcome](RewriteStatus status) {
@@ -219,125 +396,37 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
     return outcome;
   };
   try {
-    const std::string path = platform::FinalPath(listed);
-    const std::size_t chunk = options.buffer_bytes ? options.buffer_bytes : kDefaultChunk;
-    SysError error = kOk;
-    File in = File::OpenReadExclusive(path, &error);
-    if (!in.IsOpen()) return fail(RewriteStatus::kOpenFailed);
-
     // The file is taken to be what its first piece says, and read once
     // through the chain made for that. The detector checks every piece
     // before the chain gets it; should the rest of the file prove the first
     // piece wrong, the chain's output is dropped (it never took the
     // target's name) and the file is read once more, now known.
-    const CodePage run = reading.detect ? CodePage::kAnsi : reading.texts;
-    const bool line_breaks = UsesLineBreak(pairs, reading.texts);
-    if (Stopped(options)) return fail(RewriteStatus::kCancelled);
-    std::string head;
-    bool whole = false;
-    if (ReadHead(in, chunk, &head, &whole) != kOk) return fail(RewriteStatus::kOpenFailed);
-    // The digests of what is read and written, when asked for (a file read
-    // once more is read from its start again).
-    const bool digests = options.digests || options.unchanged_since;
-    Sha256 read_hash, written_hash;
-    if (digests) read_hash.Add(head.data(), head.size());
-    EncodingDetector detector(reading.detect);
-    detector.Take(head.data(), head.size());
-    if (whole) detector.Finish();
-    if (detector.not_text()) return fail(RewriteStatus::kNotText);
-    Guess guess = GuessOf(detector, line_breaks);
-
-    std::optional<StagedFile> staged;
-    std::string spare;  // the pieces read while there is no chain to take them
-    // A dry run's output for a preview, handed on once the file is known.
-    StringSink preview;
-    for (bool checking = !whole;; checking = false) {
-      const CodePage code_page = CodePageOf(guess.encoding, run);
-      const FileTexts texts = TextsFor(pairs, reading.texts, code_page, guess.lf ? kLf : kCrLf, options.match);
-      if (texts.unrepresentable && !checking) return fail(RewriteStatus::kUnrepresentable);
-      // A failure to create or fill the temporary file is reported only
-      // once the whole file has been checked to be text.
-      staged.reset();
-      if (!options.dry_run && !texts.unrepresentable) staged.emplace(path).Create();
-      written_hash = Sha256();
-      Output out(staged && staged->IsOpen() ? &staged->file() : nullptr, digests ? &written_hash : nullptr);
-      preview.text.clear();
-      // A preview's copy goes out through the output, which then writes nothing.
-      struct Tee : ByteSink {
-        Tee(ByteSink* a, ByteSink* b) : a(a), b(b) {}
-        void Put(const char* p, std::size_t n) override {
-          a->Put(p, n);
-          b->Put(p, n);
-        }
-        ByteSink *a, *b;
-      } tee(&preview, &out);
-      ByteSink* const sink = options.dry_run && options.preview ? static_cast<ByteSink*>(&tee) : &out;
-      std::optional<ReplaceChain> chain;
-      if (!texts.unrepresentable) {
-        chain.emplace(texts, WalkOf(code_page), sink, chunk);
-        if (std::uint64_t size = 0; !options.match.plain() && in.Size(&size) == kOk) chain->Expect(size);
-        const std::size_t mark = std::min(MarkLength(guess.encoding), head.size());
-        chain->PassOn(head.data(), mark);  // the mark is no text to search
-        chain->Feed(head.data() + mark, head.size() - mark);
-      }
-      for (bool more = !whole; more;) {
-        if (Stopped(options)) return fail(RewriteStatus::kCancelled);
-        char* at = chain ? chain->InputSpace(chunk) : (spare.resize(chunk), spare.data());
-        std::size_t got = 0;
-        if (in.Read(at, chunk, &got) != kOk) return fail(RewriteStatus::kOpenFailed);
-        if ((more = got != 0)) {
-          if (digests) read_hash.Add(at, got);
-          if (checking) {
-            detector.Take(at, got);
-            if (detector.not_text()) return fail(RewriteStatus::kNotText);
-            if (chain && RulesOut(detector, guess, line_breaks)) chain.reset();
-          }
-          if (chain) chain->Commit(got);
-        }
-      }
-      if (checking) {
-        detector.Finish();
-        if (detector.not_text()) return fail(RewriteStatus::kNotText);
-        if (const Guess known = GuessOf(detector, line_breaks); known != guess) {
-          guess = known;
-          if (in.Rewind() != kOk || ReadHead(in, chunk, &head, &whole) != kOk)
-            return fail(RewriteStatus::kOpenFailed);
-          read_hash = Sha256();
-          if (digests) read_hash.Add(head.data(), head.size());
-          continue;
-        }
-      }
-      if (texts.unrepresentable) return fail(RewriteStatus::kUnrepresentable);
-      chain->Finish();
-      in.Close();
-      if (chain->too_complex()) return fail(RewriteStatus::kTooComplex);
-      if (digests) {
-        outcome.read = read_hash.Finish();
-        outcome.written = written_hash.Finish();
-        if (options.unchanged_since && outcome.read != *options.unchanged_since)
-          return fail(RewriteStatus::kChangedSincePreview);
-      }
-      outcome.count = chain->count();
-      outcome.encoding = guess.encoding;
-      if (options.dry_run) {
-        if (make_backup) outcome.backup = path + kBackupSuffix;
-        if (options.preview) options.preview->Put(preview.text.data(), preview.text.size());
-        return outcome;
-      }
-      if (!staged->IsOpen() || out.error() != kOk || staged->Finish(options.durable) != kOk)
-        return fail(RewriteStatus::kWriteFailed);
-      if (Stopped(options)) return fail(RewriteStatus::kCancelled);
-      // The new file takes the old one's time before it takes its name, so
-      // the name never stands for the new content with a new time.
-      platform::FileTime modified;
-      if (options.keep_times && (platform::GetModifiedTime(path, &modified) != kOk ||
-                                 platform::SetModifiedTime(staged->temp_path(), modified) != kOk))
-        return fail(RewriteStatus::kWriteFailed);
-      const RewriteStatus stored = make_backup ? StoreWithBackup(*staged, &outcome)
-                                               : staged->Commit() == kOk ? RewriteStatus::kDone
-                                                                         : RewriteStatus::kWriteFailed;
-      return stored == RewriteStatus::kDone ? outcome : fail(stored);
+    Source source(platform::FinalPath(listed), pairs, reading, options);
+    if (const RewriteStatus status = OpenSource(&source, options); status != RewriteStatus::kDone) return fail(status);
+    std::optional<Build> build;
+    for (bool checking = !source.whole;; checking = false) {
+      build.emplace(pairs, reading, source, options);
+      if (build->texts.unrepresentable && !checking) return fail(RewriteStatus::kUnrepresentable);
+      if (const RewriteStatus status = MatchAndBuild(&source, &*build, checking, options);
+          status != RewriteStatus::kDone)
+        return fail(status);
+      if (!checking) break;
+      bool again = false;
+      if (const RewriteStatus status = DecideEncoding(&source, &again); status != RewriteStatus::kDone)
+        return fail(status);
+      if (!again) break;
     }
+    if (const RewriteStatus status = FinishBuild(&source, &*build, options, &outcome); status != RewriteStatus::kDone)
+      return fail(status);
+    if (options.dry_run) {
+      if (options.make_backup) outcome.backup = source.path + kBackupSuffix;
+      if (options.preview) options.preview->Put(build->preview.text.data(), build->preview.text.size());
+      return outcome;
+    }
+    if (const RewriteStatus status = StageContent(&*build, options); status != RewriteStatus::kDone)
+      return fail(status);
+    const RewriteStatus stored = CommitContent(&*build->staged, options, &outcome);
+    return stored == RewriteStatus::kDone ? outcome : fail(stored);
   } catch (const std::bad_alloc&) {
     outcome = RewriteOutcome{};
     return fail(RewriteStatus::kNoMemory);

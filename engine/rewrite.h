@@ -72,6 +72,8 @@ struct FileReading {
 
 struct RewriteOptions {
   bool dry_run = false;       // count only: write nothing, make no backup
+  // The old file becomes the backup, path + ".bak" (RewriteFile).
+  bool make_backup = false;
   bool durable = false;       // force the new content to disk before it takes the name
   std::size_t buffer_bytes = 0;  // size of the working buffers; 0: the default (tests use tiny ones)
   // Looked at between chunks and once more before the new content is
@@ -93,7 +95,9 @@ struct RewriteOptions {
 // What a backup's name is: the whole name of its file plus this.
 inline constexpr char kBackupSuffix[] = ".bak";
 
-// Use: RewriteOutcome o = RewriteFile(path, {{"old", "new"}}, true, FileReading{});
+// Use: RewriteOptions options;
+//      options.make_backup = true;
+//      RewriteOutcome o = RewriteFile(path, {{"old", "new"}}, FileReading{}, options);
 //
 // Rewrites `path` in place. Applies pairs[0], then pairs[1], ...; within a
 // pair each alternative of the search text in turn, each seeing the text the
@@ -115,11 +119,11 @@ inline constexpr char kBackupSuffix[] = ".bak";
 // target's name only when complete, so every failure leaves the target as it
 // was. Without a backup the target keeps who it is (attributes, owner,
 // access rights); a read-only target is then refused (kWriteFailed). With
-// `make_backup`, the old file becomes path + ".bak", replacing an old backup
-// only once the new content is in place; when the backup cannot be made (an
-// old one that is read-only, a folder or held open) the file is left alone
-// (kBackupFailed).
-RewriteOutcome RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs, bool make_backup,
+// options.make_backup, the old file becomes path + ".bak", replacing an old
+// backup only once the new content is in place; when the backup cannot be
+// made (an old one that is read-only, a folder or held open) the file is
+// left alone (kBackupFailed).
+RewriteOutcome RewriteFile(const std::string& path, const std::vector<ReplacePair>& pairs,
                            const FileReading& reading, const RewriteOptions& options = {});
 
 // What a run left of a file it rewrote with a backup: the file as written

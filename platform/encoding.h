@@ -1,12 +1,14 @@
 // What the program knows about text encodings, in one place for every layer:
 // the lead-byte sets of the code pages and the walk by characters they
 // define, the encodings a file can be in and how they are found, their names
-// in the result log, and exact conversions between them.
+// in the result log, exact conversions between them, and the lossy ones
+// for what is only shown.
 //
 // It sits in platform/ beside the file layer; the conversions and the ANSI
 // code page come from the system
 // (encoding_win32.cpp: the Win32 code page functions; encoding_posix.cpp:
-// iconv, with code page 932 as the ANSI code page).
+// iconv, with code page 932 as the ANSI code page and the locale's set
+// for what is shown).
 #pragma once
 
 #include <array>
@@ -117,6 +119,27 @@ TextWalk WalkOf(CodePage code_page);
 // approximated (no best-fit, no default character, no transliteration). The
 // same code page, or kNone on either side, leaves the bytes as they are.
 bool ConvertText(std::string_view text, CodePage from, CodePage to, std::string* out);
+
+// Use: for what is shown (a terminal, a window's list, redirected output),
+// never for a name or a file's text, which take ConvertText.
+// Converts `text` from `from` to `to` whatever it holds: a character that
+// has no form in `to` becomes '?', never a look-alike; a byte sequence that
+// is no character of `from` shows as the system decodes it (Windows: the
+// system's guess, U+FFFD in UTF-8; elsewhere '?' for each). kNone on either
+// side is the system's own encoding for showing: Windows, the ANSI code
+// page; elsewhere, the locale's character set (LC_CTYPE; UTF-8 for the plain
+// C locale, as terminals send there); there, text in the locale's set that
+// goes to it stays as it is.
+std::string ConvertForShowing(std::string_view text, CodePage from, CodePage to);
+
+#if !defined(_WIN32)
+// Converts `text` from the locale's character set (as above) to `to`
+// (kUtf8, kCp932 or kAnsi; kNone: as it is); false where a byte sequence
+// is no character of the locale's set or has no form in `to` (a
+// conversion the system calls inexact still counts). What the terminal's
+// arguments are taken by.
+bool ConvertFromLocale(std::string_view text, CodePage to, std::string* out);
+#endif
 
 // Characters that code page 932 writes in more than one way: the NEC row 13
 // and the IBM extensions repeat characters of the JIS rows and of each other

@@ -2,8 +2,12 @@
 // 932 stands for the ANSI code page, and iconv converts, without
 // transliteration, so that what has no exact form fails.
 #include <iconv.h>
+#include <langinfo.h>
 
 #include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <string>
 
 #include "platform/encoding.h"
 
@@ -108,6 +112,104 @@ bool ConvertText(std::string_view text, CodePage from, CodePage to, std::string*
   if (to != CodePage::kCp932 && to != CodePage::kAnsi) return true;
   std::string back;
   return Iconv(*out, to, from, &back) && back == text;
+}
+
+namespace {
+
+// The locale's character set as iconv names it, read once. The plain C
+// locale claims ASCII; terminals today send UTF-8 there, and UTF-8 is a
+// superset of ASCII.
+const std::string& LocaleCharset() {
+  static const std::string charset = [] {
+    std::setlocale(LC_CTYPE, "");
+    std::string codeset = nl_langinfo(CODESET);
+    if (codeset.empty() || codeset == "ANSI_X3.4-1968" || codeset == "ASCII") return std::string("UTF-8");
+    return codeset;
+  }();
+  return charset;
+}
+
+// A code page by iconv's name for showing: kNone the locale's set.
+const char* ShownName(CodePage code_page) {
+  if (code_page == CodePage::kNone) return LocaleCharset().c_str();
+  const char* name = IconvName(code_page);
+  return name ? name : "CP932";
+}
+
+// How much of `text` (n bytes left) to skip where it cannot be converted
+// from `from`: in UTF-8 the lead byte and the continuation bytes after it
+// (one '?' for an emoji, as Windows writes it); else one byte.
+std::size_t SkipLength(const char* text, std::size_t n, const char* from) {
+  if (std::strcmp(from, "UTF-8") != 0) return 1;
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  std::size_t i = 1;
+  while (i < length && i < n && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+  return i;
+}
+
+enum class Stop { kAtFault, kMarkAndGoOn };
+
+// Converts `in` between two sets by iconv's names. At a byte sequence that
+// cannot be converted, kAtFault fails; kMarkAndGoOn writes '?' for it and
+// goes on (and a set iconv does not know leaves the text as it is).
+bool Recode(std::string_view in, const char* from, const char* to, Stop stop, std::string* out) {
+  out->clear();
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    if (stop == Stop::kAtFault) return false;
+    out->assign(in);
+    return true;
+  }
+  std::string source(in);
+  char* src = source.data();
+  std::size_t src_left = source.size();
+  char buffer[4096];
+  bool ok = true;
+  for (;;) {
+    char* dst = buffer;
+    std::size_t dst_left = sizeof buffer;
+    const std::size_t rc = src_left == 0 ? iconv(cd, nullptr, nullptr, &dst, &dst_left)
+                                         : iconv(cd, &src, &src_left, &dst, &dst_left);
+    out->append(buffer, dst - buffer);
+    if (rc != static_cast<std::size_t>(-1)) {
+      if (src_left == 0) break;
+      continue;
+    }
+    if (errno == E2BIG) continue;
+    if (stop == Stop::kAtFault) {
+      ok = false;
+      break;
+    }
+    out->push_back('?');  // EILSEQ or EINVAL: skip the character that stops it
+    const std::size_t skip = SkipLength(src, src_left, from);
+    src += skip;
+    src_left -= skip;
+  }
+  iconv_close(cd);
+  return ok;
+}
+
+}  // namespace
+
+std::string ConvertForShowing(std::string_view text, CodePage from, CodePage to) {
+  const char* source = ShownName(from);
+  const char* target = ShownName(to);
+  // The locale's own bytes (paths) go to it as they are.
+  if (from == CodePage::kNone && std::strcmp(source, target) == 0) return std::string(text);
+  std::string out;
+  Recode(text, source, target, Stop::kMarkAndGoOn, &out);
+  return out;
+}
+
+bool ConvertFromLocale(std::string_view text, CodePage to, std::string* out) {
+  switch (to) {
+    case CodePage::kNone: out->assign(text); return true;
+    case CodePage::kUtf8: return Recode(text, LocaleCharset().c_str(), "UTF-8", Stop::kAtFault, out);
+    case CodePage::kCp932:
+    case CodePage::kAnsi: return Recode(text, LocaleCharset().c_str(), "CP932", Stop::kAtFault, out);
+    default: return false;
+  }
 }
 
 }  // namespace vx

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/encoding.h"
+#include "platform/wide.h"
 
 namespace vx {
 
@@ -86,6 +87,80 @@ bool ConvertText(std::string_view text, CodePage from, CodePage to, std::string*
   std::wstring wide;
   out->clear();
   return ToWide(text, from, &wide) && FromWide(wide, to, out);
+}
+
+namespace {
+
+// Appends `units` of UTF-16 in `code_page`, a character that has no form
+// there as '?', never as a look-alike (no best fit); -1 if one had none.
+int EncodeOrMark(UINT code_page, const wchar_t* wide, int units, std::string* out) {
+  static constexpr char kMark[] = "?";
+  BOOL used_mark = FALSE;
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  const char* mark = kMark;
+  BOOL* used = &used_mark;
+  int n = ::WideCharToMultiByte(code_page, flags, wide, units, nullptr, 0, mark, used);
+  if (n <= 0) {
+    // A code page that takes no flags and no mark (ISO-2022 and the like)
+    // is written by the system's own rule.
+    flags = 0;
+    mark = nullptr;
+    used = nullptr;
+    n = ::WideCharToMultiByte(code_page, flags, wide, units, nullptr, 0, mark, used);
+    if (n <= 0) return 0;
+  }
+  const std::size_t at = out->size();
+  out->resize(at + static_cast<std::size_t>(n));
+  ::WideCharToMultiByte(code_page, flags, wide, units, out->data() + at, n, mark, used);
+  return used_mark ? -1 : n;
+}
+
+}  // namespace
+
+std::wstring WidenForShowing(std::string_view text, CodePage from) {
+  if (from == CodePage::kUtf8) return Widen(text);  // a stray byte as U+FFFD
+  std::wstring wide;
+  if (ToWide(text, from == CodePage::kNone ? CodePage::kAnsi : from, &wide) || text.empty()) return wide;
+  // Bytes that are no text of their code page (a file's stray byte in a
+  // diff) show as the system shows them, each as its best guess.
+  const UINT code_page = from == CodePage::kCp932 ? 932 : CP_ACP;
+  const int size = static_cast<int>(text.size());
+  const int n = ::MultiByteToWideChar(code_page, 0, text.data(), size, nullptr, 0);
+  wide.assign(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) ::MultiByteToWideChar(code_page, 0, text.data(), size, wide.data(), n);
+  return wide;
+}
+
+std::string NarrowForShowing(std::wstring_view wide, unsigned code_page) {
+  std::string out;
+  if (wide.empty()) return out;
+  if (code_page == CP_UTF8) return Narrow(wide);
+  if (EncodeOrMark(code_page, wide.data(), static_cast<int>(wide.size()), &out) >= 0) return out;
+  // Something had no form there: character by character, so that a
+  // surrogate pair, which the system marks unit by unit, is one '?'.
+  out.clear();
+  for (std::size_t i = 0; i < wide.size();) {
+    const bool pair = wide[i] >= 0xD800 && wide[i] < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+                      wide[i + 1] < 0xE000;
+    const int units = pair ? 2 : 1;
+    const std::size_t at = out.size();
+    if (EncodeOrMark(code_page, wide.data() + i, units, &out) < 0) {
+      out.resize(at);
+      out += '?';
+    }
+    i += static_cast<std::size_t>(units);
+  }
+  return out;
+}
+
+std::string ConvertForShowing(std::string_view text, CodePage from, CodePage to) {
+  const std::wstring wide = WidenForShowing(text, from);
+  if (to == CodePage::kUtf16Le || to == CodePage::kUtf16Be) {
+    std::string out;
+    FromWide(wide, to, &out);
+    return out;
+  }
+  return NarrowForShowing(wide, Number(to));
 }
 
 }  // namespace vx

@@ -10,6 +10,10 @@
 //                    length limit but the file system's applies
 //   WidenCp932(s)    a code page 932 text (a literal of the program's own, a
 //                    line of the result log) -> UTF-16
+//   WidenForShowing  text of a code page -> UTF-16, and NarrowForShowing,
+//   NarrowForShowing UTF-16 -> a code page of the system by its number: for
+//                    what is shown only (platform/encoding.h's
+//                    ConvertForShowing, with their definitions)
 #pragma once
 
 #include <string>
@@ -47,5 +51,18 @@ inline std::wstring WidenCp932(std::string_view text) {
   if (!ConvertText(text, CodePage::kCp932, CodePage::kUtf16Le, &units)) return Widen(text);
   return std::wstring(reinterpret_cast<const wchar_t*>(units.data()), units.size() / sizeof(wchar_t));
 }
+
+// For showing, as ConvertForShowing: `text` in `from` (kNone: the ANSI
+// code page) as UTF-16. A byte sequence that is no character of `from`
+// shows as the system decodes it, U+FFFD in UTF-8.
+std::wstring WidenForShowing(std::string_view text, CodePage from);
+
+// For showing: UTF-16 in a code page of the system by its number (the
+// console's output code page, which may be one that CodePage does not
+// name), a character that has no form there as '?' (a surrogate pair as
+// one), never as a look-alike; CP_UTF8, an unpaired surrogate as U+FFFD.
+// A code page that takes no mark (ISO-2022 and the like) is written by the
+// system's own rule.
+std::string NarrowForShowing(std::wstring_view wide, unsigned code_page);
 
 }  // namespace vx

@@ -55,36 +55,6 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
   }
 }
 
-// A file's text as the lines are shown from it: without its byte-order
-// mark, UTF-16 as UTF-8 (its line breaks are then single bytes). Returns
-// the Windows code page its lines are in.
-UINT LineText(Encoding encoding, std::string* text) {
-  text->erase(0, std::min(MarkLength(encoding), text->size()));
-  switch (encoding) {
-    case Encoding::kCodePage: return CP_ACP;
-    case Encoding::kUtf8:
-    case Encoding::kUtf8Bom: return CP_UTF8;
-    case Encoding::kUtf16Le:
-    case Encoding::kUtf16Be: {
-      std::string utf8;
-      const CodePage from = encoding == Encoding::kUtf16Le ? CodePage::kUtf16Le : CodePage::kUtf16Be;
-      if (ConvertText(*text, from, CodePage::kUtf8, &utf8)) *text = std::move(utf8);
-      return CP_UTF8;
-    }
-  }
-  return CP_ACP;
-}
-
-// A line in UTF-16; a byte that is no character comes out as the code
-// page's replacement.
-std::wstring ShownLine(const std::string& line, UINT code_page) {
-  if (line.empty()) return {};
-  const int n = ::MultiByteToWideChar(code_page, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
-  if (n > 0) ::MultiByteToWideChar(code_page, 0, line.data(), static_cast<int>(line.size()), wide.data(), n);
-  return wide;
-}
-
 }  // namespace
 
 const CDialog::EventTable CPreviewDialog::kEventTable = {
@@ -240,17 +210,18 @@ std::string CPreviewDialog::ChangedLinesText(int row) const {
   options.digests = false;
   options.unchanged_since = nullptr;
   options.cancel = nullptr;
-  const RewriteOutcome outcome = RewriteFile(file.path, file.pairs, false, m_settings.reading, options);
+  const RewriteOutcome outcome = RewriteFile(file.path, file.pairs, m_settings.reading, options);
   std::string before;
   if (!outcome.done() || !ReadWholeFile(file.path, &before)) return {};
-  const UINT code_page = LineText(outcome.encoding, &before);
-  LineText(outcome.encoding, &after.text);
+  // A file in no other encoding is in the window's code page.
+  const CodePage code_page = LinesText(outcome.encoding, CodePage::kAnsi, &before);
+  LinesText(outcome.encoding, CodePage::kAnsi, &after.text);
   std::wstring shown;
   for (const ChangedLine& line : ChangedLines(before, after.text)) {
     wchar_t number[32];
     std::swprintf(number, 32, L"%6zu %lc ", line.number, line.added ? L'+' : L'-');
     shown += number;
-    shown += ShownLine(line.text, code_page);
+    shown += WidenForShowing(line.text, code_page);  // a byte that is no character as the system shows it
     shown += L"\r\n";
   }
   return Narrow(shown);

@@ -1,5 +1,6 @@
 // A rewrite's outcome as one number, the way the test tables write it: the
-// count for a file rewritten, or a negative code for a file left alone.
+// count for a file rewritten, or a negative code for a file left alone; and
+// the options the tables ask for.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,13 @@ inline constexpr std::int64_t kRewriteTooComplex = -8;
 inline constexpr std::int64_t kRewriteChangedSincePreview = -9;
 inline constexpr std::int64_t kRewriteChangedSinceRun = -10;
 inline constexpr std::int64_t kRewriteRestored = -11;
+
+// The options of a rewrite that keeps a backup (or not).
+inline RewriteOptions WithBackup(bool backup = true) {
+  RewriteOptions options;
+  options.make_backup = backup;
+  return options;
+}
 
 inline std::int64_t Code(const RewriteOutcome& outcome) {
   switch (outcome.status) {

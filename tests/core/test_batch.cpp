@@ -40,7 +40,7 @@ struct ScriptedRewrite {
   std::map<std::string, std::int64_t> results;
   std::vector<std::string> calls;
   RewriteFunction Function() {
-    return [this](const std::string& path, const std::vector<ReplacePair>&, bool, const FileReading&,
+    return [this](const std::string& path, const std::vector<ReplacePair>&, const FileReading&,
                   const RewriteOptions&) {
       calls.push_back(path);
       return FromCode(results.at(path));
@@ -170,9 +170,9 @@ TEST(BatchRun, SourceIsAskedBeforeEveryFileAndMayChangeBetweenFiles) {
   std::vector<std::string> asked;
   std::vector<bool> backups;
   BatchSettings settings;
-  settings.rewrite = [&](const std::string& path, const std::vector<ReplacePair>&, bool make_backup,
-                         const FileReading&, const RewriteOptions&) {
-    backups.push_back(make_backup);
+  settings.rewrite = [&](const std::string& path, const std::vector<ReplacePair>&, const FileReading&,
+                         const RewriteOptions& options) {
+    backups.push_back(options.make_backup);
     return FromCode(rewrite.results.at(path));
   };
   std::size_t count = 1;

@@ -135,6 +135,7 @@ TEST(CheckPatterns, Table) {
       {{{"(a)", "$2"}}, kRegex, 0, true, 0},
       {{{"(a)", "x${1}y\\2"}}, kRegex, 0, true, 6},
       {{{"(a)", "${name}"}}, kRegex, 0, true, 0},
+      {{{"(a)", "x"}, {"(b)", "\\n\x82\xA0$2"}}, kRegex, 1, true, 3},  // \n あ: three characters before it
       {{{"(?<name>a)", "${name}$1$0$&$$\\$"}}, kRegex, -1},
       {{{"(a)", "$z ${ $"}}, kRegex, -1},  // literal dollars
       {{{"", "$9"}}, kRegex, -1},           // finds nothing: nothing to check

@@ -1,5 +1,5 @@
 // Finding a file's encoding and its line ends, the strict UTF-8 check in
-// each of its kernels, the exact conversions, and the forms of a path the
+// each of its kernels, the exact conversions and those for showing, and the forms of a path the
 // Win32 file functions take.
 #include <gtest/gtest.h>
 
@@ -151,6 +151,24 @@ TEST(ConvertText, ExactOrNotAtAll) {
       EXPECT_EQ(out, row.out) << row.what;
     }
   }
+}
+
+TEST(ConvertForShowing, WhatHasNoFormIsAQuestionMarkNeverALookAlike) {
+  using C = CodePage;
+  const struct {
+    const char* what;
+    std::string text;
+    CodePage from, to;
+    std::string shown;
+  } rows[] = {
+      {"exact where it can be", "\xE8\xA1\xA8" "a", C::kUtf8, C::kCp932, "\x95\x5C" "a"},
+      {"e with an acute accent", "caf\xC3\xA9", C::kUtf8, C::kCp932, "caf?"},
+      {"an emoji is one character", "\xF0\x9F\x98\x80.txt", C::kUtf8, C::kCp932, "?.txt"},
+      {"932 to UTF-8", "\x82\xA0", C::kCp932, C::kUtf8, "\xE3\x81\x82"},
+      {"UTF-8 to UTF-16LE", "a\xE3\x81\x82", C::kUtf8, C::kUtf16Le, std::string("a\0\x42\x30", 4)},
+      {"empty", "", C::kCp932, C::kUtf8, ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(ConvertForShowing(row.text, row.from, row.to), row.shown) << row.what;
 }
 
 TEST(TextWalk, StepsByCharacters) {

@@ -68,7 +68,7 @@ TEST(Win32FileLayer, ExclusiveOpenRefusedWhileAnotherProgramHoldsTheFile) {
     platform::File f = platform::File::OpenReadExclusive(path, &e);
     EXPECT_FALSE(f.IsOpen());
     EXPECT_EQ(e, static_cast<platform::SysError>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, true, reading)), kRewriteOpenFailed);
+    EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, reading, WithBackup())), kRewriteOpenFailed);
   }
   EXPECT_EQ(ReadBytes(path), "abc");
   EXPECT_FALSE(platform::FileExists(path + ".bak"));
@@ -183,7 +183,7 @@ TEST(Win32FileLayer, IdentityAfterRewrite) {
     ASSERT_TRUE(::SetFileAttributesW(W(path).c_str(), row.attributes));
     const DWORD before = ::GetFileAttributesW(W(path).c_str()) & kKept;
     ASSERT_EQ(before & FILE_ATTRIBUTE_HIDDEN, row.attributes & FILE_ATTRIBUTE_HIDDEN) << "kept by this file system";
-    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, row.backup, reading)), 1);
+    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, reading, WithBackup(row.backup))), 1);
     EXPECT_EQ(ReadBytes(path), "aBc");
     const DWORD after = ::GetFileAttributesW(W(path).c_str());
     EXPECT_EQ(after & (row.backup ? kSet : kKept), row.backup ? 0 : before);
@@ -206,7 +206,7 @@ TEST(Win32FileLayer, SecondNameKeepsTheOldContent) {
   const std::string first = dir.Path("first.txt"), second = dir.Path("second.txt");
   WriteBytes(first, "abc");
   ASSERT_TRUE(::CreateHardLinkW(W(second).c_str(), W(first).c_str(), nullptr));
-  EXPECT_EQ(Code(RewriteFile(first, {{"b", "B"}}, false, FileReading())), 1);
+  EXPECT_EQ(Code(RewriteFile(first, {{"b", "B"}}, FileReading())), 1);
   EXPECT_EQ(ReadBytes(first), "aBc");
   EXPECT_EQ(ReadBytes(second), "abc");
 }
@@ -273,7 +273,7 @@ TEST(Win32FileLayer, UnixFilesUnderWine) {
     WriteBytes(real, "abc");
     ::DeleteFileW(W(real + ".bak").c_str());
     ASSERT_EQ(Shell("cd '" + UnixPath(dir.path().string()) + "' && rm -f link.txt && ln -s real.txt link.txt", real), 0);
-    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, backup, reading)), 1);
+    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, reading, WithBackup(backup))), 1);
     EXPECT_EQ(ReadBytes(real), "aBc");
     EXPECT_EQ(Shell("test -L '" + UnixPath(link) + "' && test \\\"$(readlink '" + UnixPath(link) + "')\\\" = real.txt", real), 0)
         << "still a link to real.txt";
@@ -298,7 +298,7 @@ TEST(Win32FileLayer, UnixFilesUnderWine) {
     WriteBytes(path, "abc");
     ASSERT_EQ(Shell(std::string("chmod ") + mode.before + " '" + UnixPath(path) + "'", path), 0);
     ASSERT_EQ(UnixMode(path), mode.before);
-    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, false, reading)), 1);
+    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, reading)), 1);
     EXPECT_EQ(UnixMode(path), mode.after);
   }
 }
@@ -308,7 +308,7 @@ TEST(Win32FileLayer, ReadOnlyTargetWithoutBackupIsRefusedIntact) {
   const std::string path = dir.Path("ro.txt");
   WriteBytes(path, "abc");
   ASSERT_TRUE(::SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, false, FileReading())), kRewriteWriteFailed);
+  EXPECT_EQ(Code(RewriteFile(path, {{"a", "x"}}, FileReading())), kRewriteWriteFailed);
   EXPECT_EQ(ReadBytes(path), "abc");
   EXPECT_TRUE(::GetFileAttributesW(W(path).c_str()) & FILE_ATTRIBUTE_READONLY);
   EXPECT_EQ(dir.Listing(), "ro.txt;");
@@ -320,7 +320,7 @@ TEST(Win32FileLayer, ReadOnlyOldBackupStopsTheFile) {
   WriteBytes(path, "new text");
   WriteBytes(path + ".bak", "old backup");
   ASSERT_TRUE(::SetFileAttributesW(W(path + ".bak").c_str(), FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(Code(RewriteFile(path, {{"new", "NEW"}}, true, FileReading())), kRewriteBackupFailed);
+  EXPECT_EQ(Code(RewriteFile(path, {{"new", "NEW"}}, FileReading(), WithBackup())), kRewriteBackupFailed);
   EXPECT_EQ(ReadBytes(path), "new text");
   EXPECT_EQ(ReadBytes(path + ".bak"), "old backup");
 }
@@ -439,7 +439,7 @@ TEST(Win32FileLayer, BytesThatAreNoUtf8NameNoFile) {
     EXPECT_FALSE(f.IsOpen());
     EXPECT_EQ(e, platform::kErrorPathNotFound);
     EXPECT_FALSE(platform::FileExists(path));
-    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, true, FileReading())), kRewriteOpenFailed);
+    EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, FileReading(), WithBackup())), kRewriteOpenFailed);
   }
   EXPECT_EQ(Get(replaced), "abc");
   const std::string listing = "x" + FromU8(u8"\uFFFD") + ".txt;";
@@ -457,8 +457,8 @@ TEST(Win32FileLayer, AccentedAndPlainNamesAreTwoFiles) {
   ASSERT_EQ(platform::GetFileIdentity(plain, &b), platform::kOk);
   EXPECT_FALSE(a == b);
   EXPECT_NE(platform::NameKey(accented), platform::NameKey(plain));
-  EXPECT_EQ(Code(RewriteFile(accented, {{"accented", "first"}}, false, FileReading())), 1);
-  EXPECT_EQ(Code(RewriteFile(plain, {{"plain", "second"}}, true, FileReading())), 1);
+  EXPECT_EQ(Code(RewriteFile(accented, {{"accented", "first"}}, FileReading())), 1);
+  EXPECT_EQ(Code(RewriteFile(plain, {{"plain", "second"}}, FileReading(), WithBackup())), 1);
   EXPECT_EQ(Get(accented), "first");
   EXPECT_EQ(Get(plain), "second");
   EXPECT_EQ(Get(plain + ".bak"), "plain");
@@ -484,10 +484,10 @@ TEST(Win32FileLayer, LongPaths) {
     Put(path, "long path");
     EXPECT_EQ(Walked(top), std::vector<std::string>{path});
     EXPECT_EQ(platform::FinalPath(path), path);
-    EXPECT_EQ(Code(RewriteFile(path, {{"long", "LONG"}}, true, FileReading())), 1);
+    EXPECT_EQ(Code(RewriteFile(path, {{"long", "LONG"}}, FileReading(), WithBackup())), 1);
     EXPECT_EQ(Get(path), "LONG path");
     EXPECT_EQ(Get(path + ".bak"), "long path");
-    EXPECT_EQ(Code(RewriteFile(path, {{"path", "PATH"}}, true, FileReading())), 1);  // the old backup replaced
+    EXPECT_EQ(Code(RewriteFile(path, {{"path", "PATH"}}, FileReading(), WithBackup())), 1);  // the old backup replaced
     EXPECT_EQ(Get(path), "LONG PATH");
     EXPECT_EQ(Get(path + ".bak"), "LONG path");
     EXPECT_EQ(Stored(folder), name + ";" + name + ".bak;");  // no temporary file left
@@ -537,7 +537,7 @@ TEST(Win32FileLayer, TempNamesKeepTheLimits) {
   const std::string name = std::string(246, 'n') + ".txt";
   const std::string path = dir.Path(name);
   Put(path, "abc");
-  EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, false, FileReading())), 1);
+  EXPECT_EQ(Code(RewriteFile(path, {{"b", "B"}}, FileReading())), 1);
   EXPECT_EQ(Get(path), "aBc");
   EXPECT_EQ(Stored(dir.path().string()), name + ";");
 }

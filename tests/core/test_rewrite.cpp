@@ -40,7 +40,8 @@ class Rewrite : public ::testing::Test {
   }
   // The target as it is; the outcome is kept in last_.
   std::int64_t RewriteTarget(const std::vector<ReplacePair>& pairs, bool backup, RewriteOptions options = {}) {
-    last_ = RewriteFile(target_, pairs, backup, reading_, options);
+    options.make_backup = backup;
+    last_ = RewriteFile(target_, pairs, reading_, options);
     return Code(last_);
   }
   // The folder holds exactly these names (no temporary file left over).
@@ -179,6 +180,10 @@ const ContentRow kContentRows[] = {
      kRegex},
     {". never takes a line end; \\n in the replacement is the file's", "ab\r\ncd", {{"b.*", "X\\n"}},
      "aX\r\n\r\ncd", 1, kSjis, k932, kRegex},
+    {"the same template in an LF file: its \\n is LF there", "ab\ncd", {{"b.*", "X\\n"}}, "aX\n\ncd", 1, kSjis,
+     k932, kRegex},
+    {"and in UTF-16LE, each line break in the file's encoding", std::string("\xFF\xFE" "b\0\n\0", 6),
+     {{"b.*", "X\\n"}}, std::string("\xFF\xFE" "X\0\n\0\n\0", 8), 1, Encoding::kUtf16Le, k932, kRegex},
     {"\\n in a search is LF; a pattern over lines", "a\r\nb", {{"a\\r\\nb", "ab"}}, "ab", 1, kSjis, k932, kRegex},
     {"LF file: \\n in the replacement is LF", "a\nb\n", {{"$", "\\n"}}, "a\n\nb\n\n\n", 3, kSjis, k932, kRegex},
     {"Shift-JIS: . is a whole 表, never its trail byte \\", "\x95\x5C\\", {{"\\\\", "/"}}, "\x95\x5C/", 1, kSjis, k932,
@@ -421,7 +426,7 @@ TEST_F(Rewrite, ExpressionsAgreeWithTheReferenceMatcher) {
       // A new file each time (the disk waits for a file cut short and written again).
       const std::string path = dir_.Path(std::to_string(round) + (sjis ? ".sjis" : ".utf8"));
       WriteBytes(path, content);
-      last_ = RewriteFile(path, sjis ? sjis_pairs : utf8_pairs, false, reading_, options);
+      last_ = RewriteFile(path, sjis ? sjis_pairs : utf8_pairs, reading_, options);
       ASSERT_EQ(Code(last_), expected_count) << what << (sjis ? ", Shift-JIS" : ", UTF-8");
       ASSERT_EQ(options.dry_run ? preview.text : ReadBytes(path), sjis ? ToSjis(expected) : ToUtf8(expected))
           << what << (sjis ? ", Shift-JIS" : ", UTF-8");
@@ -516,9 +521,9 @@ TEST_F(Rewrite, BackupNameAppendsToTheWholeName) {
     SCOPED_TRACE(name);
     const std::string path = dir_.Path(name);
     WriteBytes(path, "q q");
-    EXPECT_EQ(Code(RewriteFile(path, {{"q", "r"}}, false, reading_)), 2);
+    EXPECT_EQ(Code(RewriteFile(path, {{"q", "r"}}, reading_)), 2);
     EXPECT_EQ(ReadBytes(path), "r r");
-    EXPECT_EQ(Code(RewriteFile(path, {{"r", "s"}}, true, reading_)), 2);
+    EXPECT_EQ(Code(RewriteFile(path, {{"r", "s"}}, reading_, WithBackup())), 2);
     EXPECT_EQ(ReadBytes(path), "s s");
     EXPECT_EQ(ReadBytes(dir_.Path(name + ".bak")), "r r");
     ExpectFolder(name + ";" + name + ".bak;");
@@ -529,9 +534,9 @@ TEST_F(Rewrite, BackupNameAppendsToTheWholeName) {
 }
 
 TEST_F(Rewrite, UnopenableFileIsLeftAsItWas) {
-  EXPECT_EQ(Code(RewriteFile(dir_.Path("missing.txt"), {{"a", "b"}}, true, reading_)), kRewriteOpenFailed);
+  EXPECT_EQ(Code(RewriteFile(dir_.Path("missing.txt"), {{"a", "b"}}, reading_, WithBackup())), kRewriteOpenFailed);
   ExpectFolder("");
-  EXPECT_EQ(Code(RewriteFile(dir_.path().string(), {{"a", "b"}}, true, reading_)), kRewriteOpenFailed);
+  EXPECT_EQ(Code(RewriteFile(dir_.path().string(), {{"a", "b"}}, reading_, WithBackup())), kRewriteOpenFailed);
 
   // Held by another program: the exclusive open is refused.
   WriteBytes(target_, "abc");
@@ -766,7 +771,7 @@ TEST_F(Rewrite, SymbolicLinkIsFollowedAndStaysALink) {
   WriteBytes(real, "abc");
   std::filesystem::create_symlink("real.txt", link);
   for (const bool backup : {false, true}) {
-    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, backup, reading_)), backup ? 0 : 1);
+    EXPECT_EQ(Code(RewriteFile(link, {{"b", "B"}}, reading_, WithBackup(backup))), backup ? 0 : 1);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadBytes(real), "aBc");
   }

@@ -88,12 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.dry_run = true;
   options.preview = &preview;
   Write(path, content);
-  const vx::RewriteOutcome dry = vx::RewriteFile(path, pairs, false, reading, options);
+  const vx::RewriteOutcome dry = vx::RewriteFile(path, pairs, reading, options);
   VX_FUZZ_CHECK(Read(path) == content);
 
   options.dry_run = false;
   options.preview = nullptr;
-  const vx::RewriteOutcome real = vx::RewriteFile(path, pairs, false, reading, options);
+  const vx::RewriteOutcome real = vx::RewriteFile(path, pairs, reading, options);
   VX_FUZZ_CHECK(real.status == dry.status);
   switch (real.status) {
     case vx::RewriteStatus::kDone:

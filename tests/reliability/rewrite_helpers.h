@@ -15,8 +15,9 @@
 namespace vx::reliability {
 
 inline std::int64_t Rewrite(const std::string& path, const std::string& search, const std::string& replace,
-                            bool backup, const RewriteOptions& options = {}) {
-  return Code(RewriteFile(path, {{search, replace}}, backup, FileReading{}, options));
+                            bool backup, RewriteOptions options = {}) {
+  options.make_backup = backup;
+  return Code(RewriteFile(path, {{search, replace}}, FileReading{}, options));
 }
 
 // The new content by the in-memory reference: every alternative in turn.

@@ -1005,7 +1005,7 @@ int main(int argc, char** argv) {
     std::vector<vx::BatchFile> files;
     for (int i = 0; i < 2000; ++i) files.push_back({folder + U8(u8"見積書_") + std::to_string(1000 + i) + ".txt", {{U8(u8"旧社名"), U8(u8"新社名")}}, true});
     vx::BatchSettings settings;
-    settings.rewrite = [](const std::string&, const std::vector<vx::ReplacePair>&, bool, const vx::FileReading&,
+    settings.rewrite = [](const std::string&, const std::vector<vx::ReplacePair>&, const vx::FileReading&,
                           const vx::RewriteOptions&) {
       ::Sleep(4);
       vx::RewriteOutcome outcome;
