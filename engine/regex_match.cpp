@@ -3,12 +3,17 @@
 #define PCRE2_CODE_UNIT_WIDTH 0
 #include <pcre2.h>
 
+#include <algorithm>
 #include <bit>
 #include <map>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <tuple>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/replace_chain.h"
 #include "platform/unicode.h"
@@ -92,15 +97,106 @@ std::size_t CharsIn(std::string_view text, std::size_t bytes) {
   return n;
 }
 
+// The bytes of a 64-byte block that are the second byte of a character,
+// from which of them are lead bytes: a lead byte takes the byte after it,
+// whatever that is, so in a run of lead bytes every other one is a trail.
+// *carry: the block's first byte is a trail (in and out). As a parser finds
+// the characters that a run of backslashes escapes, without a branch.
+std::uint64_t Trails(std::uint64_t lead, std::uint64_t* carry) {
+  constexpr std::uint64_t kEven = 0x5555555555555555;
+  lead &= ~*carry;
+  const std::uint64_t follows = lead << 1 | *carry;
+  const std::uint64_t odd_starts = lead & ~kEven & ~follows;
+  const std::uint64_t sum = odd_starts + lead;
+  *carry = sum < lead;
+  return (kEven ^ (sum << 1)) & follows;
+}
+
+// The lead bytes of a code page as up to two ranges, for a test of 16
+// bytes at once; count 3: more than two (each byte is looked up).
+struct LeadRanges {
+  explicit LeadRanges(const LeadBytes& lead) {
+    for (unsigned b = 0; b < 256; ++b) {
+      if (!lead.IsLead(static_cast<unsigned char>(b)) || (b > 0 && lead.IsLead(static_cast<unsigned char>(b - 1))))
+        continue;
+      unsigned last = b;
+      while (last < 255 && lead.IsLead(static_cast<unsigned char>(last + 1))) ++last;
+      if (count < 2) {
+        first[count] = static_cast<unsigned char>(b);
+        span[count] = static_cast<unsigned char>(last - b);
+      }
+      ++count;
+    }
+  }
+  int count = 0;
+  unsigned char first[2] = {}, span[2] = {};
+};
+
+// Which of the n (at most 64) bytes at p are lead bytes, a bit each.
+std::uint64_t LeadMask(const unsigned char* p, std::size_t n, const LeadBytes& lead, const LeadRanges& ranges) {
+  if (ranges.count == 0) return 0;
+#if defined(__SSE2__)
+  if (n == 64 && ranges.count <= 2) {
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+      __m128i in = _mm_setzero_si128();
+      for (int r = 0; r < ranges.count; ++r) {
+        // b - first <= span, without sign: max(b - first, span) == span.
+        const __m128i span = _mm_set1_epi8(static_cast<char>(ranges.span[r]));
+        const __m128i from = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(ranges.first[r])));
+        in = _mm_or_si128(in, _mm_cmpeq_epi8(_mm_max_epu8(from, span), span));
+      }
+      mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(in))} << (16 * i);
+    }
+    return mask;
+  }
+#endif
+  std::uint64_t mask = 0;
+  for (std::size_t k = 0; k < n; ++k) mask |= std::uint64_t{lead.IsLead(p[k])} << k;
+  return mask;
+}
+
+// A byte code page's codes (a byte, or lead << 8 | trail) as the matcher
+// takes them: a code with no character is a lone low surrogate of its first
+// byte, which no expression matches any part of. Made once per code page.
+const std::uint16_t* MatchUnits(const CodePageUnits& table) {
+  static std::mutex mutex;
+  static std::map<const CodePageUnits*, std::unique_ptr<std::uint16_t[]>> made;
+  const std::lock_guard<std::mutex> lock(mutex);
+  std::unique_ptr<std::uint16_t[]>& units = made[&table];
+  if (!units) {
+    units.reset(new std::uint16_t[65536]);
+    for (unsigned code = 0; code < 65536; ++code) {
+      const std::uint16_t unit = table.Code(code);
+      units[code] = unit ? unit : static_cast<std::uint16_t>(0xDC00 | (code < 256 ? code : code >> 8));
+    }
+  }
+  return units.get();
+}
+
+// The characters that start at the `starts` bytes of a block, as units to
+// *out on; `two`: those that take the byte after them too.
+std::uint16_t* DecodeBlock(const unsigned char* p, std::uint64_t starts, std::uint64_t two,
+                           const std::uint16_t* codes, std::uint16_t* out) {
+  for (; starts; starts &= starts - 1) {
+    const unsigned k = static_cast<unsigned>(std::countr_zero(starts));
+    const unsigned b = p[k];
+    // (Without a branch: which characters take two bytes is no pattern
+    // that a guess could follow.)
+    const unsigned second = (two >> k) & 1;
+    *out++ = codes[b << (8 * second) | (p[k + second] & (0u - second))];
+  }
+  return out;
+}
+
 // A text as 16-bit units and the way back from a unit to the offset of its
 // first byte. UTF-16: two bytes a unit. A byte code page: one unit per
-// character, of one or two bytes; a bit per unit says which, and the offset
-// of every 64th unit is kept, so any unit's offset is a count away.
+// character, of one or two bytes; for every 64 bytes, the bytes that start
+// a character and the number of units before them.
 class Units16 {
  public:
   Units16(const char* text, std::size_t size, CodePage code_page) {
-    // At most a unit per byte (UTF-16: per two); the pages never reached
-    // are never touched.
     if (code_page == CodePage::kUtf16Le || code_page == CodePage::kUtf16Be) {
       utf16_ = true;
       units_.reset(new std::uint16_t[size / 2 + 1]);
@@ -111,57 +207,71 @@ class Units16 {
         units_[u] = static_cast<std::uint16_t>(big ? (p[2 * u] << 8 | p[2 * u + 1]) : (p[2 * u + 1] << 8 | p[2 * u]));
       return;
     }
+    // At most a unit per byte; the pages never reached are never touched.
     units_.reset(new std::uint16_t[size + 1]);
     const CodePageUnits& table = CodePageUnits::For(code_page);
+    const std::uint16_t* const codes = MatchUnits(table);
     const LeadBytes& lead = table.lead();
-    const auto* const begin = reinterpret_cast<const unsigned char*>(text);
-    const unsigned char* p = begin;
-    const unsigned char* const end = begin + size;
+    const LeadRanges ranges(lead);
+    const auto* const p = reinterpret_cast<const unsigned char*>(text);
+    const std::size_t blocks = (size + 63) / 64;
+    starts_.resize(blocks + 1);
+    units_before_.resize(blocks + 1);
     std::uint16_t* const out = units_.get();
-    std::size_t u = 0;
-    starts_.reserve(size / 64 + 2);
-    doubles_.reserve(size / 64 + 2);
-    while (p < end) {
-      // A block of 64 units: its first byte, and which of them took two.
-      starts_.push_back(static_cast<std::size_t>(p - begin));
-      std::uint64_t doubles = 0;
-      // Without branches on the bytes: Japanese text mixes one- and
-      // two-byte characters too evenly for a guess to pay.
-      for (unsigned k = 0; k < 64 && p < end; ++k, ++u) {
-        const unsigned b = *p;
-        const unsigned next = p + 1 < end ? p[1] : 0u;
-        const unsigned two = lead.IsLead(static_cast<unsigned char>(b)) & (p + 1 < end);
-        const unsigned code = b << (8 * two) | (next & (0u - two));
-        const std::uint16_t unit = table.Code(code);
-        doubles |= std::uint64_t{two} << k;
-        p += 1 + two;
-        // A byte or code with no character: a lone low surrogate, which no
-        // expression matches any part of.
-        out[u] = unit ? unit : static_cast<std::uint16_t>(0xDC00 | b);
-      }
-      doubles_.push_back(doubles);
+    std::uint16_t* q = out;
+    std::uint64_t carry = 0;
+    for (std::size_t block = 0; block < blocks; ++block) {
+      const std::size_t at = block * 64, n = std::min<std::size_t>(64, size - at);
+      std::uint64_t leads = LeadMask(p + at, n, lead, ranges);
+      if (at + n == size) leads &= ~(std::uint64_t{1} << (n - 1));  // a lead byte that ends the text is alone
+      std::uint64_t next_carry = carry;
+      const std::uint64_t trails = Trails(leads, &next_carry);
+      const std::uint64_t valid = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+      starts_[block] = ~trails & valid;
+      units_before_[block] = static_cast<std::size_t>(q - out);
+      // The trail of the block's last byte is the next block's first byte.
+      q = DecodeBlock(p + at, starts_[block], (trails >> 1) | (next_carry << 63), codes, q);
+      carry = next_carry;
     }
+    const std::size_t u = static_cast<std::size_t>(q - out);
+    starts_[blocks] = 0;
+    units_before_[blocks] = u;
     size_ = u;
-    if (size_ % 64 == 0) {
-      starts_.push_back(size);
-      doubles_.push_back(0);
-    }
+    bytes_ = size;
   }
 
   const std::uint16_t* data() const { return units_.get(); }
   std::size_t size() const { return size_; }
+  // The offset of unit u's first byte (u == size(): the text's end). Asked
+  // mostly in order, so the block of the last answer is tried first.
   std::size_t Byte(std::size_t u) const {
     if (utf16_) return 2 * u;
-    const std::uint64_t below = (std::uint64_t{1} << (u % 64)) - 1;
-    return starts_[u / 64] + u % 64 + static_cast<std::size_t>(std::popcount(doubles_[u / 64] & below));
+    if (u >= size_) return bytes_;
+    std::size_t block = hint_;
+    if (block >= units_before_.size() || units_before_[block] > u) block = 0;
+    while (block + 1 < units_before_.size() && units_before_[block + 1] <= u) {
+      if (block + 8 < units_before_.size() && units_before_[block + 8] <= u) {
+        // Far ahead: the last block that starts at or before u.
+        block = static_cast<std::size_t>(
+            std::upper_bound(units_before_.begin() + static_cast<std::ptrdiff_t>(block), units_before_.end(), u) -
+            units_before_.begin() - 1);
+        break;
+      }
+      ++block;
+    }
+    hint_ = block;
+    std::uint64_t m = starts_[block];
+    for (std::size_t n = u - units_before_[block]; n > 0; --n) m &= m - 1;
+    return block * 64 + static_cast<std::size_t>(std::countr_zero(m));
   }
 
  private:
   bool utf16_ = false;
   std::unique_ptr<std::uint16_t[]> units_;
-  std::size_t size_ = 0;
-  std::vector<std::size_t> starts_;
-  std::vector<std::uint64_t> doubles_;
+  std::size_t size_ = 0, bytes_ = 0;
+  std::vector<std::uint64_t> starts_;
+  std::vector<std::size_t> units_before_;
+  mutable std::size_t hint_ = 0;
 };
 
 // What a pass holds while it matches, freed on every way out.

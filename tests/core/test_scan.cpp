@@ -7,6 +7,8 @@
 #define PCRE2_CODE_UNIT_WIDTH 0
 #include <pcre2.h>
 
+#include "engine/regex_match.h"
+#include "engine/replace_chain.h"
 #include "engine/scan.h"
 #include "platform/unicode.h"
 #include "reference.h"
@@ -347,6 +349,39 @@ TEST(Pcre2, JitMatchesUtf8AndUtf16) {
   for (const Pcre2Row& row : kPcre2Rows) {
     EXPECT_EQ(AllMatches8(row.pattern, row.text8), row.spans8) << row.what;
     EXPECT_EQ(AllMatches16(row.pattern, row.text16), row.spans16) << row.what;
+  }
+}
+
+// Random code page 932 bytes, lead bytes often in runs across the 64-byte
+// blocks that the matcher decodes by, with bytes and pairs that are no
+// character, a lead byte last; some texts nearly all such bytes, so that the
+// characters found lie blocks apart. Every character that `.` matches, as a
+// walk by lead bytes from the start finds them, comes out in brackets (its
+// bytes as a group's), and every other byte as it was.
+TEST(ExpressionPass, FindsTheCharactersThatAWalkFromTheStartFinds) {
+  const CodePageUnits& table = CodePageUnits::For(CodePage::kCp932);
+  const auto expression = Expression::Get(".", false, 16);
+  ASSERT_TRUE(expression);
+  static const unsigned char kBytes[] = {'a',  '\r', '\n', 0x5C, 0x40, 0x7F, 0x80, 0x81,
+                                         0x82, 0x9F, 0xA0, 0xDF, 0xE0, 0xFC, 0xFD, 0xFF};
+  std::mt19937 rng(64);
+  for (int round = 0; round < 3000; ++round) {
+    const bool sparse = round % 4 == 3;
+    std::string text;
+    for (std::size_t k = 0, n = rng() % (sparse ? 5000 : 300); k < n; ++k)
+      text += static_cast<char>(sparse && rng() % 500 ? 0xFF : kBytes[rng() % std::size(kBytes)]);
+    std::string expected;
+    for (std::size_t i = 0, n = 1; i < text.size(); i += n) {
+      const auto b = static_cast<unsigned char>(text[i]);
+      n = table.lead().IsLead(b) && i + 1 < text.size() ? 2 : 1;
+      const std::uint16_t unit = table.Code(n == 2 ? b << 8 | static_cast<unsigned char>(text[i + 1]) : b);
+      expected += unit && unit != '\r' && unit != '\n' ? "[" + text.substr(i, n) + "]" : text.substr(i, n);
+    }
+    StringSink out;
+    std::int64_t count = 0;
+    ExpressionPass pass(expression, {{"[", -1}, {"", 0}, {"]", -1}}, CodePage::kCp932);
+    ASSERT_EQ(pass.Run(text.data(), text.size(), &out, &count), PassResult::kDone);
+    ASSERT_EQ(out.text, expected) << "round " << round;
   }
 }
 
