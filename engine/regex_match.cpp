@@ -196,10 +196,14 @@ std::uint16_t* DecodeBlock(const unsigned char* p, std::uint64_t starts, std::ui
 // a character and the number of units before them.
 class Units16 {
  public:
-  Units16(const char* text, std::size_t size, CodePage code_page) {
+  // Decodes `text` (from a character's first byte), in the buffers of the
+  // last decode.
+  void Decode(const char* text, std::size_t size, CodePage code_page) {
+    hint_ = 0;
+    utf16_ = false;
     if (code_page == CodePage::kUtf16Le || code_page == CodePage::kUtf16Be) {
       utf16_ = true;
-      units_.reset(new std::uint16_t[size / 2 + 1]);
+      if (units_.size() < size / 2 + 1) units_.resize(size / 2 + 1);
       const bool big = code_page == CodePage::kUtf16Be;
       size_ = size / 2;
       const auto* p = reinterpret_cast<const unsigned char*>(text);
@@ -207,8 +211,8 @@ class Units16 {
         units_[u] = static_cast<std::uint16_t>(big ? (p[2 * u] << 8 | p[2 * u + 1]) : (p[2 * u + 1] << 8 | p[2 * u]));
       return;
     }
-    // At most a unit per byte; the pages never reached are never touched.
-    units_.reset(new std::uint16_t[size + 1]);
+    // At most a unit per byte.
+    if (units_.size() < size + 1) units_.resize(size + 1);
     const CodePageUnits& table = CodePageUnits::For(code_page);
     const std::uint16_t* const codes = MatchUnits(table);
     const LeadBytes& lead = table.lead();
@@ -217,7 +221,7 @@ class Units16 {
     const std::size_t blocks = (size + 63) / 64;
     starts_.resize(blocks + 1);
     units_before_.resize(blocks + 1);
-    std::uint16_t* const out = units_.get();
+    std::uint16_t* const out = units_.data();
     std::uint16_t* q = out;
     std::uint64_t carry = 0;
     for (std::size_t block = 0; block < blocks; ++block) {
@@ -240,7 +244,7 @@ class Units16 {
     bytes_ = size;
   }
 
-  const std::uint16_t* data() const { return units_.get(); }
+  const std::uint16_t* data() const { return units_.data(); }
   std::size_t size() const { return size_; }
   // The offset of unit u's first byte (u == size(): the text's end). Asked
   // mostly in order, so the block of the last answer is tried first.
@@ -267,7 +271,7 @@ class Units16 {
 
  private:
   bool utf16_ = false;
-  std::unique_ptr<std::uint16_t[]> units_;
+  std::vector<std::uint16_t> units_;
   std::size_t size_ = 0, bytes_ = 0;
   std::vector<std::uint64_t> starts_;
   std::vector<std::size_t> units_before_;
@@ -399,6 +403,7 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
   const std::uint32_t options = kCompileOptions | (ignore_case ? PCRE2_CASELESS : 0u);
   int code = 0;
   PCRE2_SIZE offset = 0;
+  std::uint32_t back = 0;  // characters
   std::shared_ptr<Expression> made;
   if (width == 8) {
     pcre2_compile_context_8* context = pcre2_compile_context_create_8(nullptr);
@@ -408,9 +413,11 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
                                      : nullptr;
     if (context) pcre2_compile_context_free_8(context);
     if (compiled) {
-      pcre2_jit_compile_8(compiled, PCRE2_JIT_COMPLETE);  // without the JIT it is interpreted
+      // (Without the JIT it is interpreted.)
+      pcre2_jit_compile_8(compiled, PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD);
       std::uint32_t groups = 0;
       pcre2_pattern_info_8(compiled, PCRE2_INFO_CAPTURECOUNT, &groups);
+      pcre2_pattern_info_8(compiled, PCRE2_INFO_MAXLOOKBEHIND, &back);
       made.reset(new Expression(8, compiled, groups));
     } else if (error) {
       *error = {CharsIn(pattern, offset), context ? ErrorText(code) : "no memory"};
@@ -428,9 +435,10 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
                                       : nullptr;
     if (context) pcre2_compile_context_free_16(context);
     if (compiled) {
-      pcre2_jit_compile_16(compiled, PCRE2_JIT_COMPLETE);
+      pcre2_jit_compile_16(compiled, PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD);
       std::uint32_t groups = 0;
       pcre2_pattern_info_16(compiled, PCRE2_INFO_CAPTURECOUNT, &groups);
+      pcre2_pattern_info_16(compiled, PCRE2_INFO_MAXLOOKBEHIND, &back);
       made.reset(new Expression(16, compiled, groups));
     } else if (error) {
       std::string before;
@@ -440,6 +448,13 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
   }
   if (!made) return nullptr;
   made->lines_only_ = DotStarAnchored(pattern, options);
+  // A lookbehind within a lookbehind moves back from where the outer one
+  // moved to: as far back as all of them together.
+  std::size_t lookbehinds = 0;
+  for (std::size_t at = 0; (at = pattern.find("(?<", at)) != std::string_view::npos; ++at) ++lookbehinds;
+  made->behind_ = (lookbehinds + 1) * std::size_t{back} + 2;
+  made->whole_text_ = pattern.find("(*") != std::string_view::npos || pattern.find("\\G") != std::string_view::npos ||
+                      pattern.find("(?C") != std::string_view::npos;
   const std::lock_guard<std::mutex> lock(mutex);
   if (cache.size() >= 256) cache.clear();  // the holders keep theirs
   return cache.emplace(std::move(key), made).first->second;
@@ -486,64 +501,125 @@ std::string WithLineRules(std::string_view p) {
   return out;
 }
 
+struct ExpressionPass::State {
+  std::optional<MatchState<8>> narrow;
+  std::optional<MatchState<16>> wide;
+  Units16 units;
+};
+
 ExpressionPass::ExpressionPass(std::shared_ptr<const Expression> expression,
-                               std::vector<ReplacementPiece> replacement, CodePage code_page)
-    : expression_(std::move(expression)), replacement_(std::move(replacement)), code_page_(code_page) {}
+                               std::vector<ReplacementPiece> replacement, CodePage code_page, std::size_t window)
+    : expression_(std::move(expression)),
+      replacement_(std::move(replacement)),
+      code_page_(code_page),
+      window_(expression_->whole_text_ ? SIZE_MAX : std::max<std::size_t>(window, 1)),
+      state_(std::make_unique<State>()) {}
 
 ExpressionPass::~ExpressionPass() = default;
 
-PassResult ExpressionPass::Run(const char* text, std::size_t size, ByteSink* out, std::int64_t* count) {
-  return expression_->width() == 8 ? RunUnits<8>(text, size, out, count) : RunUnits<16>(text, size, out, count);
+PassResult ExpressionPass::Take(const char* data, std::size_t n, bool last, ByteSink* out, std::int64_t* count) {
+  if (too_complex_) return PassResult::kTooComplex;
+  held_.append(data, n);
+  if (!last && held_.size() < std::max(window_, wait_)) return PassResult::kDone;
+  const PassResult result =
+      expression_->width() == 8 ? MatchHeld<8>(last, out, count) : MatchHeld<16>(last, out, count);
+  too_complex_ = result == PassResult::kTooComplex;
+  return result;
 }
 
 template <int W>
-PassResult ExpressionPass::RunUnits(const char* text, std::size_t size, ByteSink* out, std::int64_t* count) {
+PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* count) {
   using L = Lib<W>;
   using Unit = typename L::Unit;
   const auto* code = static_cast<const typename L::Code*>(expression_->code_);
-  MatchState<W> state(code);
+  auto& state = [&]() -> MatchState<W>& {
+    if constexpr (W == 8) {
+      if (!state_->narrow) state_->narrow.emplace(code);
+      return *state_->narrow;
+    } else {
+      if (!state_->wide) state_->wide.emplace(code);
+      return *state_->wide;
+    }
+  }();
   if (!state.data || !state.probe || !state.context) throw std::bad_alloc();
 
-  // The units matched on, and each unit's byte in `text`.
+  // The held text as units, and each unit's byte in it.
+  const char* const text = held_.data();
+  const std::size_t size = held_.size();
+  Units16& wide = state_->units;
   const Unit* units;
   std::size_t length;
-  std::optional<Units16> wide;
   if constexpr (W == 8) {
     units = reinterpret_cast<const Unit*>(text);
     length = size;
   } else {
-    wide.emplace(text, size, code_page_);
-    units = wide->data();
-    length = wide->size();
+    wide.Decode(text, size, code_page_);
+    units = wide.data();
+    length = wide.size();
   }
   const auto byte = [&](std::size_t u) -> std::size_t {
     if constexpr (W == 8) {
       return u;
     } else {
-      return wide->Byte(u);
+      return wide.Byte(u);
     }
   };
+  if (!last) {
+    // Matched on only the whole characters held, and never up to a line end
+    // that ends them: ^ after it depends on what follows.
+    if constexpr (W == 8) {
+      std::size_t first = length;  // the last character's first byte
+      while (first > 0 && length - first < 4 && (units[first - 1] & 0xC0) == 0x80) --first;
+      if (first > 0 && units[first - 1] >= 0xC0) {
+        const unsigned lead = units[first - 1];
+        const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if (length - (first - 1) < need) length = first - 1;
+      }
+    } else {
+      // A lead byte or a first surrogate still waiting for its second half.
+      const bool utf16 = code_page_ == CodePage::kUtf16Le || code_page_ == CodePage::kUtf16Be;
+      if (!utf16 && length > 0 && byte(length - 1) + 1 == size &&
+          CodePageUnits::For(code_page_).lead().IsLead(static_cast<unsigned char>(text[size - 1])))
+        --length;
+      if (length > 0 && units[length - 1] >= 0xD800 && units[length - 1] <= 0xDBFF) --length;
+    }
+    while (length > 0 && (units[length - 1] == '\r' || units[length - 1] == '\n')) --length;
+    if (start_ > length) return PassResult::kDone;
+  }
 
   constexpr std::uint32_t kNotEmptyHere = PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED;
-  std::size_t start = 0, emitted = 0;  // units
-  std::uint32_t flags = 0;
+  const std::uint32_t held_options = (last ? 0u : PCRE2_PARTIAL_HARD) | (held_from_start_ ? 0u : PCRE2_NOTBOL);
+  std::size_t start = start_, emitted = start_;  // units
+  std::uint32_t flags = flags_;
+  bool partial = false;
   for (;;) {
-    int rc = L::Match(code, units, length, start, flags, state.data, state.context);
+    int rc = L::Match(code, units, length, start, flags | held_options, state.data, state.context);
     typename L::Data* found = state.data;
-    if (expression_->lines_only_ && flags == 0 && (rc >= 0 || rc == PCRE2_ERROR_NOMATCH)) {
+    if (expression_->lines_only_ && flags == 0 &&
+        (rc >= 0 || rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_PARTIAL)) {
       // The LFs of CR LFs that the search went past untried, each in turn.
-      const std::size_t before = rc >= 0 ? L::Ovector(state.data)[0] : length;
+      const std::size_t before = rc == PCRE2_ERROR_NOMATCH ? length : L::Ovector(state.data)[0];
       for (std::size_t q = start + 1; q < before; ++q) {
         if (units[q] != '\n' || units[q - 1] != '\r') continue;
-        const int at = L::Match(code, units, length, q, PCRE2_ANCHORED, state.probe, state.context);
+        const int at = L::Match(code, units, length, q, PCRE2_ANCHORED | held_options, state.probe, state.context);
         if (at == PCRE2_ERROR_NOMATCH) continue;
         rc = at;
         found = state.probe;
         break;
       }
     }
+    if (rc == PCRE2_ERROR_PARTIAL) {
+      // A match may start here that the bytes to come decide.
+      start = L::Ovector(found)[0];
+      partial = true;
+      break;
+    }
     if (rc == PCRE2_ERROR_NOMATCH) {
-      if (flags == 0 || start >= length) break;
+      if (flags == 0) {
+        if (!last) start = length;  // none starts before; here, the next bytes decide
+        break;
+      }
+      if (start >= length) break;  // the next bytes decide (at the end: done)
       // No other match where the empty one was: on by a character. (Also
       // from a CR to its LF: a match may start there, only no empty one.)
       std::size_t next = start + 1;
@@ -579,8 +655,25 @@ PassResult ExpressionPass::RunUnits(const char* text, std::size_t size, ByteSink
     start = end;
     flags = begin == end ? kNotEmptyHere : 0;
   }
-  const std::size_t from = byte(emitted);
-  out->Put(text + from, size - from);
+  if (last) {
+    const std::size_t from = byte(emitted);
+    out->Put(text + from, size - from);
+    held_.clear();
+    return PassResult::kDone;
+  }
+  // No match starts before `start`: the text up to it goes out, and what a
+  // match from there may look back at stays.
+  const std::size_t from = byte(emitted), to = byte(start);
+  out->Put(text + from, to - from);
+  const std::size_t behind = 2 * expression_->behind_;  // units: a character may take two
+  const std::size_t keep = start > behind ? start - behind : 0, drop = byte(keep);
+  held_.erase(0, drop);
+  held_from_start_ = held_from_start_ && drop == 0;
+  start_ = start - keep;
+  flags_ = flags;
+  // After a match that the bytes to come decide, the next try waits for
+  // twice as many: a long one is tried a few times, not once a window.
+  wait_ = partial ? 2 * held_.size() : 0;
   return PassResult::kDone;
 }
 

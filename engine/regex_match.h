@@ -52,6 +52,11 @@ class Expression {
   // PCRE2 takes the pattern (one that starts with .*) to match only where a
   // line starts, and so never tries the LF of a CR LF: the pass does.
   bool lines_only_ = false;
+  // The characters before where a search starts that a match may look at
+  // (its lookbehinds, \b, ^); none when it needs the whole text (a verb, a
+  // callout or \G: what they do depends on where a search starts).
+  std::size_t behind_ = 0;
+  bool whole_text_ = false;
 };
 
 // The expression `pattern` (UTF-8) as it is compiled, so that the line rules
@@ -75,31 +80,51 @@ struct ReplacementPiece {
 // What became of an expression's pass over a text.
 enum class PassResult { kDone, kTooComplex };
 
-// Replaces every match of an expression in a whole text, left to right and
+// Replaces every match of an expression in a text, left to right and
 // without overlaps, as Perl does: an empty match is taken, and after one the
 // next match may not be empty at the same place; no empty match falls
 // between the CR and the LF of a line end. The matches are found on the
 // text of `code_page` (its bytes after any byte-order mark); the text
 // between them goes out as it is.
+//
+// The text comes in pieces and is matched a window of about `window` bytes
+// at a time, as PCRE2 matches a text in segments: where a match could reach
+// past the bytes held, the bytes from its start are held (with the
+// characters before it that it may look at) until the window has doubled;
+// everything before goes out. The result is the whole text's.
 class ExpressionPass {
  public:
   ExpressionPass(std::shared_ptr<const Expression> expression, std::vector<ReplacementPiece> replacement,
-                 CodePage code_page);
+                 CodePage code_page, std::size_t window = std::size_t{1} << 20);
   ~ExpressionPass();
   ExpressionPass(const ExpressionPass&) = delete;
   ExpressionPass& operator=(const ExpressionPass&) = delete;
 
-  // kTooComplex when a match ran past the engine's limits (time or memory):
-  // what went to `out` is then to be dropped.
-  PassResult Run(const char* text, std::size_t size, ByteSink* out, std::int64_t* count);
+  // Takes the text's next n bytes; `last`: no more follow. kTooComplex when
+  // a match ran past the engine's limits (time or memory): what went to
+  // `out` is then to be dropped, and nothing more is taken.
+  PassResult Take(const char* data, std::size_t n, bool last, ByteSink* out, std::int64_t* count);
+  // The whole text at once.
+  PassResult Run(const char* text, std::size_t size, ByteSink* out, std::int64_t* count) {
+    return Take(text, size, true, out, count);
+  }
 
  private:
+  struct State;
   template <int W>
-  PassResult RunUnits(const char* text, std::size_t size, ByteSink* out, std::int64_t* count);
+  PassResult MatchHeld(bool last, ByteSink* out, std::int64_t* count);
 
   std::shared_ptr<const Expression> expression_;
   std::vector<ReplacementPiece> replacement_;
   CodePage code_page_;
+  std::size_t window_;
+  std::unique_ptr<State> state_;
+  std::string held_;           // the text from a character's first byte on
+  bool held_from_start_ = true;  // held_ starts where the text does
+  std::size_t start_ = 0;      // where the search goes on, in units of held_
+  std::uint32_t flags_ = 0;    // how it goes on there (after an empty match)
+  std::size_t wait_ = 0;       // the bytes to hold before the next try
+  bool too_complex_ = false;
 };
 
 // Limits a single match runs within (a pattern that backtracks without end

@@ -275,7 +275,6 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
       std::optional<ReplaceChain> chain;
       if (!texts.unrepresentable) {
         chain.emplace(texts, WalkOf(code_page), sink, chunk);
-        if (std::uint64_t size = 0; !options.match.plain() && in.Size(&size) == kOk) chain->Expect(size);
         const std::size_t mark = std::min(MarkLength(guess.encoding), head.size());
         chain->PassOn(head.data(), mark);  // the mark is no text to search
         chain->Feed(head.data() + mark, head.size() - mark);

@@ -353,7 +353,7 @@ TEST(Pcre2, JitMatchesUtf8AndUtf16) {
 }
 
 // Random code page 932 bytes, lead bytes often in runs across the 64-byte
-// blocks that the matcher decodes by, with bytes and pairs that are no
+// blocks that the matcher decodes by and across the pieces it is given, with bytes and pairs that are no
 // character, a lead byte last; some texts nearly all such bytes, so that the
 // characters found lie blocks apart. Every character that `.` matches, as a
 // walk by lead bytes from the start finds them, comes out in brackets (its
@@ -377,10 +377,17 @@ TEST(ExpressionPass, FindsTheCharactersThatAWalkFromTheStartFinds) {
       const std::uint16_t unit = table.Code(n == 2 ? b << 8 | static_cast<unsigned char>(text[i + 1]) : b);
       expected += unit && unit != '\r' && unit != '\n' ? "[" + text.substr(i, n) + "]" : text.substr(i, n);
     }
+    // Whole, or in pieces through a small window.
     StringSink out;
     std::int64_t count = 0;
-    ExpressionPass pass(expression, {{"[", -1}, {"", 0}, {"]", -1}}, CodePage::kCp932);
-    ASSERT_EQ(pass.Run(text.data(), text.size(), &out, &count), PassResult::kDone);
+    const std::size_t window = round % 2 ? 1 + rng() % 100 : SIZE_MAX;
+    ExpressionPass pass(expression, {{"[", -1}, {"", 0}, {"]", -1}}, CodePage::kCp932, window);
+    for (std::size_t at = 0, n = 0; at <= text.size(); at += n) {
+      n = std::min<std::size_t>(text.size() - at, 1 + rng() % 70);
+      const bool last = at + n == text.size();
+      ASSERT_EQ(pass.Take(text.data() + at, n, last, &out, &count), PassResult::kDone);
+      if (last) break;
+    }
     ASSERT_EQ(out.text, expected) << "round " << round;
   }
 }
