@@ -160,19 +160,82 @@ std::uint64_t LeadMask(const unsigned char* p, std::size_t n, const LeadBytes& l
 // A byte code page's codes (a byte, or lead << 8 | trail) as the matcher
 // takes them: a code with no character is a lone low surrogate of its first
 // byte, which no expression matches any part of. Made once per code page.
-const std::uint16_t* MatchUnits(const CodePageUnits& table) {
+struct MatchCodes {
+  std::unique_ptr<std::uint16_t[]> units;
+  // Whether a character of the page other than an ASCII letter has an ASCII
+  // letter for its other case (the Kelvin sign, the long s).
+  bool odd_case = false;
+};
+
+const MatchCodes& MatchCodesOf(const CodePageUnits& table) {
   static std::mutex mutex;
-  static std::map<const CodePageUnits*, std::unique_ptr<std::uint16_t[]>> made;
+  static std::map<const CodePageUnits*, MatchCodes> made;
   const std::lock_guard<std::mutex> lock(mutex);
-  std::unique_ptr<std::uint16_t[]>& units = made[&table];
-  if (!units) {
-    units.reset(new std::uint16_t[65536]);
+  MatchCodes& codes = made[&table];
+  if (!codes.units) {
+    codes.units.reset(new std::uint16_t[65536]);
     for (unsigned code = 0; code < 65536; ++code) {
       const std::uint16_t unit = table.Code(code);
-      units[code] = unit ? unit : static_cast<std::uint16_t>(0xDC00 | (code < 256 ? code : code >> 8));
+      codes.units[code] = unit ? unit : static_cast<std::uint16_t>(0xDC00 | (code < 256 ? code : code >> 8));
+      codes.odd_case = codes.odd_case || unit == 0x212A || unit == 0x017F;
     }
   }
-  return units.get();
+  return codes;
+}
+
+// Where ASCII `text` first occurs in s at or after `from` (letter case
+// ignored or not); npos where it does not. The places whose first and last
+// bytes fit are found 16 at a time, and only they are compared.
+std::size_t FindAscii(std::string_view s, std::size_t from, std::string_view text, bool ignore_case) {
+  const std::size_t m = text.size();
+  if (m == 0 || from > s.size() || s.size() - from < m) return std::string_view::npos;
+  const auto fold = [ignore_case](unsigned char c) -> unsigned char {
+    return ignore_case && c >= 'A' && c <= 'Z' ? c | 0x20 : c;
+  };
+  const auto at = [&](std::size_t i) {
+    for (std::size_t k = 0; k < m; ++k)
+      if (fold(static_cast<unsigned char>(s[i + k])) != fold(static_cast<unsigned char>(text[k]))) return false;
+    return true;
+  };
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const auto letter = [&](unsigned char c) { return ignore_case && (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+  const auto head = static_cast<unsigned char>(text[0]), tail = static_cast<unsigned char>(text[m - 1]);
+  // A letter's byte with 0x20 set is its small letter, whichever it was.
+  const __m128i head_case = _mm_set1_epi8(letter(head) ? 0x20 : 0), tail_case = _mm_set1_epi8(letter(tail) ? 0x20 : 0);
+  const __m128i heads = _mm_set1_epi8(static_cast<char>(letter(head) ? head | 0x20 : head));
+  const __m128i tails = _mm_set1_epi8(static_cast<char>(letter(tail) ? tail | 0x20 : tail));
+  for (; i + m - 1 + 16 <= s.size(); i += 16) {
+    const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i)), head_case);
+    const __m128i b =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i + m - 1)), tail_case);
+    for (unsigned mask = static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, heads), _mm_cmpeq_epi8(b, tails))));
+         mask; mask &= mask - 1) {
+      const std::size_t k = i + static_cast<std::size_t>(std::countr_zero(mask));
+      if (at(k)) return k;
+    }
+  }
+#endif
+  for (; i + m <= s.size(); ++i)
+    if (at(i)) return i;
+  return std::string_view::npos;
+}
+
+// The last character start at or before p in a byte code page's text,
+// from a known start at or before it: the byte after one that is no lead
+// byte starts a character, and from there lead bytes take a byte each.
+std::size_t StartAtOrBefore(std::string_view s, std::size_t p, std::size_t known, const LeadBytes& lead) {
+  std::size_t q = p;
+  while (q > known && lead.IsLead(static_cast<unsigned char>(s[q - 1]))) --q;
+  return (p - q) % 2 == 0 ? p : p - 1;
+}
+
+// The characters of a byte code page's text [0, p), p a character start.
+std::size_t CharsBefore(std::string_view s, std::size_t p, const LeadBytes& lead) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < p; ++n) i += lead.IsLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+  return n;
 }
 
 // The characters that start at the `starts` bytes of a block, as units to
@@ -214,7 +277,7 @@ class Units16 {
     // At most a unit per byte.
     if (units_.size() < size + 1) units_.resize(size + 1);
     const CodePageUnits& table = CodePageUnits::For(code_page);
-    const std::uint16_t* const codes = MatchUnits(table);
+    const std::uint16_t* const codes = MatchCodesOf(table).units.get();
     const LeadBytes& lead = table.lead();
     const LeadRanges ranges(lead);
     const auto* const p = reinterpret_cast<const unsigned char*>(text);
@@ -364,6 +427,36 @@ bool DotStarAnchored(std::string_view pattern, std::uint32_t options) {
   return lines_only(0) && !lines_only(PCRE2_NO_DOTSTAR_ANCHOR);
 }
 
+// The ASCII text that every match of `p` starts with, as far as its leading
+// characters say so plainly: letters, digits and punctuation that stand for
+// themselves (or are escaped), none of them quantified; empty when the
+// pattern has an alternative anywhere (it may start another way).
+std::string LeadingText(std::string_view p) {
+  constexpr std::string_view kRulesGroup = "(?(DEFINE)\\n)";  // never run (WithLineRules)
+  if (p.starts_with(kRulesGroup)) p.remove_prefix(kRulesGroup.size());
+  std::string text;
+  if (p.find('|') != std::string_view::npos) return text;
+  const auto plain = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           std::string_view(" _-=,:;/<>'\"!@%&~`").find(c) != std::string_view::npos;
+  };
+  for (std::size_t i = 0; i < p.size();) {
+    std::size_t next = i + 1;
+    char c = p[i];
+    if (c == '\\' && i + 1 < p.size() && static_cast<unsigned char>(p[i + 1]) < 0x80 && !plain(p[i + 1]) &&
+        p[i + 1] > ' ') {
+      c = p[i + 1];  // an escaped punctuation character stands for itself
+      next = i + 2;
+    } else if (!plain(c)) {
+      break;
+    }
+    if (next < p.size() && std::string_view("*+?{").find(p[next]) != std::string_view::npos) break;
+    text += c;
+    i = next;
+  }
+  return text;
+}
+
 }  // namespace
 
 Expression::Expression(int width, void* code, std::uint32_t group_count)
@@ -453,6 +546,8 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
   std::size_t lookbehinds = 0;
   for (std::size_t at = 0; (at = pattern.find("(?<", at)) != std::string_view::npos; ++at) ++lookbehinds;
   made->behind_ = (lookbehinds + 1) * std::size_t{back} + 2;
+  made->leading_ = LeadingText(pattern);
+  made->ignore_case_ = ignore_case;
   made->whole_text_ = pattern.find("(*") != std::string_view::npos || pattern.find("\\G") != std::string_view::npos ||
                       pattern.find("(?C") != std::string_view::npos;
   const std::lock_guard<std::mutex> lock(mutex);
@@ -513,7 +608,18 @@ ExpressionPass::ExpressionPass(std::shared_ptr<const Expression> expression,
       replacement_(std::move(replacement)),
       code_page_(code_page),
       window_(expression_->whole_text_ ? SIZE_MAX : std::max<std::size_t>(window, 1)),
-      state_(std::make_unique<State>()) {}
+      state_(std::make_unique<State>()) {
+  // Skipping to the leading text pays where decoding the text costs, and
+  // holds in a byte code page (a character of one form only, one byte
+  // each), letter case ignored only where no other character has an ASCII
+  // letter for its other case.
+  const std::string& leading = expression_->leading_;
+  skips_ = expression_->width() == 16 && !leading.empty() && code_page_ != CodePage::kUtf16Le &&
+           code_page_ != CodePage::kUtf16Be &&
+           (!expression_->ignore_case_ || !MatchCodesOf(CodePageUnits::For(code_page_)).odd_case);
+  // With less to decode, a smaller window skips more of the text.
+  if (skips_ && window_ != SIZE_MAX) window_ = std::max<std::size_t>(window_ / 4, 1);
+}
 
 ExpressionPass::~ExpressionPass() = default;
 
@@ -525,6 +631,31 @@ PassResult ExpressionPass::Take(const char* data, std::size_t n, bool last, Byte
       expression_->width() == 8 ? MatchHeld<8>(last, out, count) : MatchHeld<16>(last, out, count);
   too_complex_ = result == PassResult::kTooComplex;
   return result;
+}
+
+// Where every match starts with a text of ASCII characters (one byte each
+// in a byte code page), the text up to its next place in the bytes held
+// cannot hold a match start: it goes out undecoded, with only the
+// characters before that place that a match may look at kept.
+void ExpressionPass::SkipToLeadingText(bool last, ByteSink* out) {
+  const std::string& text = expression_->leading_;
+  const std::string_view held = held_;
+  const std::size_t found = FindAscii(held, start_byte_, text, expression_->ignore_case_);
+  // (Where it is not, a match may still start in the last bytes held.)
+  const std::size_t tail = std::min(held.size(), text.size() - 1);
+  const std::size_t limit = found != std::string_view::npos ? found
+                            : last                           ? held.size()
+                                                             : std::max(start_byte_, held.size() - tail);
+  if (limit < start_byte_ + 16) return;  // not worth the while
+  const LeadBytes& lead = CodePageUnits::For(code_page_).lead();
+  const std::size_t cut = StartAtOrBefore(held, limit, start_byte_, lead);
+  out->Put(held.data() + start_byte_, cut - start_byte_);
+  const std::size_t behind = 2 * expression_->behind_;  // bytes: a character may take two
+  const std::size_t keep = StartAtOrBefore(held, cut > behind ? cut - behind : 0, 0, lead);
+  held_.erase(0, keep);
+  held_from_start_ = held_from_start_ && keep == 0;
+  start_byte_ = cut - keep;
+  start_ = CharsBefore(held_, start_byte_, lead);
 }
 
 template <int W>
@@ -543,6 +674,12 @@ PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* cou
   }();
   if (!state.data || !state.probe || !state.context) throw std::bad_alloc();
 
+  if constexpr (W == 16) {
+    if (skips_ && flags_ == 0) {
+      SkipToLeadingText(last, out);
+      if (!last && held_.size() - start_byte_ < expression_->leading_.size()) return PassResult::kDone;
+    }
+  }
   // The held text as units, and each unit's byte in it.
   const char* const text = held_.data();
   const std::size_t size = held_.size();
@@ -670,6 +807,7 @@ PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* cou
   held_.erase(0, drop);
   held_from_start_ = held_from_start_ && drop == 0;
   start_ = start - keep;
+  start_byte_ = to - drop;
   flags_ = flags;
   // After a match that the bytes to come decide, the next try waits for
   // twice as many: a long one is tried a few times, not once a window.

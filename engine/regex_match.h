@@ -57,6 +57,10 @@ class Expression {
   // callout or \G: what they do depends on where a search starts).
   std::size_t behind_ = 0;
   bool whole_text_ = false;
+  // The ASCII text that every match starts with (letter case ignored or
+  // not), where the pattern plainly says so; else empty.
+  std::string leading_;
+  bool ignore_case_ = false;
 };
 
 // The expression `pattern` (UTF-8) as it is compiled, so that the line rules
@@ -113,6 +117,7 @@ class ExpressionPass {
   struct State;
   template <int W>
   PassResult MatchHeld(bool last, ByteSink* out, std::int64_t* count);
+  void SkipToLeadingText(bool last, ByteSink* out);
 
   std::shared_ptr<const Expression> expression_;
   std::vector<ReplacementPiece> replacement_;
@@ -122,8 +127,10 @@ class ExpressionPass {
   std::string held_;           // the text from a character's first byte on
   bool held_from_start_ = true;  // held_ starts where the text does
   std::size_t start_ = 0;      // where the search goes on, in units of held_
+  std::size_t start_byte_ = 0;  // and in its bytes
   std::uint32_t flags_ = 0;    // how it goes on there (after an empty match)
   std::size_t wait_ = 0;       // the bytes to hold before the next try
+  bool skips_ = false;         // to where the expression's leading text is
   bool too_complex_ = false;
 };
 

@@ -353,29 +353,55 @@ TEST(Pcre2, JitMatchesUtf8AndUtf16) {
 }
 
 // Random code page 932 bytes, lead bytes often in runs across the 64-byte
-// blocks that the matcher decodes by and across the pieces it is given, with bytes and pairs that are no
-// character, a lead byte last; some texts nearly all such bytes, so that the
-// characters found lie blocks apart. Every character that `.` matches, as a
-// walk by lead bytes from the start finds them, comes out in brackets (its
-// bytes as a group's), and every other byte as it was.
+// blocks that the matcher decodes by and across the pieces it is given,
+// with bytes and pairs that are no character, a lead byte last; some texts
+// nearly all such bytes, so that the matches lie blocks apart. Every match
+// of `.`, or of a text of ASCII characters that are also second bytes (with
+// letter case ignored or not), as a walk by lead bytes from the start finds
+// them, comes out in brackets (its bytes as a group's), and every other
+// byte as it was.
 TEST(ExpressionPass, FindsTheCharactersThatAWalkFromTheStartFinds) {
   const CodePageUnits& table = CodePageUnits::For(CodePage::kCp932);
-  const auto expression = Expression::Get(".", false, 16);
-  ASSERT_TRUE(expression);
-  static const unsigned char kBytes[] = {'a',  '\r', '\n', 0x5C, 0x40, 0x7F, 0x80, 0x81,
-                                         0x82, 0x9F, 0xA0, 0xDF, 0xE0, 0xFC, 0xFD, 0xFF};
+  struct Row {
+    const char* pattern;
+    bool ignore_case;
+    std::u16string text;  // what it finds; empty: any character but a line end
+  };
+  static const Row kRows[] = {{".", false, u""}, {"a", false, u"a"}, {"A", true, u"a"},
+                              {"aA", true, u"aa"}, {"a@", false, u"a@"}, {"A@a", true, u"a@a"}};
+  static const unsigned char kBytes[] = {'a',  'A',  '@',  '\r', '\n', 0x5C, 0x7F, 0x80,
+                                         0x81, 0x82, 0x9F, 0xA0, 0xDF, 0xE0, 0xFC, 0xFF};
   std::mt19937 rng(64);
   for (int round = 0; round < 3000; ++round) {
+    const Row& row = kRows[round % std::size(kRows)];
+    const auto expression = Expression::Get(row.pattern, row.ignore_case, 16);
+    ASSERT_TRUE(expression);
     const bool sparse = round % 4 == 3;
     std::string text;
     for (std::size_t k = 0, n = rng() % (sparse ? 5000 : 300); k < n; ++k)
       text += static_cast<char>(sparse && rng() % 500 ? 0xFF : kBytes[rng() % std::size(kBytes)]);
-    std::string expected;
+    // The characters: their units and first bytes.
+    std::u16string units;
+    std::vector<std::size_t> starts;
     for (std::size_t i = 0, n = 1; i < text.size(); i += n) {
       const auto b = static_cast<unsigned char>(text[i]);
       n = table.lead().IsLead(b) && i + 1 < text.size() ? 2 : 1;
       const std::uint16_t unit = table.Code(n == 2 ? b << 8 | static_cast<unsigned char>(text[i + 1]) : b);
-      expected += unit && unit != '\r' && unit != '\n' ? "[" + text.substr(i, n) + "]" : text.substr(i, n);
+      units += static_cast<char16_t>(row.ignore_case && unit >= 'A' && unit <= 'Z' ? unit | 0x20 : unit);
+      starts.push_back(i);
+    }
+    starts.push_back(text.size());
+    std::string expected;
+    for (std::size_t c = 0; c < units.size();) {
+      const std::size_t n = row.text.empty() ? 1 : row.text.size();
+      if (row.text.empty() ? units[c] != 0 && units[c] != '\r' && units[c] != '\n'
+                           : units.compare(c, n, row.text) == 0) {
+        expected += "[" + text.substr(starts[c], starts[c + n] - starts[c]) + "]";
+        c += n;
+      } else {
+        expected += text.substr(starts[c], starts[c + 1] - starts[c]);
+        ++c;
+      }
     }
     // Whole, or in pieces through a small window.
     StringSink out;
@@ -388,7 +414,7 @@ TEST(ExpressionPass, FindsTheCharactersThatAWalkFromTheStartFinds) {
       ASSERT_EQ(pass.Take(text.data() + at, n, last, &out, &count), PassResult::kDone);
       if (last) break;
     }
-    ASSERT_EQ(out.text, expected) << "round " << round;
+    ASSERT_EQ(out.text, expected) << "round " << round << ", " << row.pattern;
   }
 }
 
