@@ -48,6 +48,7 @@ struct Lib<8> {
     return pcre2_match_8(c, s, n, at, o, d, x);
   }
   static PCRE2_SIZE* Ovector(Data* d) { return pcre2_get_ovector_pointer_8(d); }
+  static PCRE2_SIZE StartChar(Data* d) { return pcre2_get_startchar_8(d); }
   // Whether unit u continues a character (so no match may start there).
   static bool Continues(const Unit* s, std::size_t i) { return (s[i] & 0xC0) == 0x80; }
 };
@@ -75,6 +76,7 @@ struct Lib<16> {
     return pcre2_match_16(c, s, n, at, o, d, x);
   }
   static PCRE2_SIZE* Ovector(Data* d) { return pcre2_get_ovector_pointer_16(d); }
+  static PCRE2_SIZE StartChar(Data* d) { return pcre2_get_startchar_16(d); }
   static bool Continues(const Unit* s, std::size_t i) {
     return s[i] >= 0xDC00 && s[i] <= 0xDFFF && i > 0 && s[i - 1] >= 0xD800 && s[i - 1] <= 0xDBFF;
   }
@@ -739,12 +741,16 @@ PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* cou
       for (std::size_t q = start + 1; q < before; ++q) {
         if (units[q] != '\n' || units[q - 1] != '\r') continue;
         const int at = L::Match(code, units, length, q, PCRE2_ANCHORED | held_options, state.probe, state.context);
-        if (at == PCRE2_ERROR_NOMATCH) continue;
+        if (at == PCRE2_ERROR_NOMATCH || (at >= 0 && L::StartChar(state.probe) != q)) continue;
         rc = at;
         found = state.probe;
         break;
       }
     }
+    // An anchored try that reports a match started elsewhere found none
+    // (PCRE2's JIT can, where a text has units that are no character).
+    if (rc >= 0 && (flags & PCRE2_ANCHORED) && found == state.data && L::StartChar(found) != start)
+      rc = PCRE2_ERROR_NOMATCH;
     if (rc == PCRE2_ERROR_PARTIAL) {
       // A match may start here that the bytes to come decide.
       start = L::Ovector(found)[0];
