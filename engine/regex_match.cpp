@@ -741,15 +741,18 @@ PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* cou
       for (std::size_t q = start + 1; q < before; ++q) {
         if (units[q] != '\n' || units[q - 1] != '\r') continue;
         const int at = L::Match(code, units, length, q, PCRE2_ANCHORED | held_options, state.probe, state.context);
-        if (at == PCRE2_ERROR_NOMATCH || (at >= 0 && L::StartChar(state.probe) != q)) continue;
+        if (at == PCRE2_ERROR_NOMATCH || ((at >= 0 || at == PCRE2_ERROR_PARTIAL) && L::StartChar(state.probe) != q))
+          continue;
         rc = at;
         found = state.probe;
         break;
       }
     }
-    // An anchored try that reports a match started elsewhere found none
-    // (PCRE2's JIT can, where a text has units that are no character).
-    if (rc >= 0 && (flags & PCRE2_ANCHORED) && found == state.data && L::StartChar(found) != start)
+    // An anchored try that reports a match (or the start of one) elsewhere
+    // found none: PCRE2's JIT does so at a unit that is no character, which
+    // no match but an empty one can start at.
+    if ((rc >= 0 || rc == PCRE2_ERROR_PARTIAL) && (flags & PCRE2_ANCHORED) && found == state.data &&
+        L::StartChar(found) != start)
       rc = PCRE2_ERROR_NOMATCH;
     if (rc == PCRE2_ERROR_PARTIAL) {
       // A match may start here that the bytes to come decide.
