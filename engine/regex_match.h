@@ -53,9 +53,10 @@ class Expression {
   // line starts, and so never tries the LF of a CR LF: the pass does.
   bool lines_only_ = false;
   // The characters before where a search starts that a match may look at
-  // (its lookbehinds, \b, ^); none when it needs the whole text (a verb, a
-  // callout or \G: what they do depends on where a search starts).
+  // (its lookbehinds, \b, ^).
   std::size_t behind_ = 0;
+  // Whether what a match is depends on where a search starts (a verb, a
+  // callout, \G): such an expression is matched on the whole text at once.
   bool whole_text_ = false;
   // The ASCII text that every match starts with (letter case ignored or
   // not), where the pattern plainly says so; else empty.
@@ -108,10 +109,6 @@ class ExpressionPass {
   // a match ran past the engine's limits (time or memory): what went to
   // `out` is then to be dropped, and nothing more is taken.
   PassResult Take(const char* data, std::size_t n, bool last, ByteSink* out, std::int64_t* count);
-  // The whole text at once.
-  PassResult Run(const char* text, std::size_t size, ByteSink* out, std::int64_t* count) {
-    return Take(text, size, true, out, count);
-  }
 
  private:
   struct State;
