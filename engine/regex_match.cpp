@@ -704,26 +704,16 @@ PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* cou
     }
   };
   if (!last) {
-    // Matched on only the whole characters held, and never up to a line end
-    // that ends them: ^ after it depends on what follows.
-    if constexpr (W == 8) {
-      std::size_t first = length;  // the last character's first byte
-      while (first > 0 && length - first < 4 && (units[first - 1] & 0xC0) == 0x80) --first;
-      if (first > 0 && units[first - 1] >= 0xC0) {
-        const unsigned lead = units[first - 1];
-        const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        if (length - (first - 1) < need) length = first - 1;
-      }
-    } else {
-      // A lead byte or a first surrogate still waiting for its second half.
-      const bool utf16 = code_page_ == CodePage::kUtf16Le || code_page_ == CodePage::kUtf16Be;
-      if (!utf16 && length > 0 && byte(length - 1) + 1 == size &&
-          CodePageUnits::For(code_page_).lead().IsLead(static_cast<unsigned char>(text[size - 1])))
-        --length;
-      if (length > 0 && units[length - 1] >= 0xD800 && units[length - 1] <= 0xDBFF) --length;
+    // Matched up to the last ASCII character held that is no line end: so
+    // never up to part of a character, nor into units that are no
+    // character (where PCRE2 may start a search that it would otherwise
+    // step over), nor up to a line end (^ after it depends on what follows).
+    while (length > 0 && (units[length - 1] >= 0x80 || units[length - 1] == '\r' || units[length - 1] == '\n'))
+      --length;
+    if (length <= start_) {
+      wait_ = 2 * size;  // none such yet
+      return PassResult::kDone;
     }
-    while (length > 0 && (units[length - 1] == '\r' || units[length - 1] == '\n')) --length;
-    if (start_ > length) return PassResult::kDone;
   }
 
   constexpr std::uint32_t kNotEmptyHere = PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED;
