@@ -164,6 +164,8 @@ std::uint64_t LeadMask(const unsigned char* p, std::size_t n, const LeadBytes& l
 // byte, which no expression matches any part of. Made once per code page.
 struct MatchCodes {
   std::unique_ptr<std::uint16_t[]> units;
+  // Back: each character's code where it has one only (else 0).
+  std::unique_ptr<std::uint16_t[]> code_of;
   // Whether a character of the page other than an ASCII letter has an ASCII
   // letter for its other case (the Kelvin sign, the long s).
   bool odd_case = false;
@@ -176,19 +178,24 @@ const MatchCodes& MatchCodesOf(const CodePageUnits& table) {
   MatchCodes& codes = made[&table];
   if (!codes.units) {
     codes.units.reset(new std::uint16_t[65536]);
+    codes.code_of.reset(new std::uint16_t[65536]());
+    std::vector<std::uint8_t> forms(65536);
     for (unsigned code = 0; code < 65536; ++code) {
       const std::uint16_t unit = table.Code(code);
       codes.units[code] = unit ? unit : static_cast<std::uint16_t>(0xDC00 | (code < 256 ? code : code >> 8));
       codes.odd_case = codes.odd_case || unit == 0x212A || unit == 0x017F;
+      if (unit && forms[unit] < 2 && ++forms[unit] == 1) codes.code_of[unit] = static_cast<std::uint16_t>(code);
     }
+    for (unsigned unit = 0; unit < 65536; ++unit)
+      if (forms[unit] > 1) codes.code_of[unit] = 0;
   }
   return codes;
 }
 
-// Where ASCII `text` first occurs in s at or after `from` (letter case
-// ignored or not); npos where it does not. The places whose first and last
+// Where `text` first occurs in s at or after `from` (the letter case of
+// ASCII letters ignored or not); npos where it does not. The places whose first and last
 // bytes fit are found 16 at a time, and only they are compared.
-std::size_t FindAscii(std::string_view s, std::size_t from, std::string_view text, bool ignore_case) {
+std::size_t FindBytes(std::string_view s, std::size_t from, std::string_view text, bool ignore_case) {
   const std::size_t m = text.size();
   if (m == 0 || from > s.size() || s.size() - from < m) return std::string_view::npos;
   const auto fold = [ignore_case](unsigned char c) -> unsigned char {
@@ -429,14 +436,15 @@ bool DotStarAnchored(std::string_view pattern, std::uint32_t options) {
   return lines_only(0) && !lines_only(PCRE2_NO_DOTSTAR_ANCHOR);
 }
 
-// The ASCII text that every match of `p` starts with, as far as its leading
-// characters say so plainly: letters, digits and punctuation that stand for
-// themselves (or are escaped), none of them quantified; empty when the
-// pattern has an alternative anywhere (it may start another way).
-std::string LeadingText(std::string_view p) {
+// The characters that every match of `p` starts with, as far as its leading
+// characters say so plainly: letters, digits, punctuation that stands for
+// itself (or is escaped), characters beyond ASCII as they are or as \x{...},
+// none of them quantified; none when the pattern has an alternative anywhere
+// (it may start another way).
+std::u32string LeadingText(std::string_view p) {
   constexpr std::string_view kRulesGroup = "(?(DEFINE)\\n)";  // never run (WithLineRules)
   if (p.starts_with(kRulesGroup)) p.remove_prefix(kRulesGroup.size());
-  std::string text;
+  std::u32string text;
   if (p.find('|') != std::string_view::npos) return text;
   const auto plain = [](char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
@@ -444,12 +452,31 @@ std::string LeadingText(std::string_view p) {
   };
   for (std::size_t i = 0; i < p.size();) {
     std::size_t next = i + 1;
-    char c = p[i];
-    if (c == '\\' && i + 1 < p.size() && static_cast<unsigned char>(p[i + 1]) < 0x80 && !plain(p[i + 1]) &&
-        p[i + 1] > ' ') {
-      c = p[i + 1];  // an escaped punctuation character stands for itself
+    char32_t c = static_cast<unsigned char>(p[i]);
+    if (c == '\\' && p.substr(i).starts_with("\\x{")) {
+      const std::size_t close = p.find('}', i);
+      if (close == std::string_view::npos || close == i + 3 || close > i + 9) break;
+      c = 0;
+      for (std::size_t k = i + 3; k < close; ++k) {
+        const char h = p[k];
+        const int digit = h >= '0' && h <= '9'   ? h - '0'
+                          : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                          : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                                                 : -1;
+        if (digit < 0) return text;
+        c = c * 16 + static_cast<char32_t>(digit);
+      }
+      next = close + 1;
+    } else if (c == '\\' && i + 1 < p.size() && static_cast<unsigned char>(p[i + 1]) < 0x80 && !plain(p[i + 1]) &&
+               p[i + 1] > ' ') {
+      c = static_cast<unsigned char>(p[i + 1]);  // an escaped punctuation character stands for itself
       next = i + 2;
-    } else if (!plain(c)) {
+    } else if (c >= 0x80) {
+      bool bad = false;
+      next = i;
+      c = unicode_detail::DecodeUtf8(p, &next, &bad);
+      if (bad) break;
+    } else if (!plain(static_cast<char>(c))) {
       break;
     }
     if (next < p.size() && std::string_view("*+?{").find(p[next]) != std::string_view::npos) break;
@@ -611,14 +638,27 @@ ExpressionPass::ExpressionPass(std::shared_ptr<const Expression> expression,
       code_page_(code_page),
       window_(expression_->whole_text_ ? SIZE_MAX : std::max<std::size_t>(window, 1)),
       state_(std::make_unique<State>()) {
-  // Skipping to the leading text pays where decoding the text costs, and
-  // holds in a byte code page (a character of one form only, one byte
-  // each), letter case ignored only where no other character has an ASCII
-  // letter for its other case.
-  const std::string& leading = expression_->leading_;
-  skips_ = expression_->width() == 16 && !leading.empty() && code_page_ != CodePage::kUtf16Le &&
-           code_page_ != CodePage::kUtf16Be &&
-           (!expression_->ignore_case_ || !MatchCodesOf(CodePageUnits::For(code_page_)).odd_case);
+  // Skipping to the leading text pays where decoding the text costs, in a
+  // byte code page: as far as each of its characters has one form there,
+  // letter case ignored only for ASCII and only where no other character
+  // has an ASCII letter for its other case.
+  if (expression_->width() != 16 || expression_->leading_.empty() || code_page_ == CodePage::kUtf16Le ||
+      code_page_ == CodePage::kUtf16Be)
+    return;
+  const MatchCodes& codes = MatchCodesOf(CodePageUnits::For(code_page_));
+  if (expression_->ignore_case_ && codes.odd_case) return;
+  for (const char32_t c : expression_->leading_) {
+    if (c < 0x80) {
+      leading_bytes_ += static_cast<char>(c);
+      continue;
+    }
+    // Beyond ASCII: a character of one form only, its case kept.
+    const std::uint16_t code = c <= 0xFFFF && !expression_->ignore_case_ ? codes.code_of[c] : 0;
+    if (code == 0) break;
+    if (code > 0xFF) leading_bytes_ += static_cast<char>(code >> 8);
+    leading_bytes_ += static_cast<char>(code & 0xFF);
+  }
+  skips_ = !leading_bytes_.empty();
   // With less to decode, a smaller window skips more of the text.
   if (skips_ && window_ != SIZE_MAX) window_ = std::max<std::size_t>(window_ / 4, 1);
 }
@@ -635,14 +675,34 @@ PassResult ExpressionPass::Take(const char* data, std::size_t n, bool last, Byte
   return result;
 }
 
-// Where every match starts with a text of ASCII characters (one byte each
-// in a byte code page), the text up to its next place in the bytes held
-// cannot hold a match start: it goes out undecoded, with only the
+namespace {
+
+// Whether units are all whole characters (UTF-8; UTF-16: no lone
+// surrogate; decoded from a byte code page: no surrogate at all).
+template <int W>
+bool ValidUnits(const typename Lib<W>::Unit* units, std::size_t n, CodePage code_page) {
+  if constexpr (W == 8) {
+    return IsUtf8(std::string_view(reinterpret_cast<const char*>(units), n));
+  } else {
+    const bool pairs = code_page == CodePage::kUtf16Le || code_page == CodePage::kUtf16Be;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (units[i] < 0xD800 || units[i] > 0xDFFF) continue;
+      if (!pairs || units[i] > 0xDBFF || i + 1 >= n || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) return false;
+      ++i;
+    }
+    return true;
+  }
+}
+
+}  // namespace
+
+// Where every match starts with a text of one form in a byte code page,
+// the text up to its next place in the bytes held cannot hold a match start: it goes out undecoded, with only the
 // characters before that place that a match may look at kept.
 void ExpressionPass::SkipToLeadingText(bool last, ByteSink* out) {
-  const std::string& text = expression_->leading_;
+  const std::string& text = leading_bytes_;
   const std::string_view held = held_;
-  const std::size_t found = FindAscii(held, start_byte_, text, expression_->ignore_case_);
+  const std::size_t found = FindBytes(held, start_byte_, text, expression_->ignore_case_);
   // (Where it is not, a match may still start in the last bytes held.)
   const std::size_t tail = std::min(held.size(), text.size() - 1);
   const std::size_t limit = found != std::string_view::npos ? found
@@ -679,7 +739,7 @@ PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* cou
   if constexpr (W == 16) {
     if (skips_ && flags_ == 0) {
       SkipToLeadingText(last, out);
-      if (!last && held_.size() - start_byte_ < expression_->leading_.size()) return PassResult::kDone;
+      if (!last && held_.size() - start_byte_ < leading_bytes_.size()) return PassResult::kDone;
     }
   }
   // The held text as units, and each unit's byte in it.
@@ -705,13 +765,19 @@ PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* cou
   };
   if (!last) {
     // Matched up to the last ASCII character held that is no line end: so
-    // never up to part of a character, nor into units that are no
-    // character (where PCRE2 may start a search that it would otherwise
-    // step over), nor up to a line end (^ after it depends on what follows).
+    // never up to part of a character, nor up to a line end (^ after it
+    // depends on what follows).
     while (length > 0 && (units[length - 1] >= 0x80 || units[length - 1] == '\r' || units[length - 1] == '\n'))
       --length;
     if (length <= start_) {
       wait_ = 2 * size;  // none such yet
+      return PassResult::kDone;
+    }
+    // Where units that are no character come, PCRE2 steps over them when a
+    // search starts before them, but may start one among them (an empty
+    // match): from there on the text is matched whole, as one search.
+    if (!ValidUnits<W>(units + start_, length - start_, code_page_)) {
+      window_ = SIZE_MAX;
       return PassResult::kDone;
     }
   }

@@ -58,9 +58,9 @@ class Expression {
   // Whether what a match is depends on where a search starts (a verb, a
   // callout, \G): such an expression is matched on the whole text at once.
   bool whole_text_ = false;
-  // The ASCII text that every match starts with (letter case ignored or
-  // not), where the pattern plainly says so; else empty.
-  std::string leading_;
+  // The characters that every match starts with (letter case ignored or
+  // not), where the pattern plainly says so; else none.
+  std::u32string leading_;
   bool ignore_case_ = false;
 };
 
@@ -127,7 +127,8 @@ class ExpressionPass {
   std::size_t start_byte_ = 0;  // and in its bytes
   std::uint32_t flags_ = 0;    // how it goes on there (after an empty match)
   std::size_t wait_ = 0;       // the bytes to hold before the next try
-  bool skips_ = false;         // to where the expression's leading text is
+  std::string leading_bytes_;  // the expression's leading text in the code page, or its start
+  bool skips_ = false;         // to where that text is
   bool too_complex_ = false;
 };
 

@@ -352,14 +352,15 @@ TEST(Pcre2, JitMatchesUtf8AndUtf16) {
   }
 }
 
-// Random code page 932 bytes, lead bytes often in runs across the 64-byte
-// blocks that the matcher decodes by and across the pieces it is given,
-// with bytes and pairs that are no character, a lead byte last; some texts
-// nearly all such bytes, so that the matches lie blocks apart. Every match
-// of `.`, or of a text of ASCII characters that are also second bytes (with
-// letter case ignored or not), as a walk by lead bytes from the start finds
-// them, comes out in brackets (its bytes as a group's), and every other
-// byte as it was.
+// Random code page 932 text, of whole characters or of bytes that pair as
+// they fall (lead bytes often in runs across the 64-byte blocks that the
+// matcher decodes by and across the pieces it is given, bytes and pairs
+// that are no character, a lead byte last); some texts nearly all such
+// bytes, so that the matches lie blocks apart. Every match of `.`, or of a
+// text of characters whose bytes are also second bytes (ASCII letter case
+// ignored or not; a character of several forms in any of them), as a walk
+// by lead bytes from the start finds them, comes out in brackets (its
+// bytes as a group's), and every other byte as it was.
 TEST(ExpressionPass, FindsTheCharactersThatAWalkFromTheStartFinds) {
   const CodePageUnits& table = CodePageUnits::For(CodePage::kCp932);
   struct Row {
@@ -367,19 +368,30 @@ TEST(ExpressionPass, FindsTheCharactersThatAWalkFromTheStartFinds) {
     bool ignore_case;
     std::u16string text;  // what it finds; empty: any character but a line end
   };
-  static const Row kRows[] = {{".", false, u""}, {"a", false, u"a"}, {"A", true, u"a"},
-                              {"aA", true, u"aa"}, {"a@", false, u"a@"}, {"A@a", true, u"a@a"}};
-  static const unsigned char kBytes[] = {'a',  'A',  '@',  '\r', '\n', 0x5C, 0x7F, 0x80,
-                                         0x81, 0x82, 0x9F, 0xA0, 0xDF, 0xE0, 0xFC, 0xFF};
+  // (表 is 95 5C; ＝ is 81 81, one form each; ∵ is 81 E6, 87 9A or FA 5B.)
+  static const Row kRows[] = {{".", false, u""},
+                              {"a", false, u"a"},
+                              {"A", true, u"a"},
+                              {"aA", true, u"aa"},
+                              {"a@", false, u"a@"},
+                              {"A@a", true, u"a@a"},
+                              {"\\x{8868}a", false, u"\u8868a"},
+                              {"\xE8\xA1\xA8\\x{FF1D}", false, u"\u8868\uFF1D"},
+                              {"\\x{FF1D}\\x{2235}a", false, u"\uFF1D\u2235a"}};
+  // Whole characters first, then bytes that pair as they fall.
+  static const char* const kPieces[] = {"a",    "A",    "@",    "\r",   "\n",   "\x5C", "\x7F", "\x81\x81",
+                                        "\x95\x5C", "\x81\xE6", "\x87\x9A", "\xFA\x5B", "\x80", "\x81", "\x82", "\x95",
+                                        "\x9F", "\xA0", "\xDF", "\xE0", "\xFC", "\xFF"};
+  constexpr std::size_t kWhole = 12;
   std::mt19937 rng(64);
   for (int round = 0; round < 3000; ++round) {
     const Row& row = kRows[round % std::size(kRows)];
     const auto expression = Expression::Get(row.pattern, row.ignore_case, 16);
     ASSERT_TRUE(expression);
-    const bool sparse = round % 4 == 3;
+    const bool sparse = round % 4 == 3, whole = round % 3 == 1;
     std::string text;
     for (std::size_t k = 0, n = rng() % (sparse ? 5000 : 300); k < n; ++k)
-      text += static_cast<char>(sparse && rng() % 500 ? 0xFF : kBytes[rng() % std::size(kBytes)]);
+      text += sparse && rng() % 500 ? "\xFF" : kPieces[rng() % (whole ? kWhole : std::size(kPieces))];
     // The characters: their units and first bytes.
     std::u16string units;
     std::vector<std::size_t> starts;
