@@ -3,12 +3,17 @@
 #define PCRE2_CODE_UNIT_WIDTH 0
 #include <pcre2.h>
 
+#include <algorithm>
 #include <bit>
 #include <map>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <tuple>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/replace_chain.h"
 #include "platform/unicode.h"
@@ -43,6 +48,7 @@ struct Lib<8> {
     return pcre2_match_8(c, s, n, at, o, d, x);
   }
   static PCRE2_SIZE* Ovector(Data* d) { return pcre2_get_ovector_pointer_8(d); }
+  static PCRE2_SIZE StartChar(Data* d) { return pcre2_get_startchar_8(d); }
   // Whether unit u continues a character (so no match may start there).
   static bool Continues(const Unit* s, std::size_t i) { return (s[i] & 0xC0) == 0x80; }
 };
@@ -70,6 +76,7 @@ struct Lib<16> {
     return pcre2_match_16(c, s, n, at, o, d, x);
   }
   static PCRE2_SIZE* Ovector(Data* d) { return pcre2_get_ovector_pointer_16(d); }
+  static PCRE2_SIZE StartChar(Data* d) { return pcre2_get_startchar_16(d); }
   static bool Continues(const Unit* s, std::size_t i) {
     return s[i] >= 0xDC00 && s[i] <= 0xDFFF && i > 0 && s[i - 1] >= 0xD800 && s[i - 1] <= 0xDBFF;
   }
@@ -92,18 +99,183 @@ std::size_t CharsIn(std::string_view text, std::size_t bytes) {
   return n;
 }
 
+// The bytes of a 64-byte block that are the second byte of a character,
+// from which of them are lead bytes: a lead byte takes the byte after it,
+// whatever that is, so in a run of lead bytes every other one is a trail.
+// *carry: the block's first byte is a trail (in and out). As a parser finds
+// the characters that a run of backslashes escapes, without a branch.
+std::uint64_t Trails(std::uint64_t lead, std::uint64_t* carry) {
+  constexpr std::uint64_t kEven = 0x5555555555555555;
+  lead &= ~*carry;
+  const std::uint64_t follows = lead << 1 | *carry;
+  const std::uint64_t odd_starts = lead & ~kEven & ~follows;
+  const std::uint64_t sum = odd_starts + lead;
+  *carry = sum < lead;
+  return (kEven ^ (sum << 1)) & follows;
+}
+
+// The lead bytes of a code page as up to two ranges, for a test of 16
+// bytes at once; count 3: more than two (each byte is looked up).
+struct LeadRanges {
+  explicit LeadRanges(const LeadBytes& lead) {
+    for (unsigned b = 0; b < 256; ++b) {
+      if (!lead.IsLead(static_cast<unsigned char>(b)) || (b > 0 && lead.IsLead(static_cast<unsigned char>(b - 1))))
+        continue;
+      unsigned last = b;
+      while (last < 255 && lead.IsLead(static_cast<unsigned char>(last + 1))) ++last;
+      if (count < 2) {
+        first[count] = static_cast<unsigned char>(b);
+        span[count] = static_cast<unsigned char>(last - b);
+      }
+      ++count;
+    }
+  }
+  int count = 0;
+  unsigned char first[2] = {}, span[2] = {};
+};
+
+// Which of the n (at most 64) bytes at p are lead bytes, a bit each.
+std::uint64_t LeadMask(const unsigned char* p, std::size_t n, const LeadBytes& lead, const LeadRanges& ranges) {
+  if (ranges.count == 0) return 0;
+#if defined(__SSE2__)
+  if (n == 64 && ranges.count <= 2) {
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+      __m128i in = _mm_setzero_si128();
+      for (int r = 0; r < ranges.count; ++r) {
+        // b - first <= span, without sign: max(b - first, span) == span.
+        const __m128i span = _mm_set1_epi8(static_cast<char>(ranges.span[r]));
+        const __m128i from = _mm_sub_epi8(bytes, _mm_set1_epi8(static_cast<char>(ranges.first[r])));
+        in = _mm_or_si128(in, _mm_cmpeq_epi8(_mm_max_epu8(from, span), span));
+      }
+      mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(in))} << (16 * i);
+    }
+    return mask;
+  }
+#endif
+  std::uint64_t mask = 0;
+  for (std::size_t k = 0; k < n; ++k) mask |= std::uint64_t{lead.IsLead(p[k])} << k;
+  return mask;
+}
+
+// A byte code page's codes (a byte, or lead << 8 | trail) as the matcher
+// takes them: a code with no character is a lone low surrogate of its first
+// byte, which no expression matches any part of. Made once per code page.
+struct MatchCodes {
+  std::unique_ptr<std::uint16_t[]> units;
+  // Back: each character's code where it has one only (else 0).
+  std::unique_ptr<std::uint16_t[]> code_of;
+  // Whether a character of the page other than an ASCII letter has an ASCII
+  // letter for its other case (the Kelvin sign, the long s).
+  bool odd_case = false;
+};
+
+const MatchCodes& MatchCodesOf(const CodePageUnits& table) {
+  static std::mutex mutex;
+  static std::map<const CodePageUnits*, MatchCodes> made;
+  const std::lock_guard<std::mutex> lock(mutex);
+  MatchCodes& codes = made[&table];
+  if (!codes.units) {
+    codes.units.reset(new std::uint16_t[65536]);
+    codes.code_of.reset(new std::uint16_t[65536]());
+    std::vector<std::uint8_t> forms(65536);
+    for (unsigned code = 0; code < 65536; ++code) {
+      const std::uint16_t unit = table.Code(code);
+      codes.units[code] = unit ? unit : static_cast<std::uint16_t>(0xDC00 | (code < 256 ? code : code >> 8));
+      codes.odd_case = codes.odd_case || unit == 0x212A || unit == 0x017F;
+      if (unit && forms[unit] < 2 && ++forms[unit] == 1) codes.code_of[unit] = static_cast<std::uint16_t>(code);
+    }
+    for (unsigned unit = 0; unit < 65536; ++unit)
+      if (forms[unit] > 1) codes.code_of[unit] = 0;
+  }
+  return codes;
+}
+
+// Where `text` first occurs in s at or after `from` (the letter case of
+// ASCII letters ignored or not); npos where it does not. The places whose first and last
+// bytes fit are found 16 at a time, and only they are compared.
+std::size_t FindBytes(std::string_view s, std::size_t from, std::string_view text, bool ignore_case) {
+  const std::size_t m = text.size();
+  if (m == 0 || from > s.size() || s.size() - from < m) return std::string_view::npos;
+  const auto fold = [ignore_case](unsigned char c) -> unsigned char {
+    return ignore_case && c >= 'A' && c <= 'Z' ? c | 0x20 : c;
+  };
+  const auto at = [&](std::size_t i) {
+    for (std::size_t k = 0; k < m; ++k)
+      if (fold(static_cast<unsigned char>(s[i + k])) != fold(static_cast<unsigned char>(text[k]))) return false;
+    return true;
+  };
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const auto letter = [&](unsigned char c) { return ignore_case && (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; };
+  const auto head = static_cast<unsigned char>(text[0]), tail = static_cast<unsigned char>(text[m - 1]);
+  // A letter's byte with 0x20 set is its small letter, whichever it was.
+  const __m128i head_case = _mm_set1_epi8(letter(head) ? 0x20 : 0), tail_case = _mm_set1_epi8(letter(tail) ? 0x20 : 0);
+  const __m128i heads = _mm_set1_epi8(static_cast<char>(letter(head) ? head | 0x20 : head));
+  const __m128i tails = _mm_set1_epi8(static_cast<char>(letter(tail) ? tail | 0x20 : tail));
+  for (; i + m - 1 + 16 <= s.size(); i += 16) {
+    const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i)), head_case);
+    const __m128i b =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i + m - 1)), tail_case);
+    for (unsigned mask = static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, heads), _mm_cmpeq_epi8(b, tails))));
+         mask; mask &= mask - 1) {
+      const std::size_t k = i + static_cast<std::size_t>(std::countr_zero(mask));
+      if (at(k)) return k;
+    }
+  }
+#endif
+  for (; i + m <= s.size(); ++i)
+    if (at(i)) return i;
+  return std::string_view::npos;
+}
+
+// The last character start at or before p in a byte code page's text,
+// from a known start at or before it: the byte after one that is no lead
+// byte starts a character, and from there lead bytes take a byte each.
+std::size_t StartAtOrBefore(std::string_view s, std::size_t p, std::size_t known, const LeadBytes& lead) {
+  std::size_t q = p;
+  while (q > known && lead.IsLead(static_cast<unsigned char>(s[q - 1]))) --q;
+  return (p - q) % 2 == 0 ? p : p - 1;
+}
+
+// The characters of a byte code page's text [0, p), p a character start.
+std::size_t CharsBefore(std::string_view s, std::size_t p, const LeadBytes& lead) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < p; ++n) i += lead.IsLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+  return n;
+}
+
+// The characters that start at the `starts` bytes of a block, as units to
+// *out on; `two`: those that take the byte after them too.
+std::uint16_t* DecodeBlock(const unsigned char* p, std::uint64_t starts, std::uint64_t two,
+                           const std::uint16_t* codes, std::uint16_t* out) {
+  for (; starts; starts &= starts - 1) {
+    const unsigned k = static_cast<unsigned>(std::countr_zero(starts));
+    const unsigned b = p[k];
+    // (Without a branch: which characters take two bytes is no pattern
+    // that a guess could follow.)
+    const unsigned second = (two >> k) & 1;
+    *out++ = codes[b << (8 * second) | (p[k + second] & (0u - second))];
+  }
+  return out;
+}
+
 // A text as 16-bit units and the way back from a unit to the offset of its
 // first byte. UTF-16: two bytes a unit. A byte code page: one unit per
-// character, of one or two bytes; a bit per unit says which, and the offset
-// of every 64th unit is kept, so any unit's offset is a count away.
+// character, of one or two bytes; for every 64 bytes, the bytes that start
+// a character and the number of units before them.
 class Units16 {
  public:
-  Units16(const char* text, std::size_t size, CodePage code_page) {
-    // At most a unit per byte (UTF-16: per two); the pages never reached
-    // are never touched.
+  // Decodes `text` (from a character's first byte), in the buffers of the
+  // last decode.
+  void Decode(const char* text, std::size_t size, CodePage code_page) {
+    hint_ = 0;
+    utf16_ = false;
     if (code_page == CodePage::kUtf16Le || code_page == CodePage::kUtf16Be) {
       utf16_ = true;
-      units_.reset(new std::uint16_t[size / 2 + 1]);
+      if (units_.size() < size / 2 + 1) units_.resize(size / 2 + 1);
       const bool big = code_page == CodePage::kUtf16Be;
       size_ = size / 2;
       const auto* p = reinterpret_cast<const unsigned char*>(text);
@@ -111,57 +283,71 @@ class Units16 {
         units_[u] = static_cast<std::uint16_t>(big ? (p[2 * u] << 8 | p[2 * u + 1]) : (p[2 * u + 1] << 8 | p[2 * u]));
       return;
     }
-    units_.reset(new std::uint16_t[size + 1]);
+    // At most a unit per byte.
+    if (units_.size() < size + 1) units_.resize(size + 1);
     const CodePageUnits& table = CodePageUnits::For(code_page);
+    const std::uint16_t* const codes = MatchCodesOf(table).units.get();
     const LeadBytes& lead = table.lead();
-    const auto* const begin = reinterpret_cast<const unsigned char*>(text);
-    const unsigned char* p = begin;
-    const unsigned char* const end = begin + size;
-    std::uint16_t* const out = units_.get();
-    std::size_t u = 0;
-    starts_.reserve(size / 64 + 2);
-    doubles_.reserve(size / 64 + 2);
-    while (p < end) {
-      // A block of 64 units: its first byte, and which of them took two.
-      starts_.push_back(static_cast<std::size_t>(p - begin));
-      std::uint64_t doubles = 0;
-      // Without branches on the bytes: Japanese text mixes one- and
-      // two-byte characters too evenly for a guess to pay.
-      for (unsigned k = 0; k < 64 && p < end; ++k, ++u) {
-        const unsigned b = *p;
-        const unsigned next = p + 1 < end ? p[1] : 0u;
-        const unsigned two = lead.IsLead(static_cast<unsigned char>(b)) & (p + 1 < end);
-        const unsigned code = b << (8 * two) | (next & (0u - two));
-        const std::uint16_t unit = table.Code(code);
-        doubles |= std::uint64_t{two} << k;
-        p += 1 + two;
-        // A byte or code with no character: a lone low surrogate, which no
-        // expression matches any part of.
-        out[u] = unit ? unit : static_cast<std::uint16_t>(0xDC00 | b);
-      }
-      doubles_.push_back(doubles);
+    const LeadRanges ranges(lead);
+    const auto* const p = reinterpret_cast<const unsigned char*>(text);
+    const std::size_t blocks = (size + 63) / 64;
+    starts_.resize(blocks + 1);
+    units_before_.resize(blocks + 1);
+    std::uint16_t* const out = units_.data();
+    std::uint16_t* q = out;
+    std::uint64_t carry = 0;
+    for (std::size_t block = 0; block < blocks; ++block) {
+      const std::size_t at = block * 64, n = std::min<std::size_t>(64, size - at);
+      std::uint64_t leads = LeadMask(p + at, n, lead, ranges);
+      if (at + n == size) leads &= ~(std::uint64_t{1} << (n - 1));  // a lead byte that ends the text is alone
+      std::uint64_t next_carry = carry;
+      const std::uint64_t trails = Trails(leads, &next_carry);
+      const std::uint64_t valid = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+      starts_[block] = ~trails & valid;
+      units_before_[block] = static_cast<std::size_t>(q - out);
+      // The trail of the block's last byte is the next block's first byte.
+      q = DecodeBlock(p + at, starts_[block], (trails >> 1) | (next_carry << 63), codes, q);
+      carry = next_carry;
     }
+    const std::size_t u = static_cast<std::size_t>(q - out);
+    starts_[blocks] = 0;
+    units_before_[blocks] = u;
     size_ = u;
-    if (size_ % 64 == 0) {
-      starts_.push_back(size);
-      doubles_.push_back(0);
-    }
+    bytes_ = size;
   }
 
-  const std::uint16_t* data() const { return units_.get(); }
+  const std::uint16_t* data() const { return units_.data(); }
   std::size_t size() const { return size_; }
+  // The offset of unit u's first byte (u == size(): the text's end). Asked
+  // mostly in order, so the block of the last answer is tried first.
   std::size_t Byte(std::size_t u) const {
     if (utf16_) return 2 * u;
-    const std::uint64_t below = (std::uint64_t{1} << (u % 64)) - 1;
-    return starts_[u / 64] + u % 64 + static_cast<std::size_t>(std::popcount(doubles_[u / 64] & below));
+    if (u >= size_) return bytes_;
+    std::size_t block = hint_;
+    if (block >= units_before_.size() || units_before_[block] > u) block = 0;
+    while (block + 1 < units_before_.size() && units_before_[block + 1] <= u) {
+      if (block + 8 < units_before_.size() && units_before_[block + 8] <= u) {
+        // Far ahead: the last block that starts at or before u.
+        block = static_cast<std::size_t>(
+            std::upper_bound(units_before_.begin() + static_cast<std::ptrdiff_t>(block), units_before_.end(), u) -
+            units_before_.begin() - 1);
+        break;
+      }
+      ++block;
+    }
+    hint_ = block;
+    std::uint64_t m = starts_[block];
+    for (std::size_t n = u - units_before_[block]; n > 0; --n) m &= m - 1;
+    return block * 64 + static_cast<std::size_t>(std::countr_zero(m));
   }
 
  private:
   bool utf16_ = false;
-  std::unique_ptr<std::uint16_t[]> units_;
-  std::size_t size_ = 0;
-  std::vector<std::size_t> starts_;
-  std::vector<std::uint64_t> doubles_;
+  std::vector<std::uint16_t> units_;
+  std::size_t size_ = 0, bytes_ = 0;
+  std::vector<std::uint64_t> starts_;
+  std::vector<std::size_t> units_before_;
+  mutable std::size_t hint_ = 0;
 };
 
 // What a pass holds while it matches, freed on every way out.
@@ -250,6 +436,56 @@ bool DotStarAnchored(std::string_view pattern, std::uint32_t options) {
   return lines_only(0) && !lines_only(PCRE2_NO_DOTSTAR_ANCHOR);
 }
 
+// The characters that every match of `p` starts with, as far as its leading
+// characters say so plainly: letters, digits, punctuation that stands for
+// itself (or is escaped), characters beyond ASCII as they are or as \x{...},
+// none of them quantified; none when the pattern has an alternative anywhere
+// (it may start another way).
+std::u32string LeadingText(std::string_view p) {
+  constexpr std::string_view kRulesGroup = "(?(DEFINE)\\n)";  // never run (WithLineRules)
+  if (p.starts_with(kRulesGroup)) p.remove_prefix(kRulesGroup.size());
+  std::u32string text;
+  if (p.find('|') != std::string_view::npos) return text;
+  const auto plain = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           std::string_view(" _-=,:;/<>'\"!@%&~`").find(c) != std::string_view::npos;
+  };
+  for (std::size_t i = 0; i < p.size();) {
+    std::size_t next = i + 1;
+    char32_t c = static_cast<unsigned char>(p[i]);
+    if (c == '\\' && p.substr(i).starts_with("\\x{")) {
+      const std::size_t close = p.find('}', i);
+      if (close == std::string_view::npos || close == i + 3 || close > i + 9) break;
+      c = 0;
+      for (std::size_t k = i + 3; k < close; ++k) {
+        const char h = p[k];
+        const int digit = h >= '0' && h <= '9'   ? h - '0'
+                          : h >= 'A' && h <= 'F' ? h - 'A' + 10
+                          : h >= 'a' && h <= 'f' ? h - 'a' + 10
+                                                 : -1;
+        if (digit < 0) return text;
+        c = c * 16 + static_cast<char32_t>(digit);
+      }
+      next = close + 1;
+    } else if (c == '\\' && i + 1 < p.size() && static_cast<unsigned char>(p[i + 1]) < 0x80 && !plain(p[i + 1]) &&
+               p[i + 1] > ' ') {
+      c = static_cast<unsigned char>(p[i + 1]);  // an escaped punctuation character stands for itself
+      next = i + 2;
+    } else if (c >= 0x80) {
+      bool bad = false;
+      next = i;
+      c = unicode_detail::DecodeUtf8(p, &next, &bad);
+      if (bad) break;
+    } else if (!plain(static_cast<char>(c))) {
+      break;
+    }
+    if (next < p.size() && std::string_view("*+?{").find(p[next]) != std::string_view::npos) break;
+    text += c;
+    i = next;
+  }
+  return text;
+}
+
 }  // namespace
 
 Expression::Expression(int width, void* code, std::uint32_t group_count)
@@ -289,6 +525,7 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
   const std::uint32_t options = kCompileOptions | (ignore_case ? PCRE2_CASELESS : 0u);
   int code = 0;
   PCRE2_SIZE offset = 0;
+  std::uint32_t back = 0;  // characters
   std::shared_ptr<Expression> made;
   if (width == 8) {
     pcre2_compile_context_8* context = pcre2_compile_context_create_8(nullptr);
@@ -298,9 +535,11 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
                                      : nullptr;
     if (context) pcre2_compile_context_free_8(context);
     if (compiled) {
-      pcre2_jit_compile_8(compiled, PCRE2_JIT_COMPLETE);  // without the JIT it is interpreted
+      // (Without the JIT it is interpreted.)
+      pcre2_jit_compile_8(compiled, PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD);
       std::uint32_t groups = 0;
       pcre2_pattern_info_8(compiled, PCRE2_INFO_CAPTURECOUNT, &groups);
+      pcre2_pattern_info_8(compiled, PCRE2_INFO_MAXLOOKBEHIND, &back);
       made.reset(new Expression(8, compiled, groups));
     } else if (error) {
       *error = {CharsIn(pattern, offset), context ? ErrorText(code) : "no memory"};
@@ -318,9 +557,10 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
                                       : nullptr;
     if (context) pcre2_compile_context_free_16(context);
     if (compiled) {
-      pcre2_jit_compile_16(compiled, PCRE2_JIT_COMPLETE);
+      pcre2_jit_compile_16(compiled, PCRE2_JIT_COMPLETE | PCRE2_JIT_PARTIAL_HARD);
       std::uint32_t groups = 0;
       pcre2_pattern_info_16(compiled, PCRE2_INFO_CAPTURECOUNT, &groups);
+      pcre2_pattern_info_16(compiled, PCRE2_INFO_MAXLOOKBEHIND, &back);
       made.reset(new Expression(16, compiled, groups));
     } else if (error) {
       std::string before;
@@ -330,6 +570,15 @@ std::shared_ptr<const Expression> Expression::Get(std::string_view pattern, bool
   }
   if (!made) return nullptr;
   made->lines_only_ = DotStarAnchored(pattern, options);
+  // A lookbehind within a lookbehind moves back from where the outer one
+  // moved to: as far back as all of them together.
+  std::size_t lookbehinds = 0;
+  for (std::size_t at = 0; (at = pattern.find("(?<", at)) != std::string_view::npos; ++at) ++lookbehinds;
+  made->behind_ = (lookbehinds + 1) * std::size_t{back} + 2;
+  made->leading_ = LeadingText(pattern);
+  made->ignore_case_ = ignore_case;
+  made->whole_text_ = pattern.find("(*") != std::string_view::npos || pattern.find("\\G") != std::string_view::npos ||
+                      pattern.find("(?C") != std::string_view::npos;
   const std::lock_guard<std::mutex> lock(mutex);
   if (cache.size() >= 256) cache.clear();  // the holders keep theirs
   return cache.emplace(std::move(key), made).first->second;
@@ -376,64 +625,203 @@ std::string WithLineRules(std::string_view p) {
   return out;
 }
 
+struct ExpressionPass::State {
+  std::optional<MatchState<8>> narrow;
+  std::optional<MatchState<16>> wide;
+  Units16 units;
+};
+
 ExpressionPass::ExpressionPass(std::shared_ptr<const Expression> expression,
-                               std::vector<ReplacementPiece> replacement, CodePage code_page)
-    : expression_(std::move(expression)), replacement_(std::move(replacement)), code_page_(code_page) {}
+                               std::vector<ReplacementPiece> replacement, CodePage code_page, std::size_t window)
+    : expression_(std::move(expression)),
+      replacement_(std::move(replacement)),
+      code_page_(code_page),
+      window_(expression_->whole_text_ ? SIZE_MAX : std::max<std::size_t>(window, 1)),
+      state_(std::make_unique<State>()) {
+  // Skipping to the leading text pays where decoding the text costs, in a
+  // byte code page: as far as each of its characters has one form there,
+  // letter case ignored only for ASCII and only where no other character
+  // has an ASCII letter for its other case.
+  if (expression_->width() != 16 || expression_->leading_.empty() || code_page_ == CodePage::kUtf16Le ||
+      code_page_ == CodePage::kUtf16Be)
+    return;
+  const MatchCodes& codes = MatchCodesOf(CodePageUnits::For(code_page_));
+  if (expression_->ignore_case_ && codes.odd_case) return;
+  for (const char32_t c : expression_->leading_) {
+    if (c < 0x80) {
+      leading_bytes_ += static_cast<char>(c);
+      continue;
+    }
+    // Beyond ASCII: a character of one form only, its case kept.
+    const std::uint16_t code = c <= 0xFFFF && !expression_->ignore_case_ ? codes.code_of[c] : 0;
+    if (code == 0) break;
+    if (code > 0xFF) leading_bytes_ += static_cast<char>(code >> 8);
+    leading_bytes_ += static_cast<char>(code & 0xFF);
+  }
+  skips_ = !leading_bytes_.empty();
+  // With less to decode, a smaller window skips more of the text.
+  if (skips_ && window_ != SIZE_MAX) window_ = std::max<std::size_t>(window_ / 4, 1);
+}
 
 ExpressionPass::~ExpressionPass() = default;
 
-PassResult ExpressionPass::Run(const char* text, std::size_t size, ByteSink* out, std::int64_t* count) {
-  return expression_->width() == 8 ? RunUnits<8>(text, size, out, count) : RunUnits<16>(text, size, out, count);
+PassResult ExpressionPass::Take(const char* data, std::size_t n, bool last, ByteSink* out, std::int64_t* count) {
+  if (too_complex_) return PassResult::kTooComplex;
+  held_.append(data, n);
+  if (!last && held_.size() < std::max(window_, wait_)) return PassResult::kDone;
+  const PassResult result =
+      expression_->width() == 8 ? MatchHeld<8>(last, out, count) : MatchHeld<16>(last, out, count);
+  too_complex_ = result == PassResult::kTooComplex;
+  return result;
+}
+
+namespace {
+
+// Whether units are all whole characters (UTF-8; UTF-16: no lone
+// surrogate; decoded from a byte code page: no surrogate at all).
+template <int W>
+bool ValidUnits(const typename Lib<W>::Unit* units, std::size_t n, CodePage code_page) {
+  if constexpr (W == 8) {
+    return IsUtf8(std::string_view(reinterpret_cast<const char*>(units), n));
+  } else {
+    const bool pairs = code_page == CodePage::kUtf16Le || code_page == CodePage::kUtf16Be;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (units[i] < 0xD800 || units[i] > 0xDFFF) continue;
+      if (!pairs || units[i] > 0xDBFF || i + 1 >= n || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) return false;
+      ++i;
+    }
+    return true;
+  }
+}
+
+}  // namespace
+
+// Where every match starts with a text of one form in a byte code page,
+// the text up to its next place in the bytes held cannot hold a match start: it goes out undecoded, with only the
+// characters before that place that a match may look at kept.
+void ExpressionPass::SkipToLeadingText(bool last, ByteSink* out) {
+  const std::string& text = leading_bytes_;
+  const std::string_view held = held_;
+  const std::size_t found = FindBytes(held, start_byte_, text, expression_->ignore_case_);
+  // (Where it is not, a match may still start in the last bytes held.)
+  const std::size_t tail = std::min(held.size(), text.size() - 1);
+  const std::size_t limit = found != std::string_view::npos ? found
+                            : last                           ? held.size()
+                                                             : std::max(start_byte_, held.size() - tail);
+  if (limit < start_byte_ + 16) return;  // not worth the while
+  const LeadBytes& lead = CodePageUnits::For(code_page_).lead();
+  const std::size_t cut = StartAtOrBefore(held, limit, start_byte_, lead);
+  out->Put(held.data() + start_byte_, cut - start_byte_);
+  const std::size_t behind = 2 * expression_->behind_;  // bytes: a character may take two
+  const std::size_t keep = StartAtOrBefore(held, cut > behind ? cut - behind : 0, 0, lead);
+  held_.erase(0, keep);
+  held_from_start_ = held_from_start_ && keep == 0;
+  start_byte_ = cut - keep;
+  start_ = CharsBefore(held_, start_byte_, lead);
 }
 
 template <int W>
-PassResult ExpressionPass::RunUnits(const char* text, std::size_t size, ByteSink* out, std::int64_t* count) {
+PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* count) {
   using L = Lib<W>;
   using Unit = typename L::Unit;
   const auto* code = static_cast<const typename L::Code*>(expression_->code_);
-  MatchState<W> state(code);
+  auto& state = [&]() -> MatchState<W>& {
+    if constexpr (W == 8) {
+      if (!state_->narrow) state_->narrow.emplace(code);
+      return *state_->narrow;
+    } else {
+      if (!state_->wide) state_->wide.emplace(code);
+      return *state_->wide;
+    }
+  }();
   if (!state.data || !state.probe || !state.context) throw std::bad_alloc();
 
-  // The units matched on, and each unit's byte in `text`.
+  if constexpr (W == 16) {
+    if (skips_ && flags_ == 0) {
+      SkipToLeadingText(last, out);
+      if (!last && held_.size() - start_byte_ < leading_bytes_.size()) return PassResult::kDone;
+    }
+  }
+  // The held text as units, and each unit's byte in it.
+  const char* const text = held_.data();
+  const std::size_t size = held_.size();
+  Units16& wide = state_->units;
   const Unit* units;
   std::size_t length;
-  std::optional<Units16> wide;
   if constexpr (W == 8) {
     units = reinterpret_cast<const Unit*>(text);
     length = size;
   } else {
-    wide.emplace(text, size, code_page_);
-    units = wide->data();
-    length = wide->size();
+    wide.Decode(text, size, code_page_);
+    units = wide.data();
+    length = wide.size();
   }
   const auto byte = [&](std::size_t u) -> std::size_t {
     if constexpr (W == 8) {
       return u;
     } else {
-      return wide->Byte(u);
+      return wide.Byte(u);
     }
   };
+  if (!last) {
+    // Matched up to the last ASCII character held that is no line end: so
+    // never up to part of a character, nor up to a line end (^ after it
+    // depends on what follows).
+    while (length > 0 && (units[length - 1] >= 0x80 || units[length - 1] == '\r' || units[length - 1] == '\n'))
+      --length;
+    if (length <= start_) {
+      wait_ = 2 * size;  // none such yet
+      return PassResult::kDone;
+    }
+    // Where units that are no character come, PCRE2 steps over them when a
+    // search starts before them, but may start one among them (an empty
+    // match): from there on the text is matched whole, as one search.
+    if (!ValidUnits<W>(units + start_, length - start_, code_page_)) {
+      window_ = SIZE_MAX;
+      return PassResult::kDone;
+    }
+  }
 
   constexpr std::uint32_t kNotEmptyHere = PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED;
-  std::size_t start = 0, emitted = 0;  // units
-  std::uint32_t flags = 0;
+  const std::uint32_t held_options = (last ? 0u : PCRE2_PARTIAL_HARD) | (held_from_start_ ? 0u : PCRE2_NOTBOL);
+  std::size_t start = start_, emitted = start_;  // units
+  std::uint32_t flags = flags_;
+  bool partial = false;
   for (;;) {
-    int rc = L::Match(code, units, length, start, flags, state.data, state.context);
+    int rc = L::Match(code, units, length, start, flags | held_options, state.data, state.context);
     typename L::Data* found = state.data;
-    if (expression_->lines_only_ && flags == 0 && (rc >= 0 || rc == PCRE2_ERROR_NOMATCH)) {
+    if (expression_->lines_only_ && flags == 0 &&
+        (rc >= 0 || rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_PARTIAL)) {
       // The LFs of CR LFs that the search went past untried, each in turn.
-      const std::size_t before = rc >= 0 ? L::Ovector(state.data)[0] : length;
+      const std::size_t before = rc == PCRE2_ERROR_NOMATCH ? length : L::Ovector(state.data)[0];
       for (std::size_t q = start + 1; q < before; ++q) {
         if (units[q] != '\n' || units[q - 1] != '\r') continue;
-        const int at = L::Match(code, units, length, q, PCRE2_ANCHORED, state.probe, state.context);
-        if (at == PCRE2_ERROR_NOMATCH) continue;
+        const int at = L::Match(code, units, length, q, PCRE2_ANCHORED | held_options, state.probe, state.context);
+        if (at == PCRE2_ERROR_NOMATCH || ((at >= 0 || at == PCRE2_ERROR_PARTIAL) && L::StartChar(state.probe) != q))
+          continue;
         rc = at;
         found = state.probe;
         break;
       }
     }
+    // An anchored try that reports a match (or the start of one) elsewhere
+    // found none: PCRE2's JIT does so at a unit that is no character, which
+    // no match but an empty one can start at.
+    if ((rc >= 0 || rc == PCRE2_ERROR_PARTIAL) && (flags & PCRE2_ANCHORED) && found == state.data &&
+        L::StartChar(found) != start)
+      rc = PCRE2_ERROR_NOMATCH;
+    if (rc == PCRE2_ERROR_PARTIAL) {
+      // A match may start here that the bytes to come decide.
+      start = L::Ovector(found)[0];
+      partial = true;
+      break;
+    }
     if (rc == PCRE2_ERROR_NOMATCH) {
-      if (flags == 0 || start >= length) break;
+      if (flags == 0) {
+        if (!last) start = length;  // none starts before; here, the next bytes decide
+        break;
+      }
+      if (start >= length) break;  // the next bytes decide (at the end: done)
       // No other match where the empty one was: on by a character. (Also
       // from a CR to its LF: a match may start there, only no empty one.)
       std::size_t next = start + 1;
@@ -469,8 +857,26 @@ PassResult ExpressionPass::RunUnits(const char* text, std::size_t size, ByteSink
     start = end;
     flags = begin == end ? kNotEmptyHere : 0;
   }
-  const std::size_t from = byte(emitted);
-  out->Put(text + from, size - from);
+  if (last) {
+    const std::size_t from = byte(emitted);
+    out->Put(text + from, size - from);
+    held_.clear();
+    return PassResult::kDone;
+  }
+  // No match starts before `start`: the text up to it goes out, and what a
+  // match from there may look back at stays.
+  const std::size_t from = byte(emitted), to = byte(start);
+  out->Put(text + from, to - from);
+  const std::size_t behind = 2 * expression_->behind_;  // units: a character may take two
+  const std::size_t keep = start > behind ? start - behind : 0, drop = byte(keep);
+  held_.erase(0, drop);
+  held_from_start_ = held_from_start_ && drop == 0;
+  start_ = start - keep;
+  start_byte_ = to - drop;
+  flags_ = flags;
+  // After a match that the bytes to come decide, the next try waits for
+  // twice as many: a long one is tried a few times, not once a window.
+  wait_ = partial ? 2 * held_.size() : 0;
   return PassResult::kDone;
 }
 

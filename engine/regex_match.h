@@ -52,6 +52,16 @@ class Expression {
   // PCRE2 takes the pattern (one that starts with .*) to match only where a
   // line starts, and so never tries the LF of a CR LF: the pass does.
   bool lines_only_ = false;
+  // The characters before where a search starts that a match may look at
+  // (its lookbehinds, \b, ^).
+  std::size_t behind_ = 0;
+  // Whether what a match is depends on where a search starts (a verb, a
+  // callout, \G): such an expression is matched on the whole text at once.
+  bool whole_text_ = false;
+  // The characters that every match starts with (letter case ignored or
+  // not), where the pattern plainly says so; else none.
+  std::u32string leading_;
+  bool ignore_case_ = false;
 };
 
 // The expression `pattern` (UTF-8) as it is compiled, so that the line rules
@@ -75,31 +85,51 @@ struct ReplacementPiece {
 // What became of an expression's pass over a text.
 enum class PassResult { kDone, kTooComplex };
 
-// Replaces every match of an expression in a whole text, left to right and
+// Replaces every match of an expression in a text, left to right and
 // without overlaps, as Perl does: an empty match is taken, and after one the
 // next match may not be empty at the same place; no empty match falls
 // between the CR and the LF of a line end. The matches are found on the
 // text of `code_page` (its bytes after any byte-order mark); the text
 // between them goes out as it is.
+//
+// The text comes in pieces and is matched a window of about `window` bytes
+// at a time, as PCRE2 matches a text in segments: where a match could reach
+// past the bytes held, the bytes from its start are held (with the
+// characters before it that it may look at) until the window has doubled;
+// everything before goes out. The result is the whole text's.
 class ExpressionPass {
  public:
   ExpressionPass(std::shared_ptr<const Expression> expression, std::vector<ReplacementPiece> replacement,
-                 CodePage code_page);
+                 CodePage code_page, std::size_t window = std::size_t{1} << 20);
   ~ExpressionPass();
   ExpressionPass(const ExpressionPass&) = delete;
   ExpressionPass& operator=(const ExpressionPass&) = delete;
 
-  // kTooComplex when a match ran past the engine's limits (time or memory):
-  // what went to `out` is then to be dropped.
-  PassResult Run(const char* text, std::size_t size, ByteSink* out, std::int64_t* count);
+  // Takes the text's next n bytes; `last`: no more follow. kTooComplex when
+  // a match ran past the engine's limits (time or memory): what went to
+  // `out` is then to be dropped, and nothing more is taken.
+  PassResult Take(const char* data, std::size_t n, bool last, ByteSink* out, std::int64_t* count);
 
  private:
+  struct State;
   template <int W>
-  PassResult RunUnits(const char* text, std::size_t size, ByteSink* out, std::int64_t* count);
+  PassResult MatchHeld(bool last, ByteSink* out, std::int64_t* count);
+  void SkipToLeadingText(bool last, ByteSink* out);
 
   std::shared_ptr<const Expression> expression_;
   std::vector<ReplacementPiece> replacement_;
   CodePage code_page_;
+  std::size_t window_;
+  std::unique_ptr<State> state_;
+  std::string held_;           // the text from a character's first byte on
+  bool held_from_start_ = true;  // held_ starts where the text does
+  std::size_t start_ = 0;      // where the search goes on, in units of held_
+  std::size_t start_byte_ = 0;  // and in its bytes
+  std::uint32_t flags_ = 0;    // how it goes on there (after an empty match)
+  std::size_t wait_ = 0;       // the bytes to hold before the next try
+  std::string leading_bytes_;  // the expression's leading text in the code page, or its start
+  bool skips_ = false;         // to where that text is
+  bool too_complex_ = false;
 };
 
 // Limits a single match runs within (a pattern that backtracks without end

@@ -71,7 +71,7 @@ class ReplaceChain::Stage {
   Stage(std::string alternative, bool any_form, std::string_view replacement, const TextWalk& walk,
         std::size_t chunk)
       : scanner_(std::move(alternative), walk, any_form), replacement_(replacement), chunk_(chunk) {}
-  // An expression's stage: it holds the whole text and replaces at its end.
+  // An expression's stage: its pass holds what it needs of the text.
   Stage(std::unique_ptr<ExpressionPass> pass, const TextWalk& walk, std::size_t chunk)
       : scanner_(std::string(), walk), pass_(std::move(pass)), chunk_(chunk) {}
 
@@ -79,10 +79,6 @@ class ReplaceChain::Stage {
   void Connect(Bytes* out, std::function<void()> drain = {}) {
     out_ = out;
     drain_ = std::move(drain);
-  }
-  // The text's size, where known: an expression's stage holds it whole.
-  void Expect(std::uint64_t size) {
-    if (pass_ && size < SIZE_MAX / 2) input_.Reserve(static_cast<std::size_t>(size) + 64);
   }
   Bytes& input() { return input_; }
   std::int64_t count() const { return count_; }
@@ -93,7 +89,7 @@ class ReplaceChain::Stage {
   // may have to keep back, or this is the end of the text (every stage
   // before has finished) and this stage has not finished.
   bool Ready(bool final) const {
-    if (pass_) return final && !finished_;
+    if (pass_) return final ? !finished_ : input_.size() >= chunk_;
     return final ? !finished_ : input_.size() - emitted_ >= chunk_ + scanner_.alternative().size() - 1;
   }
 
@@ -102,7 +98,7 @@ class ReplaceChain::Stage {
   // left, passes on the bytes that cannot begin one; at the end of the text,
   // all of them.
   void Step(bool final) {
-    if (pass_) return StepExpression();
+    if (pass_) return StepExpression(final);
     const std::size_t m = scanner_.alternative().size();
     const std::size_t out_before = out_->size();
     const char* text = input_.data();
@@ -147,9 +143,9 @@ class ReplaceChain::Stage {
   }
 
  private:
-  // The whole text through the expression. Past the engine's limits the
-  // chain reports the failure, and its output is not used.
-  void StepExpression() {
+  // The input through the expression. Past the engine's limits the chain
+  // reports the failure, and its output is not used.
+  void StepExpression(bool final) {
     // The last stage's output goes on to the sink a chunk at a time.
     struct Into : ByteSink {
       Into(Bytes* bytes, std::function<void()> drain, std::size_t chunk)
@@ -162,9 +158,9 @@ class ReplaceChain::Stage {
       std::function<void()> drain;
       std::size_t chunk;
     } into(out_, drain_, chunk_);
-    too_complex_ = pass_->Run(input_.data(), input_.size(), &into, &count_) == PassResult::kTooComplex;
+    too_complex_ = pass_->Take(input_.data(), input_.size(), final, &into, &count_) == PassResult::kTooComplex;
     input_.Clear();
-    finished_ = true;
+    finished_ = final;
   }
 
   AlternativeScanner scanner_;
@@ -189,7 +185,8 @@ ReplaceChain::ReplaceChain(const FileTexts& texts, const TextWalk& walk, ByteSin
   for (const FileTexts::Alternative& alternative : texts.alternatives) {
     if (alternative.expression) {
       stages_.push_back(std::make_unique<Stage>(
-          std::make_unique<ExpressionPass>(alternative.expression, texts.pieces[alternative.pair], texts.code_page),
+          std::make_unique<ExpressionPass>(alternative.expression, texts.pieces[alternative.pair], texts.code_page,
+                                           chunk_ * 4),
           walk, chunk_));
     } else {
       stages_.push_back(std::make_unique<Stage>(alternative.text, alternative.any_form,
@@ -214,10 +211,6 @@ void ReplaceChain::Commit(std::size_t got) {
 }
 
 void ReplaceChain::PassOn(const char* data, std::size_t n) { output_->Append(data, n); }
-
-void ReplaceChain::Expect(std::uint64_t size) {
-  for (const auto& stage : stages_) stage->Expect(size);
-}
 
 void ReplaceChain::Feed(const char* data, std::size_t n) {
   if (n == 0) return;

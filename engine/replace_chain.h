@@ -47,8 +47,6 @@ class ReplaceChain {
   void Feed(const char* data, std::size_t n);
   // Bytes that go out as they are, ahead of the text (a byte-order mark).
   void PassOn(const char* data, std::size_t n);
-  // The text's size, where known (a stage that holds it whole makes room).
-  void Expect(std::uint64_t size);
   // The end of the text: everything held back goes out.
   void Finish();
 

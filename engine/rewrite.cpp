@@ -281,7 +281,6 @@ RewriteStatus MatchAndBuild(Source* source, Build* build, bool checking, const R
   if (!build->texts.unrepresentable) {
     ReplaceChain& chain = build->chain.emplace(build->texts, WalkOf(build->code_page), build->Sink(options),
                                                source->chunk);
-    if (std::uint64_t size = 0; !options.match.plain() && source->in.Size(&size) == kOk) chain.Expect(size);
     const std::size_t mark = std::min(MarkLength(source->guess.encoding), source->head.size());
     chain.PassOn(source->head.data(), mark);  // the mark is no text to search
     chain.Feed(source->head.data() + mark, source->head.size() - mark);

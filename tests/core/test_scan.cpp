@@ -7,6 +7,8 @@
 #define PCRE2_CODE_UNIT_WIDTH 0
 #include <pcre2.h>
 
+#include "engine/regex_match.h"
+#include "engine/replace_chain.h"
 #include "engine/scan.h"
 #include "platform/unicode.h"
 #include "reference.h"
@@ -347,6 +349,84 @@ TEST(Pcre2, JitMatchesUtf8AndUtf16) {
   for (const Pcre2Row& row : kPcre2Rows) {
     EXPECT_EQ(AllMatches8(row.pattern, row.text8), row.spans8) << row.what;
     EXPECT_EQ(AllMatches16(row.pattern, row.text16), row.spans16) << row.what;
+  }
+}
+
+// Random code page 932 text, of whole characters or of bytes that pair as
+// they fall (lead bytes often in runs across the 64-byte blocks that the
+// matcher decodes by and across the pieces it is given, bytes and pairs
+// that are no character, a lead byte last); some texts nearly all such
+// bytes, so that the matches lie blocks apart. Every match of `.`, or of a
+// text of characters whose bytes are also second bytes (ASCII letter case
+// ignored or not; a character of several forms in any of them), as a walk
+// by lead bytes from the start finds them, comes out in brackets (its
+// bytes as a group's), and every other byte as it was.
+TEST(ExpressionPass, FindsTheCharactersThatAWalkFromTheStartFinds) {
+  const CodePageUnits& table = CodePageUnits::For(CodePage::kCp932);
+  struct Row {
+    const char* pattern;
+    bool ignore_case;
+    std::u16string text;  // what it finds; empty: any character but a line end
+  };
+  // (表 is 95 5C; ＝ is 81 81, one form each; ∵ is 81 E6, 87 9A or FA 5B.)
+  static const Row kRows[] = {{".", false, u""},
+                              {"a", false, u"a"},
+                              {"A", true, u"a"},
+                              {"aA", true, u"aa"},
+                              {"a@", false, u"a@"},
+                              {"A@a", true, u"a@a"},
+                              {"\\x{8868}a", false, u"\u8868a"},
+                              {"\xE8\xA1\xA8\\x{FF1D}", false, u"\u8868\uFF1D"},
+                              {"\\x{FF1D}\\x{2235}a", false, u"\uFF1D\u2235a"}};
+  // Whole characters first, then bytes that pair as they fall.
+  static const char* const kPieces[] = {"a",    "A",    "@",    "\r",   "\n",   "\x5C", "\x7F", "\x81\x81",
+                                        "\x95\x5C", "\x81\xE6", "\x87\x9A", "\xFA\x5B", "\x80", "\x81", "\x82", "\x95",
+                                        "\x9F", "\xA0", "\xDF", "\xE0", "\xFC", "\xFF"};
+  constexpr std::size_t kWhole = 12;
+  std::mt19937 rng(64);
+  for (int round = 0; round < 3000; ++round) {
+    const Row& row = kRows[round % std::size(kRows)];
+    const auto expression = Expression::Get(row.pattern, row.ignore_case, 16);
+    ASSERT_TRUE(expression);
+    const bool sparse = round % 4 == 3, whole = round % 3 == 1;
+    std::string text;
+    for (std::size_t k = 0, n = rng() % (sparse ? 5000 : 300); k < n; ++k)
+      text += sparse && rng() % 500 ? "\xFF" : kPieces[rng() % (whole ? kWhole : std::size(kPieces))];
+    // The characters: their units and first bytes.
+    std::u16string units;
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0, n = 1; i < text.size(); i += n) {
+      const auto b = static_cast<unsigned char>(text[i]);
+      n = table.lead().IsLead(b) && i + 1 < text.size() ? 2 : 1;
+      const std::uint16_t unit = table.Code(n == 2 ? b << 8 | static_cast<unsigned char>(text[i + 1]) : b);
+      units += static_cast<char16_t>(row.ignore_case && unit >= 'A' && unit <= 'Z' ? unit | 0x20 : unit);
+      starts.push_back(i);
+    }
+    starts.push_back(text.size());
+    std::string expected;
+    for (std::size_t c = 0; c < units.size();) {
+      const std::size_t n = row.text.empty() ? 1 : row.text.size();
+      if (row.text.empty() ? units[c] != 0 && units[c] != '\r' && units[c] != '\n'
+                           : units.compare(c, n, row.text) == 0) {
+        expected += "[" + text.substr(starts[c], starts[c + n] - starts[c]) + "]";
+        c += n;
+      } else {
+        expected += text.substr(starts[c], starts[c + 1] - starts[c]);
+        ++c;
+      }
+    }
+    // Whole, or in pieces through a small window.
+    StringSink out;
+    std::int64_t count = 0;
+    const std::size_t window = round % 2 ? 1 + rng() % 100 : SIZE_MAX;
+    ExpressionPass pass(expression, {{"[", -1}, {"", 0}, {"]", -1}}, CodePage::kCp932, window);
+    for (std::size_t at = 0, n = 0; at <= text.size(); at += n) {
+      n = std::min<std::size_t>(text.size() - at, 1 + rng() % 70);
+      const bool last = at + n == text.size();
+      ASSERT_EQ(pass.Take(text.data() + at, n, last, &out, &count), PassResult::kDone);
+      if (last) break;
+    }
+    ASSERT_EQ(out.text, expected) << "round " << round << ", " << row.pattern;
   }
 }
 

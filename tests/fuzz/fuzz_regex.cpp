@@ -3,7 +3,9 @@
 // file rewritten as a dry run said, or left exactly as it was (a match past
 // the engine's limits included); it never crashes or hangs.
 // Input: an options byte (bit 0 regex, 1 ignore case, 2 word, 3 fold, 4 the
-// texts in UTF-8 rather than code page 932, 5 no detection), the search text
+// texts in UTF-8 rather than code page 932, 5 no detection, 6 the real run
+// reads and matches a few bytes at a time, where the dry run has the whole
+// file in one window: the two agree), the search text
 // up to a 0x00 byte, the replacement up to a 0x00 byte, then the file.
 #include <cstdint>
 #include <cstdlib>
@@ -93,7 +95,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   options.dry_run = false;
   options.preview = nullptr;
+  if (bits & 64) options.buffer_bytes = 1 + content.size() % 7;
   const vx::RewriteOutcome real = vx::RewriteFile(path, pairs, reading, options);
+  // (A match near the engine's limits may pass them in one way of reading.)
+  if ((bits & 64) && (real.status == vx::RewriteStatus::kTooComplex) != (dry.status == vx::RewriteStatus::kTooComplex))
+    return 0;
   VX_FUZZ_CHECK(real.status == dry.status);
   switch (real.status) {
     case vx::RewriteStatus::kDone:
