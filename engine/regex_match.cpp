@@ -826,6 +826,7 @@ PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* cou
       // from a CR to its LF: a match may start there, only no empty one.)
       std::size_t next = start + 1;
       while (next < length && L::Continues(units, next)) ++next;
+      if (!last && next >= length) break;  // (whether the next unit goes with it, the bytes to come say)
       start = next;
       flags = 0;
       continue;
