@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 
 #include "engine/line_diff.h"
@@ -245,8 +246,13 @@ std::string CPreviewDialog::ChangedLinesText(int row) const {
   if (!outcome.done() || !ReadWholeFile(file.path, &before)) return {};
   const UINT code_page = LineText(outcome.encoding, &before);
   LineText(outcome.encoding, &after.text);
+  const std::vector<ChangedLine> lines = ChangedLines(before, after.text);
   std::wstring shown;
-  for (const ChangedLine& line : ChangedLines(before, after.text)) {
+  for (const ChangedLine& line : lines) {
+    if (&line - lines.data() == static_cast<std::ptrdiff_t>(kMostShownLines)) {
+      shown += L"（以下 " + std::to_wstring(lines.size() - kMostShownLines) + L" 行は省略）\r\n";
+      break;
+    }
     wchar_t number[32];
     std::swprintf(number, 32, L"%6zu %lc ", line.number, line.added ? L'+' : L'-');
     shown += number;
