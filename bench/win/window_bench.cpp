@@ -13,7 +13,8 @@
 //    backups), timed until the result window is created and until it is
 //    shown; vextrane-cli.exe over the same folder with the same job count;
 //    and ProcessFiles on this thread with no progress to report, the floor
-//    the window's run is measured against;
+//    the window's run is measured against (then UndoFiles over its record,
+//    the same floor for the undo);
 //  - undo: that run undone from its result window (元に戻す, the question
 //    answered OK), timed from the answer until the undo's log is shown;
 //  - preview: プレビュー pressed over the same files, timed until the preview
@@ -273,7 +274,7 @@ struct Times {
 struct Figures {
   Times listCommandLine, listDrop;
   Times runWindow, runWindowShown, runCli, runBare;
-  Times undo, preview;
+  Times undo, undoBare, preview;
   std::size_t files = 0;
 };
 
@@ -336,9 +337,15 @@ void MeasureOnce(const std::string& folder, const std::string& cli, Figures* f) 
     std::vector<vx::BatchFile> files;
     for (const std::string& path : ResetFolder(folder)) files.push_back({path, {{"x", "y"}}, true, {}});
     vx::BatchSettings settings;
-    const double t0 = Now();
-    vx::ProcessFiles(std::move(files), settings, jobs);
+    settings.options.digests = true;  // as the window's runs take them, for the undo
+    double t0 = Now();
+    const vx::BatchReport report = vx::ProcessFiles(std::move(files), settings, jobs);
     Keep(&f->runBare, Now() - t0);
+    // Its undo, the same way.
+    const std::vector<vx::UndoFile> undo = vx::UndoRecord(report);
+    t0 = Now();
+    vx::UndoFiles(undo, settings, jobs);
+    Keep(&f->undoBare, Now() - t0);
   }
   ResetFolder(folder);  // as it was made (bench/make-trees keeps it then)
 }
@@ -433,6 +440,8 @@ int main() {
     ratio("preview/run shown", f.preview, f.runWindowShown);
     line("undo (answer to its log shown)", f.undo);
     ratio("undo/run shown", f.undo, f.runWindowShown);
+    line("undo, UndoFiles, no progress", f.undoBare);
+    ratio("undo/run, both bare", f.undoBare, f.runBare);
   }
   std::printf("\nrows of 1 MB files in the preview window (%s), selected until drawn\n", rowFolder.c_str());
   std::printf("  %-36s %8.3f s %8.3f s   %zu lines shown\n", "big.txt, every line replaced", row.select.Best(),
