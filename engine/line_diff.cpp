@@ -1,6 +1,7 @@
 #include "engine/line_diff.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
@@ -47,13 +48,15 @@ constexpr int kMostCostlySearch = 4096;
 // the two halves. It marks the lines that go and the lines that come.
 class Differ {
  public:
-  Differ(const std::vector<int>& a, const std::vector<int>& b)
-      : a_(a), b_(b), removed(a.size(), false), added(b.size(), false) {}
+  // `lines`: how many different lines the two sequences hold (each number
+  // is below it).
+  Differ(const std::vector<int>& a, const std::vector<int>& b, std::size_t lines)
+      : a_(a), b_(b), removed(a.size(), false), added(b.size(), false), counts_(lines, 0) {}
 
   void Compare(int a0, int a1, int b0, int b1) {
     while (a0 < a1 && b0 < b1 && a_[a0] == b_[b0]) ++a0, ++b0;
     while (a0 < a1 && b0 < b1 && a_[a1 - 1] == b_[b1 - 1]) --a1, --b1;
-    if (a0 == a1 || b0 == b1 || !SplitAndCompare(a0, a1, b0, b1)) {
+    if (a0 == a1 || b0 == b1 || SearchCannotSucceed(a0, a1, b0, b1) || !SplitAndCompare(a0, a1, b0, b1)) {
       std::fill(removed.begin() + a0, removed.begin() + a1, true);
       std::fill(added.begin() + b0, added.begin() + b1, true);
     }
@@ -64,6 +67,25 @@ class Differ {
   std::vector<bool> removed, added;
 
  private:
+  // Whether the two ranges surely differ by more edits than the search
+  // goes to (it meets at half their number), so that it would settle all
+  // the same: a line of one range can match only a copy of it in the
+  // other, so the edits are at least n + m less twice the lines they
+  // share, counted with their copies. (A file rewritten on nearly every
+  // line is settled at once instead of after the whole search.)
+  bool SearchCannotSucceed(int a0, int a1, int b0, int b1) {
+    const std::int64_t n = a1 - a0, m = b1 - b0, most = 2 * static_cast<std::int64_t>(kMostCostlySearch);
+    if (n + m < most) return false;
+    for (int i = a0; i < a1; ++i) ++counts_[static_cast<std::size_t>(a_[i])];
+    std::int64_t shared = 0;
+    for (int j = b0; j < b1; ++j) {
+      int& left = counts_[static_cast<std::size_t>(b_[j])];
+      if (left > 0) --left, ++shared;
+    }
+    for (int i = a0; i < a1; ++i) counts_[static_cast<std::size_t>(a_[i])] = 0;
+    return n + m - 2 * shared >= most;
+  }
+
   // Searches from both ends at once until the paths meet; false if they do
   // not within kMostCostlySearch steps (or the two ranges share no line).
   bool SplitAndCompare(int a0, int a1, int b0, int b1) {
@@ -122,6 +144,8 @@ class Differ {
     }
     return false;
   }
+
+  std::vector<int> counts_;  // SearchCannotSucceed's, all 0 between calls
 };
 
 struct Op {
@@ -136,10 +160,17 @@ std::string Range(int start, int count) {
   return std::to_string(count == 0 ? start : start + 1) + "," + std::to_string(count);
 }
 
-}  // namespace
+// The lines of two texts and which of them a shortest edit script (or, for
+// very many changes, a longer one) removes and adds.
+struct LineScript {
+  std::vector<std::string_view> old_lines, new_lines;
+  std::vector<bool> removed, added;
+};
 
-std::string UnifiedDiffHunks(std::string_view before, std::string_view after, std::size_t context) {
-  const std::vector<std::string_view> old_lines = SplitLines(before), new_lines = SplitLines(after);
+LineScript CompareLines(std::string_view before, std::string_view after) {
+  LineScript script;
+  script.old_lines = SplitLines(before);
+  script.new_lines = SplitLines(after);
   std::unordered_map<std::string_view, int> numbers;
   auto number = [&](const std::vector<std::string_view>& lines) {
     std::vector<int> out;
@@ -147,23 +178,41 @@ std::string UnifiedDiffHunks(std::string_view before, std::string_view after, st
     for (std::string_view line : lines) out.push_back(numbers.try_emplace(line, static_cast<int>(numbers.size())).first->second);
     return out;
   };
-  const std::vector<int> a = number(old_lines), b = number(new_lines);
-  Differ differ(a, b);
+  const std::vector<int> a = number(script.old_lines), b = number(script.new_lines);
+  Differ differ(a, b, numbers.size());
   differ.Compare(0, static_cast<int>(a.size()), 0, static_cast<int>(b.size()));
+  script.removed = std::move(differ.removed);
+  script.added = std::move(differ.added);
+  return script;
+}
 
+// The script as operations in text order: at each step a removed old line,
+// else an added new line, else a line both keep.
+std::vector<Op> Operations(const LineScript& script, std::vector<std::size_t>* changes) {
+  const int n = static_cast<int>(script.old_lines.size()), m = static_cast<int>(script.new_lines.size());
   std::vector<Op> ops;
-  std::vector<std::size_t> changes;
-  for (int i = 0, j = 0; i < static_cast<int>(a.size()) || j < static_cast<int>(b.size());) {
-    if (i < static_cast<int>(a.size()) && differ.removed[i]) {
-      changes.push_back(ops.size());
+  for (int i = 0, j = 0; i < n || j < m;) {
+    if (i < n && script.removed[i]) {
+      if (changes) changes->push_back(ops.size());
       ops.push_back({'-', i++, j});
-    } else if (j < static_cast<int>(b.size()) && differ.added[j]) {
-      changes.push_back(ops.size());
+    } else if (j < m && script.added[j]) {
+      if (changes) changes->push_back(ops.size());
       ops.push_back({'+', i, j++});
     } else {
       ops.push_back({' ', i++, j++});
     }
   }
+  return ops;
+}
+
+}  // namespace
+
+std::string UnifiedDiffHunks(std::string_view before, std::string_view after, std::size_t context) {
+  const LineScript script = CompareLines(before, after);
+  const std::vector<std::string_view>& old_lines = script.old_lines;
+  const std::vector<std::string_view>& new_lines = script.new_lines;
+  std::vector<std::size_t> changes;
+  const std::vector<Op> ops = Operations(script, &changes);
 
   std::string out;
   const auto line_of = [&](const Op& op) { return op.kind == '+' ? new_lines[op.new_line] : old_lines[op.old_line]; };
@@ -196,13 +245,6 @@ namespace vx {
 
 namespace {
 
-// The number after `at` in a hunk header, moving `at` past it.
-std::size_t ReadNumber(std::string_view text, std::size_t* at) {
-  std::size_t n = 0;
-  while (*at < text.size() && text[*at] >= '0' && text[*at] <= '9') n = n * 10 + static_cast<std::size_t>(text[(*at)++] - '0');
-  return n;
-}
-
 std::string WithoutLineBreak(std::string_view line) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -212,7 +254,9 @@ std::string WithoutLineBreak(std::string_view line) {
 }  // namespace
 
 std::vector<ChangedLine> ChangedLines(std::string_view before, std::string_view after) {
-  const std::string hunks = UnifiedDiffHunks(before, after, 0);
+  // The changes of the script, as UnifiedDiffHunks(before, after, 0) gives
+  // them: each run of removed lines then added lines, between kept ones.
+  const LineScript script = CompareLines(before, after);
   std::vector<ChangedLine> out;
   std::vector<ChangedLine> gone, come;
   const auto flush = [&] {
@@ -223,35 +267,14 @@ std::vector<ChangedLine> ChangedLines(std::string_view before, std::string_view 
     gone.clear();
     come.clear();
   };
-  std::size_t old_line = 0, new_line = 0;
-  const std::string_view text(hunks);
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t lf = text.find('\n', at);
-    const std::size_t end = lf == std::string_view::npos ? text.size() : lf + 1;
-    const std::string_view line = text.substr(at, end - at);
-    at = end;
-    if (line.starts_with("@@ -")) {
+  for (const Op& op : Operations(script, nullptr)) {
+    if (op.kind == '-') {
+      gone.push_back({false, static_cast<std::size_t>(op.old_line) + 1, WithoutLineBreak(script.old_lines[op.old_line])});
+    } else if (op.kind == '+') {
+      come.push_back({true, static_cast<std::size_t>(op.new_line) + 1, WithoutLineBreak(script.new_lines[op.new_line])});
+    } else {
       flush();
-      // "@@ -a[,b] +c[,d] @@": an empty side's number is that of the line before.
-      std::size_t p = 4;
-      old_line = ReadNumber(line, &p);
-      std::size_t old_count = 1;
-      if (p < line.size() && line[p] == ',') ++p, old_count = ReadNumber(line, &p);
-      p += 2;  // " +"
-      new_line = ReadNumber(line, &p);
-      std::size_t new_count = 1;
-      if (p < line.size() && line[p] == ',') ++p, new_count = ReadNumber(line, &p);
-      if (old_count == 0) ++old_line;
-      if (new_count == 0) ++new_line;
-    } else if (line.starts_with("-")) {
-      gone.push_back({false, old_line++, WithoutLineBreak(line.substr(1))});
-    } else if (line.starts_with("+")) {
-      come.push_back({true, new_line++, WithoutLineBreak(line.substr(1))});
-    } else if (line.starts_with(" ")) {
-      flush();
-      ++old_line, ++new_line;
     }
-    // "\ No newline at end of file" belongs to the line before it.
   }
   flush();
   return out;

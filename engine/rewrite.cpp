@@ -493,9 +493,10 @@ RewriteOutcome RestoreFromBackup(const std::string& listed, const RewriteOptions
     if (outcome.read != check->backup) return done(RewriteStatus::kChangedSinceRun);
     if (Stopped(options)) return done(RewriteStatus::kCancelled);
     if (staged) {
+      // The backup's time, set through the open file: no second open.
       platform::FileTime modified;
-      if (staged->Finish(options.durable) != kOk || platform::GetModifiedTime(backup, &modified) != kOk ||
-          platform::SetModifiedTime(staged->temp_path(), modified) != kOk || staged->Commit() != kOk)
+      if (platform::GetModifiedTime(backup, &modified) != kOk || staged->file().SetModifiedTime(modified) != kOk ||
+          staged->Finish(options.durable) != kOk || staged->Commit() != kOk)
         return done(RewriteStatus::kWriteFailed);
     }
     return done(RewriteStatus::kRestored);

@@ -23,6 +23,8 @@
 
 namespace vx::platform {
 
+struct FileTime;
+
 using SysError = std::uint32_t;
 inline constexpr SysError kOk = 0;
 
@@ -113,6 +115,10 @@ class File {
   SysError Write(const void* data, std::size_t n);
   // Pushes buffered data to the operating system; with durable, to the disk.
   SysError Flush(bool durable);
+  // Sets the file's modification time, as SetModifiedTime does, through the
+  // open file: once its content is written, right before it is closed
+  // (later writes would move the time again on POSIX).
+  SysError SetModifiedTime(const FileTime& time);
   SysError Close();
 
  private:

@@ -214,6 +214,16 @@ SysError File::Flush(bool durable) {
   return kOk;
 }
 
+SysError File::SetModifiedTime(const FileTime& time) {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // the access time stays
+  times[1].tv_sec = static_cast<time_t>(time.seconds);
+  times[1].tv_nsec = static_cast<long>(time.nanoseconds);
+  if (::futimens(Fd(handle_), times) != 0) return LastError();
+  return kOk;
+}
+
 SysError File::Close() {
   if (handle_ < 0) return kOk;
   const int fd = Fd(handle_);

@@ -150,11 +150,29 @@ std::size_t LastSeparator(const std::string& path) { return path.find_last_of("\
 // file system keeps none.
 std::vector<char> SecurityOf(const std::string& path, SECURITY_INFORMATION what) {
   const std::wstring wide = PathOf(path);
+  // Room for a file's usual descriptor, so that one call mostly does: each
+  // call opens the file anew.
+  std::vector<char> sd(1024);
   DWORD need = 0;
-  ::GetFileSecurityW(wide.c_str(), what, nullptr, 0, &need);
-  std::vector<char> sd(need);
-  if (need == 0 || !::GetFileSecurityW(wide.c_str(), what, sd.data(), need, &need)) sd.clear();
+  if (::GetFileSecurityW(wide.c_str(), what, sd.data(), static_cast<DWORD>(sd.size()), &need)) return sd;
+  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || need == 0) return {};
+  sd.resize(need);
+  if (!::GetFileSecurityW(wide.c_str(), what, sd.data(), need, &need)) sd.clear();
   return sd;
+}
+
+// Whether two security descriptors name the same owner and group.
+bool SameOwnerAndGroup(std::vector<char>& a, std::vector<char>& b) {
+  PSID owner_a = nullptr, owner_b = nullptr, group_a = nullptr, group_b = nullptr;
+  BOOL defaulted = FALSE;
+  if (!::GetSecurityDescriptorOwner(a.data(), &owner_a, &defaulted) ||
+      !::GetSecurityDescriptorOwner(b.data(), &owner_b, &defaulted) ||
+      !::GetSecurityDescriptorGroup(a.data(), &group_a, &defaulted) ||
+      !::GetSecurityDescriptorGroup(b.data(), &group_b, &defaulted)) {
+    return false;
+  }
+  const auto same = [](PSID x, PSID y) { return x != nullptr && y != nullptr && ::EqualSid(x, y); };
+  return same(owner_a, owner_b) && same(group_a, group_b);
 }
 
 // Whether two security descriptors grant the same: the same DACL, entry by
@@ -192,12 +210,14 @@ SysError CopySecurity(const std::string& from, const std::string& to) {
   std::vector<char> wanted =
       SecurityOf(from, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
   if (wanted.empty()) return kOk;  // no security on this file system
-  std::vector<char> has = SecurityOf(to, DACL_SECURITY_INFORMATION);
+  std::vector<char> has =
+      SecurityOf(to, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
   const std::wstring wide_to = PathOf(to);
   if (has.empty() || !SameDacl(wanted, has)) {
     if (!::SetFileSecurityW(wide_to.c_str(), DACL_SECURITY_INFORMATION, wanted.data())) return LastError();
   }
-  ::SetFileSecurityW(wide_to.c_str(), OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, wanted.data());
+  if (has.empty() || !SameOwnerAndGroup(wanted, has))
+    ::SetFileSecurityW(wide_to.c_str(), OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, wanted.data());
   return kOk;
 }
 
@@ -235,16 +255,21 @@ SysError CopyStreams(const std::string& from, const std::string& to) {
   return error;
 }
 
-// Gives `to` the creation time of `from`. A failure costs only that date.
-void CopyCreationTime(const std::string& from, const std::string& to) {
-  FILETIME created{};
+// Gives `to` the attributes `attributes` and the creation time `created`,
+// in one open. Should the creation time not be taken, the attributes are
+// set alone: a failure costs only that date.
+SysError SetAttributesAndCreationTime(const std::string& to, DWORD attributes, const FILETIME& created) {
+  const std::wstring wide_to = PathOf(to);
   {
-    const ScopedHandle in = OpenAttributes(from, FILE_READ_ATTRIBUTES);
-    if (!in.ok() || !::GetFileTime(in.get(), &created, nullptr, nullptr)) return;
+    const ScopedHandle out(::CreateFileW(wide_to.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.CreationTime.LowPart = created.dwLowDateTime;
+    basic.CreationTime.HighPart = static_cast<LONG>(created.dwHighDateTime);
+    basic.FileAttributes = attributes;
+    if (out.ok() && ::SetFileInformationByHandle(out.get(), FileBasicInfo, &basic, sizeof basic)) return kOk;
   }
-  const ScopedHandle out(
-      ::CreateFileW(PathOf(to).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (out.ok()) ::SetFileTime(out.get(), &created, nullptr, nullptr);
+  if (!::SetFileAttributesW(wide_to.c_str(), attributes)) return LastError();
+  return kOk;
 }
 
 }  // namespace
@@ -373,18 +398,18 @@ SysError ReplaceFile(const std::string& from, const std::string& to) {
 SysError ReplaceContent(const std::string& replacement, const std::string& target) {
   if (SysError e = TakeFileFault(FileOp::kReplace)) return e;
   const std::wstring wide_target = PathOf(target), wide_replacement = PathOf(replacement);
-  const DWORD attrs = ::GetFileAttributesW(wide_target.c_str());
-  if (attrs != INVALID_FILE_ATTRIBUTES) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (::GetFileAttributesExW(wide_target.c_str(), GetFileExInfoStandard, &data)) {
+    const DWORD attrs = data.dwFileAttributes;
     if (attrs & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
     if (SysError e = CopySecurity(target, replacement)) return e;
     if (SysError e = CopyStreams(target, replacement)) return e;
-    CopyCreationTime(target, replacement);
     // Last: a read-only or system file could refuse the steps above.
     const DWORD keep = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     DWORD wanted = attrs & keep;
     if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
-    if (!::SetFileAttributesW(wide_replacement.c_str(), wanted)) return LastError();
+    if (SysError e = SetAttributesAndCreationTime(replacement, wanted, data.ftCreationTime)) return e;
   }
   if (!::MoveFileExW(wide_replacement.c_str(), wide_target.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
   return kOk;
@@ -459,14 +484,30 @@ SysError GetModifiedTime(const std::string& path, FileTime* time) {
   return kOk;
 }
 
-SysError SetModifiedTime(const std::string& path, const FileTime& time) {
+namespace {
+
+FILETIME ToFileTime(const FileTime& time) {
   const std::uint64_t ticks = static_cast<std::uint64_t>(time.seconds * 10000000 + time.nanoseconds / 100 + kFileTimeTo1970);
   FILETIME written;
   written.dwLowDateTime = static_cast<DWORD>(ticks);
   written.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return written;
+}
+
+}  // namespace
+
+SysError SetModifiedTime(const std::string& path, const FileTime& time) {
+  const FILETIME written = ToFileTime(time);
   const ScopedHandle h = OpenAttributes(path, FILE_WRITE_ATTRIBUTES);
   if (!h.ok()) return LastError();
   return ::SetFileTime(h.get(), nullptr, nullptr, &written) ? kOk : LastError();
+}
+
+// A time set on the handle stays: the writes before it do not move it
+// when the file is closed.
+SysError File::SetModifiedTime(const FileTime& time) {
+  const FILETIME written = ToFileTime(time);
+  return ::SetFileTime(H(handle_), nullptr, nullptr, &written) ? kOk : LastError();
 }
 
 SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 
 #include "engine/line_diff.h"
@@ -216,8 +217,13 @@ std::string CPreviewDialog::ChangedLinesText(int row) const {
   // A file in no other encoding is in the window's code page.
   const CodePage code_page = LinesText(outcome.encoding, CodePage::kAnsi, &before);
   LinesText(outcome.encoding, CodePage::kAnsi, &after.text);
+  const std::vector<ChangedLine> lines = ChangedLines(before, after.text);
   std::wstring shown;
-  for (const ChangedLine& line : ChangedLines(before, after.text)) {
+  for (const ChangedLine& line : lines) {
+    if (&line - lines.data() == static_cast<std::ptrdiff_t>(kMostShownLines)) {
+      shown += L"（以下 " + std::to_wstring(lines.size() - kMostShownLines) + L" 行は省略）\r\n";
+      break;
+    }
     wchar_t number[32];
     std::swprintf(number, 32, L"%6zu %lc ", line.number, line.added ? L'+' : L'-');
     shown += number;

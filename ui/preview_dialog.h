@@ -45,8 +45,14 @@ class CPreviewDialog : public CDialog {
   // Ticks or unticks a row that can be ticked; the totals follow.
   void SetTicked(int row, bool ticked);
   // The changed lines of a row's file as the field shows them (UTF-8, CR
-  // LF): "  12 - old text" above "  12 + new text".
+  // LF): "  12 - old text" above "  12 + new text". Past kMostShownLines
+  // lines, a last line says how many more there are.
   std::string ChangedLinesText(int row) const;
+
+  // How many changed lines the field shows at most: an edit field takes
+  // time for every line it is given (under Wine about 0.1 ms), and a file
+  // rewritten on every line of a megabyte has tens of thousands.
+  static constexpr std::size_t kMostShownLines = 200;
 
  protected:
   BOOL OnInitDialog() override;

@@ -411,6 +411,9 @@ TEST_F(BatchOnFiles, PreviewRunAndUndo) {
   ASSERT_EQ(record.size(), 3u);
   WriteBytes(paths[1], "aYc");           // the file changed since the run
   WriteBytes(paths[2] + ".bak", "old");  // its backup changed
+  // A restored file takes its backup's modification time.
+  const platform::FileTime backup_time{1000000000, 123456700};
+  ASSERT_EQ(platform::SetModifiedTime(paths[0] + ".bak", backup_time), platform::kOk);
   const BatchReport undo = UndoFiles(record, BatchSettings{}, 2);
   const std::int64_t expected[] = {kRewriteRestored, kRewriteChangedSinceRun, kRewriteChangedSinceRun};
   const std::string contents[] = {"abc", "aYc", "aXc"};
@@ -419,6 +422,9 @@ TEST_F(BatchOnFiles, PreviewRunAndUndo) {
     EXPECT_EQ(ReadBytes(paths[i]), contents[i]) << paths[i];
   }
   EXPECT_EQ(ReadBytes(paths[0] + ".bak"), "abc");
+  platform::FileTime restored_time;
+  ASSERT_EQ(platform::GetModifiedTime(paths[0], &restored_time), platform::kOk);
+  EXPECT_EQ(restored_time, backup_time);
   EXPECT_EQ(FormatLogLine(undo.entries[0]), paths[0] + "  元に戻しました。\n");
   // A run without backups leaves nothing to undo.
   for (BatchFile& file : files) file.make_backup = false, file.previewed = {};

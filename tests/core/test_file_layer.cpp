@@ -236,6 +236,21 @@ TEST_F(FileLayer, ModificationTimeIsReadAndSetToTheStepTheSystemKeeps) {
     EXPECT_EQ(got.nanoseconds / 100, t.nanoseconds / 100) << t.seconds;
   }
   EXPECT_EQ(ReadBytes(a), "x");
+  // The same through an open file, its content written first: closing it
+  // does not move the time.
+  for (const FileTime& t : times) {
+    SysError error = kOk;
+    File file = File::CreateExclusive(a, &error);
+    ASSERT_TRUE(file.IsOpen()) << error;
+    ASSERT_EQ(file.Write("yz", 2), kOk);
+    ASSERT_EQ(file.SetModifiedTime(t), kOk) << t.seconds;
+    ASSERT_EQ(file.Close(), kOk);
+    FileTime got;
+    ASSERT_EQ(GetModifiedTime(a, &got), kOk);
+    EXPECT_EQ(got.seconds, t.seconds);
+    EXPECT_EQ(got.nanoseconds / 100, t.nanoseconds / 100) << t.seconds;
+  }
+  EXPECT_EQ(ReadBytes(a), "yz");
   FileTime none;
   EXPECT_EQ(GetModifiedTime(dir_.Path("none"), &none), kErrorFileNotFound);
   EXPECT_NE(SetModifiedTime(dir_.Path("none"), none), kOk);

@@ -112,6 +112,45 @@ TEST(LineDiff, ChangedLinesPairOldAboveNew) {
   }
 }
 
+// Long texts, past where the search for a shortest script is cut short.
+// A text changed on every line is settled at once: every line gone and
+// come, each old line above its new one. One that shares nearly all its
+// lines is still searched, also with changes at both ends (nothing to
+// trim), and gets only its changed lines. One changed on every third line
+// has more changes than the search goes to: its script is longer, but it
+// still turns the old text into the new one.
+TEST(LineDiff, LongTexts) {
+  // `lines` lines, "<x or s> <number>": x on every `every`-th (0: none), first and last around them.
+  const auto text = [](const char* first, char x, int every, int lines, const char* last) {
+    std::string t = first;
+    for (int i = 0; i < lines; ++i) t += std::string(1, every != 0 && i % every == 0 ? x : 's') + " " + std::to_string(i) + "\n";
+    return t + last;
+  };
+  struct Row {
+    const char* name;
+    std::string before, after;
+    std::size_t changed;  // lines gone and come; 0: not a shortest script
+  } rows[] = {
+      {"every line changed", text("", 'x', 1, 6000, ""), text("", 'y', 1, 6000, ""), 12000},
+      {"both ends changed", text("a\n", 'x', 0, 6000, "b\n"), text("A\n", 'y', 0, 6000, "B\n"), 4},
+      {"every third line changed", text("", 'x', 3, 30000, ""), text("", 'y', 3, 30000, ""), 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string hunks = vx::UnifiedDiffHunks(row.before, row.after, 0);
+    EXPECT_EQ(Apply(row.before, hunks), row.after);
+    std::size_t changed = 0;
+    for (const std::string& line : Lines(hunks)) changed += line[0] == '-' || line[0] == '+';
+    if (row.changed != 0) EXPECT_EQ(changed, row.changed);
+    EXPECT_EQ(vx::ChangedLines(row.before, row.after).size(), changed);
+  }
+  const std::vector<vx::ChangedLine> lines = vx::ChangedLines(rows[0].before, rows[0].after);
+  ASSERT_EQ(lines.size(), 12000u);
+  EXPECT_EQ(lines[0], (vx::ChangedLine{false, 1, "x 0"}));
+  EXPECT_EQ(lines[1], (vx::ChangedLine{true, 1, "y 0"}));
+  EXPECT_EQ(lines.back(), (vx::ChangedLine{true, 6000, "y 5999"}));
+}
+
 TEST(LineDiff, AppliesAndIsShortestAgainstAReference) {
   std::mt19937 rng(20260);
   const char* pieces[] = {"a\n", "b\n", "c\r\n", "\n", "d"};

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -852,6 +853,46 @@ TEST(BatchPreview, CancelWritesNothing) {
   EXPECT_EQ(DialogsButProgress(responder), std::vector<std::string>{U8(u8"置換のプレビュー")});
   EXPECT_EQ(ReadFile(a), "x x\n");
   EXPECT_FALSE(Exists(a + ".bak"));
+}
+
+// A file changed on more lines than the field shows: the first of them,
+// then a line that says how many more there are; the row's count is all
+// of them.
+TEST(BatchPreview, ManyChangedLinesShowTheFirstAndTheirNumber) {
+  ScratchFolder dir;
+  const std::string a = dir.Path("a.txt");
+  std::string text;
+  for (int i = 1; i <= 400; ++i) text += "x" + std::to_string(i) + "\n";
+  WriteFile(a, text);
+  vx::test::ModalResponder responder;
+  responder.OnEveryDialog(U8(u8"置換中"), WaitOutRun);
+  bool seen = false;
+  responder.OnNextDialog([&](HWND window) {
+    seen = true;
+    EXPECT_EQ(ListText(Item(window, IDC_PREVIEW_LIST), 0, 1), L"置換え数　400個");
+    const std::string shown = WindowText(Item(window, IDC_PREVIEW_LINES));
+    // 400 lines changed: 800 lines, of which the first pairs are shown.
+    const std::size_t most = vx::CPreviewDialog::kMostShownLines;
+    ASSERT_TRUE(most % 2 == 0 && most < 800);
+    std::string expected;
+    for (std::size_t i = 1; i <= most / 2; ++i) {
+      char line[64];
+      std::snprintf(line, sizeof line, "%6zu - x%zu\r\n%6zu + y%zu\r\n", i, i, i, i);
+      expected += line;
+    }
+    expected += U8(u8"（以下 ") + std::to_string(800 - most) + U8(u8" 行は省略）\r\n");
+    EXPECT_EQ(shown, expected);
+    vx::test::Click(window, IDCANCEL);
+  });
+  vx::CMainDialog dlg;
+  vx::test::RunModal(dlg, [&] {
+    dlg.m_lbTargets.AddString(a);
+    vx::test::ReplaceText(dlg.m_cbSearch.GetEditHwnd(), "x");
+    vx::test::ReplaceText(dlg.m_cbReplace.GetEditHwnd(), "y");
+    Press(dlg, IDC_PREVIEW);
+  });
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(ReadFile(a), text);
 }
 
 // A ticked file that changes on disk while the preview is open, at the
