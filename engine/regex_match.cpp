@@ -764,20 +764,40 @@ PassResult ExpressionPass::MatchHeld(bool last, ByteSink* out, std::int64_t* cou
     }
   };
   if (!last) {
-    // Matched up to the last ASCII character held that is no line end: so
-    // never up to part of a character, nor up to a line end (^ after it
-    // depends on what follows).
+    // The units held less a last character still waiting for its rest: a
+    // lead byte, a first surrogate, the start of a UTF-8 sequence.
+    std::size_t whole = length;
+    if constexpr (W == 8) {
+      std::size_t first = whole;  // the last character's first byte
+      while (first > 0 && whole - first < 4 && (units[first - 1] & 0xC0) == 0x80) --first;
+      if (first > 0 && units[first - 1] >= 0xC0) {
+        const unsigned lead = units[first - 1];
+        if (whole - (first - 1) < (lead >= 0xF0 ? 4u : lead >= 0xE0 ? 3u : 2u)) whole = first - 1;
+      }
+    } else {
+      const bool pairs = code_page_ == CodePage::kUtf16Le || code_page_ == CodePage::kUtf16Be;
+      if (whole > 0 && (pairs ? units[whole - 1] >= 0xD800 && units[whole - 1] <= 0xDBFF
+                              : byte(whole - 1) + 1 == size &&
+                                    CodePageUnits::For(code_page_).lead().IsLead(
+                                        static_cast<unsigned char>(text[size - 1]))))
+        --whole;
+    }
+    // Where units that are no character come, PCRE2 steps over them when a
+    // search starts before them, but may start one among them or just
+    // before them (an empty match): from there on the text is matched
+    // whole, as one search.
+    if (start_ < whole && !ValidUnits<W>(units + start_, whole - start_, code_page_)) {
+      window_ = SIZE_MAX;
+      return PassResult::kDone;
+    }
+    // Matched up to an ASCII character that is no line end and has a whole
+    // character after it: so never up to part of a character, nor up to a
+    // line end (^ after it depends on what follows).
+    length = whole > 0 ? whole - 1 : 0;
     while (length > 0 && (units[length - 1] >= 0x80 || units[length - 1] == '\r' || units[length - 1] == '\n'))
       --length;
     if (length <= start_) {
       wait_ = 2 * size;  // none such yet
-      return PassResult::kDone;
-    }
-    // Where units that are no character come, PCRE2 steps over them when a
-    // search starts before them, but may start one among them (an empty
-    // match): from there on the text is matched whole, as one search.
-    if (!ValidUnits<W>(units + start_, length - start_, code_page_)) {
-      window_ = SIZE_MAX;
       return PassResult::kDone;
     }
   }
