@@ -690,6 +690,15 @@ void PatternWalker::Class() {
   std::u32string literals;
   bool first = true;
   std::size_t hyphen_at = std::string::npos;  // a final literal '-', in out_
+  // The character at `at`, its code point where it decodes: where it ends.
+  const auto decode = [&](std::size_t at, bool* is_char, char32_t* literal) {
+    std::size_t next = 0;
+    bool bad = false;
+    const char32_t c = Decode(p_, at, &next, &bad);
+    *is_char = true;
+    if (!bad) *literal = c;
+    return next;
+  };
   // One item at i_: whether it is a character (a range may start or end at
   // it), and the literal character when it is one.
   const auto item = [&](bool* is_char, char32_t* literal) {
@@ -701,12 +710,7 @@ void PatternWalker::Class() {
         Copy(2);
         return;
       }
-      std::size_t next = 0;
-      bool bad = false;
-      const char32_t c = Decode(p_, i_, &next, &bad);
-      Copy(next - i_);
-      *is_char = true;
-      if (!bad) *literal = c;
+      Copy(decode(i_, is_char, literal) - i_);
       return;
     }
     if (p_[i_] == '[') {
@@ -723,22 +727,10 @@ void PatternWalker::Class() {
         case EscapeKind::kQuote: quoted_ = true; return;
         case EscapeKind::kEndQuote: case EscapeKind::kClassLike: return;
         case EscapeKind::kOther: *is_char = true; return;
-        case EscapeKind::kLiteral: {
-          std::size_t next = 0;
-          bool bad = false;
-          const char32_t c = Decode(p_, start + 1, &next, &bad);
-          *is_char = true;
-          if (!bad) *literal = c;
-          return;
-        }
+        case EscapeKind::kLiteral: decode(start + 1, is_char, literal); return;
       }
     }
-    std::size_t next = 0;
-    bool bad = false;
-    const char32_t c = Decode(p_, i_, &next, &bad);
-    Copy(next - i_);
-    *is_char = true;
-    if (!bad) *literal = c;
+    Copy(decode(i_, is_char, literal) - i_);
   };
   while (i_ < n) {
     if (!quoted_ && p_[i_] == ']' && !first) break;

@@ -423,25 +423,24 @@ int main() {
     const auto ratio = [](const char* what, const Times& a, const Times& b) {
       std::printf("   %s %.2fx %.2fx\n", what, a.Best() / b.Best(), a.Median() / b.Median());
     };
+    // A figure, and its ratio to the figure it is measured against.
+    const auto against = [&](const char* what, const Times& t, const char* name, const Times& base) {
+      line(what, t);
+      ratio(name, t, base);
+    };
     std::printf("\n%zu files (%s)\n", f.files, folders[i].c_str());
     line("list, command line (hidden window)", f.listCommandLine);
     std::printf("\n");
-    line("list, dropped on the window", f.listDrop);
-    ratio("drop/command line", f.listDrop, f.listCommandLine);
+    against("list, dropped on the window", f.listDrop, "drop/command line", f.listCommandLine);
     line("run, vextrane-cli.exe", f.runCli);
     std::printf("\n");
-    line("run, window (to the result window)", f.runWindow);
-    ratio("window/cli", f.runWindow, f.runCli);
-    line("run, window (result window shown)", f.runWindowShown);
-    ratio("window/cli", f.runWindowShown, f.runCli);
+    against("run, window (to the result window)", f.runWindow, "window/cli", f.runCli);
+    against("run, window (result window shown)", f.runWindowShown, "window/cli", f.runCli);
     line("run, ProcessFiles, no progress", f.runBare);
     ratio("window/bare", f.runWindow, f.runBare);
-    line("preview (preview window shown)", f.preview);
-    ratio("preview/run shown", f.preview, f.runWindowShown);
-    line("undo (answer to its log shown)", f.undo);
-    ratio("undo/run shown", f.undo, f.runWindowShown);
-    line("undo, UndoFiles, no progress", f.undoBare);
-    ratio("undo/run, both bare", f.undoBare, f.runBare);
+    against("preview (preview window shown)", f.preview, "preview/run shown", f.runWindowShown);
+    against("undo (answer to its log shown)", f.undo, "undo/run shown", f.runWindowShown);
+    against("undo, UndoFiles, no progress", f.undoBare, "undo/run, both bare", f.runBare);
   }
   std::printf("\nrows of 1 MB files in the preview window (%s), selected until drawn\n", rowFolder.c_str());
   std::printf("  %-36s %8.3f s %8.3f s   %zu lines shown\n", "big.txt, every line replaced", row.select.Best(),
