@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <system_error>
@@ -28,8 +29,9 @@ bool IdentityOf(const std::string& path, Identity* id) {
 
 // Units of work for ProcessFiles, each in list order, the units in the order
 // of their first file: files that must not be rewritten side by side go in
-// one unit. They are the paths that name one file, and a file with the file
-// that its backup would replace (a listed "a.txt.bak" beside "a.txt").
+// one unit. They are the paths that name one file, and a file made a backup
+// of with the file that its backup would replace (a listed "a.txt.bak"
+// beside "a.txt").
 std::vector<std::vector<std::size_t>> GroupDependentFiles(const std::vector<BatchFile>& files) {
   std::vector<std::size_t> parent(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) parent[i] = i;
@@ -41,22 +43,31 @@ std::vector<std::vector<std::size_t>> GroupDependentFiles(const std::vector<Batc
     a = root(a), b = root(b);
     parent[std::max(a, b)] = std::min(a, b);
   };
+  // The files, then the backups they are to get (backup_of: whose).
+  std::vector<std::string> names;
+  std::vector<std::size_t> backup_of;
+  for (const BatchFile& file : files) names.push_back(file.path);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!files[i].make_backup) continue;
+    names.push_back(files[i].path + kBackupSuffix);
+    backup_of.push_back(i);
+  }
+  const std::vector<std::optional<platform::FileIdentity>> identities = platform::GetFileIdentities(names);
+  const auto key = [&](std::size_t name) { return Identity{identities[name]->volume, identities[name]->index}; };
   std::map<Identity, std::size_t> first_with;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    Identity id;
-    if (!IdentityOf(files[i].path, &id)) continue;
-    const auto [it, added] = first_with.try_emplace(id, i);
+    if (!identities[i]) continue;
+    const auto [it, added] = first_with.try_emplace(key(i), i);
     if (!added) join(i, it->second);
   }
   // The backup may not exist yet when the list is made: its name tells too.
   std::map<std::string_view, std::size_t> by_path;
   for (std::size_t i = 0; i < files.size(); ++i) by_path.try_emplace(files[i].path, i);
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    const std::string backup = files[i].path + kBackupSuffix;
-    if (const auto it = by_path.find(backup); it != by_path.end()) join(i, it->second);
-    Identity id;
-    if (!IdentityOf(backup, &id)) continue;
-    if (const auto it = first_with.find(id); it != first_with.end()) join(i, it->second);
+  for (std::size_t b = 0; b < backup_of.size(); ++b) {
+    const std::size_t name = files.size() + b, i = backup_of[b];
+    if (const auto it = by_path.find(names[name]); it != by_path.end()) join(i, it->second);
+    if (!identities[name]) continue;
+    if (const auto it = first_with.find(key(name)); it != first_with.end()) join(i, it->second);
   }
   std::vector<std::vector<std::size_t>> units;
   std::vector<std::size_t> unit_of_root(files.size(), SIZE_MAX);

@@ -434,12 +434,10 @@ RewriteOutcome RewriteFile(const std::string& listed, const std::vector<ReplaceP
 
 namespace {
 
-// Streams a file through `put` (each piece also into the hash): false when
-// it cannot be opened or read.
+// Streams an open file through `put` (each piece also into the hash):
+// false when it cannot be read.
 template <class Put>
-bool ReadAll(const std::string& path, Sha256* hash, Put put) {
-  SysError error = kOk;
-  File in = File::OpenReadShared(path, &error);
+bool ReadAll(File& in, Sha256* hash, Put put) {
   if (!in.IsOpen()) return false;
   std::string buffer(kDefaultChunk, '\0');
   for (;;) {
@@ -462,7 +460,10 @@ RewriteOutcome RestoreFromBackup(const std::string& listed, const RewriteOptions
   };
   if (Stopped(options)) return done(RewriteStatus::kCancelled);
   try {
-    const std::string path = platform::FinalPath(listed);
+    // With a check, the file is read: one open finds its final name too.
+    SysError error = kOk;
+    File file = check ? File::OpenReadShared(listed, &error) : File();
+    const std::string path = file.IsOpen() ? file.FinalPath(listed) : platform::FinalPath(listed);
     const std::string backup = path + kBackupSuffix;
     platform::FileInfo info;
     if (platform::QueryFileInfo(backup, &info) != kOk || !info.exists || info.directory)
@@ -477,14 +478,16 @@ RewriteOutcome RestoreFromBackup(const std::string& listed, const RewriteOptions
     Sha256 hash;
     {
       // The file must be what the run wrote: anything else is someone's work.
-      if (!ReadAll(path, &hash, [](const char*, std::size_t) { return true; }))
+      if (!ReadAll(file, &hash, [](const char*, std::size_t) { return true; }))
         return done(RewriteStatus::kOpenFailed);
       if (hash.Finish() != check->file) return done(RewriteStatus::kChangedSinceRun);
+      file.Close();
     }
     std::optional<StagedFile> staged;
     if (!options.dry_run && staged.emplace(path).Create() != kOk) return done(RewriteStatus::kWriteFailed);
     SysError written = kOk;
-    if (!ReadAll(backup, &hash, [&](const char* p, std::size_t n) {
+    File old_content = File::OpenReadShared(backup, &error);
+    if (!ReadAll(old_content, &hash, [&](const char* p, std::size_t n) {
           if (staged) written = staged->file().Write(p, n);
           return written == kOk;
         }))

@@ -7,6 +7,7 @@
 #include <functional>
 #include <random>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 namespace vx::platform {
@@ -46,6 +47,27 @@ SysError CheckReplaceable(const std::string& path, FileInfo* info) {
   SysError error = kOk;
   File probe = File::OpenReadExclusive(path, &error);  // closed again at once
   return error;
+}
+
+std::vector<std::optional<FileIdentity>> GetFileIdentities(const std::vector<std::string>& paths) {
+  std::vector<std::optional<FileIdentity>> identities(paths.size());
+  std::unordered_map<std::uint64_t, std::size_t> with_index;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    std::uint64_t index = 0;
+    if (GetFileIndex(paths[i], &index) != kOk) continue;
+    identities[i] = FileIdentity{0, index};
+    ++with_index[index];
+  }
+  // Only files that share an index can be one file.
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (!identities[i] || with_index[identities[i]->index] < 2) continue;
+    FileIdentity whole;
+    if (GetFileIdentity(paths[i], &whole) == kOk)
+      identities[i] = whole;
+    else
+      identities[i].reset();
+  }
+  return identities;
 }
 
 }  // namespace vx::platform

@@ -12,8 +12,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // windows.h maps these names onto its A/W functions; here they are ours.
 // (A Windows source includes windows.h before this header.)
@@ -119,6 +121,9 @@ class File {
   // open file: once its content is written, right before it is closed
   // (later writes would move the time again on POSIX).
   SysError SetModifiedTime(const FileTime& time);
+  // FinalPath of the file open here under the name `path`, without opening
+  // it again.
+  std::string FinalPath(const std::string& path) const;
   SysError Close();
 
  private:
@@ -195,6 +200,15 @@ struct FileIdentity {
   bool operator==(const FileIdentity&) const = default;
 };
 SysError GetFileIdentity(const std::string& path, FileIdentity* identity);
+// The index part of a file's identity alone: files with different indices
+// are different files. Cheaper than the whole identity where asking for a
+// file's volume costs more than opening the file (Wine).
+SysError GetFileIndex(const std::string& path, std::uint64_t* index);
+// The identities of many files at once, for telling which of them are one
+// file: each as GetFileIdentity gives it, except that the volume of a file
+// whose index no other file in `paths` has is not asked for and stays 0.
+// None for a file that cannot be opened.
+std::vector<std::optional<FileIdentity>> GetFileIdentities(const std::vector<std::string>& paths);
 
 // When a file's content last changed: seconds and nanoseconds since
 // 1970-01-01 UTC (Windows keeps steps of 100 ns).

@@ -330,6 +330,13 @@ SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {
   return kOk;
 }
 
+SysError GetFileIndex(const std::string& path, std::uint64_t* index) {
+  FileIdentity identity;
+  if (SysError e = GetFileIdentity(path, &identity)) return e;
+  *index = identity.index;
+  return kOk;
+}
+
 std::string FinalPath(const std::string& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
@@ -339,6 +346,9 @@ std::string FinalPath(const std::string& path) {
   std::free(real);
   return result;
 }
+
+// A link is found by its name: the open file cannot tell.
+std::string File::FinalPath(const std::string& path) const { return platform::FinalPath(path); }
 
 SysError CopyAccess(const std::string& from, const std::string& to) {
   struct stat st;

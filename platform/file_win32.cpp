@@ -4,6 +4,7 @@
 // and spaces included, and at any length the file system allows.
 // Exclusive opens with share mode 0.
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -146,19 +147,27 @@ std::intptr_t OpenHandle(const std::string& path, DWORD access, DWORD creation, 
 // where no byte of a multi-byte character is a separator.
 std::size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/:"); }
 
-// The parts `what` of the security descriptor of `path`; empty where the
-// file system keeps none.
-std::vector<char> SecurityOf(const std::string& path, SECURITY_INFORMATION what) {
-  const std::wstring wide = PathOf(path);
-  // Room for a file's usual descriptor, so that one call mostly does: each
-  // call opens the file anew.
+// The parts `what` of a security descriptor, asked for by `ask(buffer,
+// size, &need)`; empty where the file system keeps none.
+template <class Ask>
+std::vector<char> AskSecurity(Ask ask) {
+  // Room for a file's usual descriptor, so that one call mostly does.
   std::vector<char> sd(1024);
   DWORD need = 0;
-  if (::GetFileSecurityW(wide.c_str(), what, sd.data(), static_cast<DWORD>(sd.size()), &need)) return sd;
+  if (ask(sd.data(), static_cast<DWORD>(sd.size()), &need)) return sd;
   if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || need == 0) return {};
   sd.resize(need);
-  if (!::GetFileSecurityW(wide.c_str(), what, sd.data(), need, &need)) sd.clear();
+  if (!ask(sd.data(), need, &need)) sd.clear();
   return sd;
+}
+
+// Of the file `path` (each call opens it anew), and of the file open as `h`.
+std::vector<char> SecurityOf(const std::string& path, SECURITY_INFORMATION what) {
+  const std::wstring wide = PathOf(path);
+  return AskSecurity([&](void* sd, DWORD size, DWORD* need) { return ::GetFileSecurityW(wide.c_str(), what, sd, size, need); });
+}
+std::vector<char> SecurityOf(HANDLE h, SECURITY_INFORMATION what) {
+  return AskSecurity([&](void* sd, DWORD size, DWORD* need) { return ::GetKernelObjectSecurity(h, what, sd, size, need); });
 }
 
 // Whether two security descriptors name the same owner and group.
@@ -200,22 +209,26 @@ bool SameDacl(std::vector<char>& a, std::vector<char>& b) {
   return true;
 }
 
-// Gives the new file `to` who may read and change the file `from`. The DACL
-// is copied only where it differs: a new file in the same folder already
-// has what the folder hands down, and a file locked down by an ACL of its
-// own must not come out with the folder's, which can be wider. The owner
-// and group follow where this process may set them (another owner takes a
-// privilege; without it the new file stays ours).
-SysError CopySecurity(const std::string& from, const std::string& to) {
-  std::vector<char> wanted =
-      SecurityOf(from, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
+// Gives the new file `to` who may read and change the file `from`, through
+// `h` where it is open with READ_CONTROL and WRITE_DAC (else through its
+// path). The DACL is copied only where it differs: a new file in the same
+// folder already has what the folder hands down, and a file locked down by
+// an ACL of its own must not come out with the folder's, which can be
+// wider. The owner and group follow where this process may set them
+// (another owner takes a privilege; without it the new file stays ours).
+SysError CopySecurity(const std::string& from, const std::string& to, HANDLE h = INVALID_HANDLE_VALUE) {
+  constexpr SECURITY_INFORMATION kWhat = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  std::vector<char> wanted = SecurityOf(from, kWhat);
   if (wanted.empty()) return kOk;  // no security on this file system
-  std::vector<char> has =
-      SecurityOf(to, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION);
+  const bool open = h != INVALID_HANDLE_VALUE;
+  std::vector<char> has = open ? SecurityOf(h, kWhat) : SecurityOf(to, kWhat);
   const std::wstring wide_to = PathOf(to);
   if (has.empty() || !SameDacl(wanted, has)) {
-    if (!::SetFileSecurityW(wide_to.c_str(), DACL_SECURITY_INFORMATION, wanted.data())) return LastError();
+    if (!(open ? ::SetKernelObjectSecurity(h, DACL_SECURITY_INFORMATION, wanted.data())
+               : ::SetFileSecurityW(wide_to.c_str(), DACL_SECURITY_INFORMATION, wanted.data())))
+      return LastError();
   }
+  // Setting the owner takes WRITE_OWNER, which an open of its own asks for.
   if (has.empty() || !SameOwnerAndGroup(wanted, has))
     ::SetFileSecurityW(wide_to.c_str(), OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, wanted.data());
   return kOk;
@@ -256,19 +269,19 @@ SysError CopyStreams(const std::string& from, const std::string& to) {
 }
 
 // Gives `to` the attributes `attributes` and the creation time `created`,
-// in one open. Should the creation time not be taken, the attributes are
-// set alone: a failure costs only that date.
-SysError SetAttributesAndCreationTime(const std::string& to, DWORD attributes, const FILETIME& created) {
-  const std::wstring wide_to = PathOf(to);
-  {
-    const ScopedHandle out(::CreateFileW(wide_to.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
-    basic.CreationTime.LowPart = created.dwLowDateTime;
-    basic.CreationTime.HighPart = static_cast<LONG>(created.dwHighDateTime);
-    basic.FileAttributes = attributes;
-    if (out.ok() && ::SetFileInformationByHandle(out.get(), FileBasicInfo, &basic, sizeof basic)) return kOk;
-  }
-  if (!::SetFileAttributesW(wide_to.c_str(), attributes)) return LastError();
+// through `h` where it is open with FILE_WRITE_ATTRIBUTES (else through an
+// open of its own). Should the creation time not be taken, the attributes
+// are set alone: a failure costs only that date.
+SysError SetAttributesAndCreationTime(const std::string& to, HANDLE h, DWORD attributes, const FILETIME& created) {
+  FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+  basic.CreationTime.LowPart = created.dwLowDateTime;
+  basic.CreationTime.HighPart = static_cast<LONG>(created.dwHighDateTime);
+  basic.FileAttributes = attributes;
+  const auto set = [&](HANDLE with) {
+    return with != INVALID_HANDLE_VALUE && ::SetFileInformationByHandle(with, FileBasicInfo, &basic, sizeof basic);
+  };
+  if (h != INVALID_HANDLE_VALUE ? set(h) : set(OpenAttributes(to, FILE_WRITE_ATTRIBUTES).get())) return kOk;
+  if (!::SetFileAttributesW(PathOf(to).c_str(), attributes)) return LastError();
   return kOk;
 }
 
@@ -402,14 +415,18 @@ SysError ReplaceContent(const std::string& replacement, const std::string& targe
   if (::GetFileAttributesExW(wide_target.c_str(), GetFileExInfoStandard, &data)) {
     const DWORD attrs = data.dwFileAttributes;
     if (attrs & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
-    if (SysError e = CopySecurity(target, replacement)) return e;
+    // The streams first, while the new file is as this process made it.
     if (SysError e = CopyStreams(target, replacement)) return e;
-    // Last: a read-only or system file could refuse the steps above.
+    // Then who may use it, and last its attributes (a system file could
+    // refuse the steps above), through one open made before either where
+    // the file system gives it.
+    const ScopedHandle h = OpenAttributes(replacement, READ_CONTROL | WRITE_DAC | FILE_WRITE_ATTRIBUTES);
+    if (SysError e = CopySecurity(target, replacement, h.get())) return e;
     const DWORD keep = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                        FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     DWORD wanted = attrs & keep;
     if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
-    if (SysError e = SetAttributesAndCreationTime(replacement, wanted, data.ftCreationTime)) return e;
+    if (SysError e = SetAttributesAndCreationTime(replacement, h.get(), wanted, data.ftCreationTime)) return e;
   }
   if (!::MoveFileExW(wide_replacement.c_str(), wide_target.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError();
   return kOk;
@@ -516,11 +533,29 @@ SysError GetFileIdentity(const std::string& path, FileIdentity* identity) {
   return IdentityOf(h.get(), identity);
 }
 
-std::string FinalPath(const std::string& path) {
+// The index alone, without the volume's serial number that
+// GetFileInformationByHandle asks the volume for.
+SysError GetFileIndex(const std::string& path, std::uint64_t* index) {
   const ScopedHandle h = OpenAttributes(path, 0);
-  if (!h.ok()) return path;  // the open that follows reports why
+  if (!h.ok()) return LastError();
+  IO_STATUS_BLOCK io{};
+  FILE_INTERNAL_INFORMATION internal{};
+  if (::NtQueryInformationFile(h.get(), &io, &internal, sizeof internal, FileInternalInformation) >= 0) {
+    *index = static_cast<std::uint64_t>(internal.IndexNumber.QuadPart);
+    return kOk;
+  }
+  FileIdentity identity;
+  if (SysError e = IdentityOf(h.get(), &identity)) return e;
+  *index = identity.index;
+  return kOk;
+}
+
+namespace {
+
+// FinalPath of the file open as `h` under the name `path`.
+std::string FinalPathOf(HANDLE h, const std::string& path) {
   const std::wstring final = AskText(
-      [&h](wchar_t* buffer, DWORD size) { return ::GetFinalPathNameByHandleW(h.get(), buffer, size, VOLUME_NAME_DOS); });
+      [h](wchar_t* buffer, DWORD size) { return ::GetFinalPathNameByHandleW(h, buffer, size, VOLUME_NAME_DOS); });
   // "\\?\C:\..." or "\\?\UNC\server\share\...": given back as the user
   // knows it. A volume without a drive letter stays as named, and so does a
   // link to a name no UTF-8 text can stand for.
@@ -535,12 +570,21 @@ std::string FinalPath(const std::string& path) {
   // implementation gives a name back exactly (Wine drops trailing dots and
   // spaces).
   FileIdentity named, final_identity;
-  if (IdentityOf(h.get(), &named) != kOk || GetFileIdentity(text, &final_identity) != kOk ||
-      !(named == final_identity)) {
+  if (IdentityOf(h, &named) != kOk || GetFileIdentity(text, &final_identity) != kOk || !(named == final_identity)) {
     return path;
   }
   return text;
 }
+
+}  // namespace
+
+std::string FinalPath(const std::string& path) {
+  const ScopedHandle h = OpenAttributes(path, 0);
+  if (!h.ok()) return path;  // the open that follows reports why
+  return FinalPathOf(h.get(), path);
+}
+
+std::string File::FinalPath(const std::string& path) const { return FinalPathOf(H(handle_), path); }
 
 SysError CopyAccess(const std::string& from, const std::string& to) {
   if (SysError e = CopySecurity(from, to)) return e;

@@ -201,6 +201,14 @@ TEST_F(FileLayer, InfoIdentityAndAttributes) {
   EXPECT_EQ(ia, ia2);
   EXPECT_FALSE(ia == ib);
   EXPECT_EQ(GetFileIdentity(dir_.Path("none"), &ib), kErrorFileNotFound);
+  // Many at once: the same file by two names is one, another file another,
+  // a missing one none.
+  const auto many = GetFileIdentities({b, a, dir_.Path("none"), FullPath(a)});
+  ASSERT_TRUE(many[0] && many[1] && many[3]);
+  EXPECT_FALSE(many[2]);
+  EXPECT_EQ(*many[1], *many[3]);
+  EXPECT_EQ(*many[1], ia);
+  EXPECT_FALSE(*many[0] == *many[1]);
 
   test::SetReadOnly(a, true);
   ASSERT_EQ(QueryFileInfo(a, &info), kOk);
