@@ -70,6 +70,7 @@ class CPreviewDialog : public CDialog {
   void OnKeyDown(NMHDR* header, LRESULT* result);
   void OnClick(NMHDR* header, LRESULT* result);
   void OnItemChanged(NMHDR* header, LRESULT* result);
+  void OnSelectionSettled(WPARAM, LPARAM);
   void Toggle(int row);
   void ShowTotals();
   void ShowLines(int row);

@@ -798,6 +798,16 @@ TEST(BatchPreview, ListsTheFilesTicksThemAndReplacesTheTickedOnes) {
               "     1 - x1\r\n     1 + y1\r\n     2 - x2 x\r\n     2 + y2 y\r\n");
     FocusRow(list, 2);
     EXPECT_EQ(WindowText(Item(window, IDC_PREVIEW_LINES)), "     2 - x\r\n     2 + y\r\n");
+    // An error row has no lines; nor has no row, once the change is over.
+    FocusRow(list, 1);
+    EXPECT_EQ(WindowText(Item(window, IDC_PREVIEW_LINES)), "");
+    FocusRow(list, 2);
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED;
+    ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    EXPECT_EQ(WindowText(Item(window, IDC_PREVIEW_LINES)), "     2 - x\r\n     2 + y\r\n");
+    vx::test::PumpMessages();
+    EXPECT_EQ(WindowText(Item(window, IDC_PREVIEW_LINES)), "");
 
     // Space on the first row unticks it; on an error row it does nothing.
     FocusRow(list, 0);
@@ -882,6 +892,7 @@ TEST(BatchPreview, ManyChangedLinesShowTheFirstAndTheirNumber) {
     }
     expected += U8(u8"（以下 ") + std::to_string(800 - most) + U8(u8" 行は省略）\r\n");
     EXPECT_EQ(shown, expected);
+    EXPECT_EQ(::SendMessageW(Item(window, IDC_PREVIEW_LINES), EM_GETFIRSTVISIBLELINE, 0, 0), 0);  // shown from its start
     vx::test::Click(window, IDCANCEL);
   });
   vx::CMainDialog dlg;
