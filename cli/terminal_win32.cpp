@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <optional>
+
 #include "cli/terminal.h"
 #include "platform/wide.h"
 
@@ -12,6 +14,29 @@ namespace vx::cli {
 namespace {
 
 HANDLE HandleOf(std::FILE* stream) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))); }
+
+// Where a stream goes: a console, or else the code page a text is written
+// in there. Asked once per stream: a run writes a line or two per file,
+// and each console question costs milliseconds under Wine.
+struct StreamKind {
+  bool console = false;
+  UINT code_page = CP_ACP;
+};
+
+StreamKind KindOf(std::FILE* stream) {
+  const auto ask = [stream] {
+    StreamKind kind;
+    DWORD mode = 0;
+    kind.console = ::GetConsoleMode(HandleOf(stream), &mode) != 0;
+    if (const UINT output = ::GetConsoleOutputCP(); output != 0) kind.code_page = output;
+    return kind;
+  };
+  static std::optional<StreamKind> kinds[3];  // stdin, stdout, stderr
+  const int fd = _fileno(stream);
+  if (fd < 0 || fd >= 3) return ask();
+  if (!kinds[fd]) kinds[fd] = ask();
+  return *kinds[fd];
+}
 
 }  // namespace
 
@@ -42,27 +67,27 @@ bool Terminal::TextArg(std::size_t index, std::size_t skip, CodePage code_page, 
 }
 
 void Terminal::Write(std::FILE* stream, const std::string& text, CodePage from) const {
-  std::fflush(stream);
   if (raw) {
     // The log's own LF line breaks, byte for byte; paths in code page 932.
+    std::fflush(stream);
     _setmode(_fileno(stream), _O_BINARY);
     const std::string bytes = from == CodePage::kUtf8 ? ConvertForShowing(text, from, CodePage::kCp932) : text;
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
     return;
   }
   const std::wstring wide = WidenForShowing(text, from);
-  DWORD mode = 0;
-  const HANDLE handle = HandleOf(stream);
-  if (::GetConsoleMode(handle, &mode)) {
+  const StreamKind kind = KindOf(stream);
+  if (kind.console) {
+    std::fflush(stream);  // what went through the runtime first
     DWORD written = 0;
-    ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    ::WriteConsoleW(HandleOf(stream), wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     return;
   }
   // Redirected: in the encoding asked for, else the console's code page
   // (whichever it is), or the ANSI one without a console.
-  UINT code_page = ::GetConsoleOutputCP();
+  UINT code_page = kind.code_page;
   if (redirected) code_page = *redirected == CodePage::kUtf8 ? CP_UTF8 : 932;
-  const std::string out = NarrowForShowing(wide, code_page != 0 ? code_page : CP_ACP);
+  const std::string out = NarrowForShowing(wide, code_page);
   std::fwrite(out.data(), 1, out.size(), stream);
 }
 
@@ -74,10 +99,7 @@ void Terminal::WriteText(std::FILE* stream, const std::string& text, CodePage co
   Write(stream, text, raw ? CodePage::kNone : code_page);
 }
 
-bool Terminal::IsTerminal(std::FILE* stream) {
-  DWORD mode = 0;
-  return ::GetConsoleMode(HandleOf(stream), &mode) != 0;
-}
+bool Terminal::IsTerminal(std::FILE* stream) { return KindOf(stream).console; }
 
 std::string Terminal::ProgramDirectory() {
   // The length is known only once it fits: the buffer grows until it does.
