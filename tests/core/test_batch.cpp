@@ -429,6 +429,21 @@ TEST_F(BatchOnFiles, PreviewRunAndUndo) {
   // A run without backups leaves nothing to undo.
   for (BatchFile& file : files) file.make_backup = false, file.previewed = {};
   EXPECT_TRUE(UndoRecord(ProcessFiles(files, settings, 1)).empty());
+#ifndef _WIN32
+  // A file named through a link: the backup and the undo are the file's,
+  // and the link stays a link.
+  const std::string real = dir_.Path("e.txt"), link = dir_.Path("e-link.txt");
+  WriteBytes(real, "abc");
+  std::filesystem::create_symlink("e.txt", link);
+  const BatchReport linked = ProcessFiles({BatchFile{link, {{"b", "X"}}, true, {}}}, settings, 1);
+  ASSERT_EQ(ReadBytes(real), "aXc");
+  const BatchReport undone = UndoFiles(UndoRecord(linked), BatchSettings{}, 1);
+  ASSERT_EQ(undone.entries.size(), 1u);
+  EXPECT_EQ(Code(undone.entries[0].outcome), kRewriteRestored);
+  EXPECT_EQ(ReadBytes(real), "abc");
+  EXPECT_EQ(ReadBytes(real + ".bak"), "abc");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+#endif
 }
 
 // Many files at a time: the same report and the same files as one at a time,
