@@ -199,6 +199,29 @@ TEST(Win32FileLayer, IdentityAfterRewrite) {
   }
 }
 
+// An undo gives the file its old content back as a rewrite gives it new
+// content: the file keeps what it has by then (its attributes, its own
+// DACL), and the backup stays.
+TEST(Win32FileLayer, IdentityAfterUndo) {
+  TempDir dir;
+  const std::string path = dir.Path("undone.txt");
+  WriteBytes(path, "abc");
+  RewriteOptions options = WithBackup();
+  options.digests = true;
+  const RewriteOutcome run = RewriteFile(path, {{"b", "B"}}, FileReading(), options);
+  ASSERT_EQ(Code(run), 1);
+  ASSERT_TRUE(LockToCurrentUser(path));
+  ASSERT_TRUE(::SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_HIDDEN));
+  const std::vector<std::string> dacl = DaclOf(path);
+  const RestoreCheck check{run.written, run.read};
+  EXPECT_EQ(Code(RestoreFromBackup(path, {}, &check)), kRewriteRestored);
+  EXPECT_EQ(ReadBytes(path), "abc");
+  EXPECT_EQ(DaclOf(path), dacl);
+  EXPECT_FALSE(GrantsEveryone(DaclOf(path)));
+  EXPECT_EQ(::GetFileAttributesW(W(path).c_str()) & FILE_ATTRIBUTE_HIDDEN, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(ReadBytes(path + ".bak"), "abc");
+}
+
 // A file with a second name: the new content is a new file that takes the
 // one name rewritten; the other keeps the old content.
 TEST(Win32FileLayer, SecondNameKeepsTheOldContent) {
