@@ -38,11 +38,15 @@ Corpus MakeCorpus(const std::string& root, std::uint32_t seed) {
     std::filesystem::create_directories(folder);
     for (int i = 0; i < kFilesPerFolder; ++i) {
       const std::size_t size = i % 97 == 0 ? (256u << 10) : 100 + rng() % (12u << 10);
-      std::string text;
-      while (text.size() < size) text += pieces[rng() % std::size(pieces)];
+      std::string text, rewritten;
+      // Each file holds the needle, so that its new content tells from its old.
+      while (text.size() < size || rewritten == text) {
+        text += pieces[rng() % std::size(pieces)];
+        if (text.size() >= size) rewritten = Expected(text, "foo", "BARBAZ");
+      }
       c.paths.push_back(folder + "/f" + std::to_string(i) + ".txt");
       WriteBytes(c.paths.back(), text);
-      c.news.push_back(Expected(text, "foo", "BARBAZ"));
+      c.news.push_back(std::move(rewritten));
       c.olds.push_back(std::move(text));
     }
   }
